@@ -1,0 +1,100 @@
+// Platform layer: the only place that knows which socket API is underneath.
+// Everything above works with `net::Socket` handles and the plain calls below.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace net {
+
+// Starts the socket layer (WSAStartup 2.0 on Windows). On POSIX there is
+// nothing to start and it always succeeds; the result is 0 on success, the
+// system's error code otherwise.
+int startup();
+
+// An IPv4 address in host order: first octet in the most significant byte.
+using Ipv4 = std::uint32_t;
+
+// "a.b.c.d" for an address in host order.
+std::string dotted(Ipv4 address);
+
+// The first IPv4 address the system's host lookup finds for a name or a
+// dotted address; nothing when the name does not resolve.
+std::optional<Ipv4> lookupHost(const std::string& name);
+
+// The machine's own host name (gethostname), empty on failure.
+std::string localHostName();
+
+// Owns one socket descriptor and closes it when it goes out of scope.
+class Socket {
+public:
+    Socket() = default;
+    explicit Socket(int fd) : fd_(fd) {}
+    ~Socket() { close(); }
+    Socket(Socket&& other) noexcept : fd_(other.release()) {}
+    Socket& operator=(Socket&& other) noexcept;
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    bool valid() const { return fd_ >= 0; }
+    explicit operator bool() const { return valid(); }
+    int fd() const { return fd_; }
+    int release();
+    void close();
+
+private:
+    int fd_ = -1;
+};
+
+// A new TCP stream socket (AF_INET, SOCK_STREAM, protocol 0); invalid on failure.
+Socket createTcpSocket();
+
+// Plain blocking connect to address:port on an existing socket.
+bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port);
+
+// Non-blocking connect, then wait for writability at most `timeout`; the
+// socket is back in blocking mode on success. Only writability counts, so a
+// refused or unreachable peer ends in the time-out (as on the units' own
+// client library). The socket is left open either way; the caller closes it.
+bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
+                        std::chrono::milliseconds timeout);
+
+// A receive that waits longer than `timeout` fails (errno EAGAIN). Zero means
+// wait for ever.
+bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout);
+
+// TCP_NODELAY (level 6, option 1, value 1).
+bool setNoDelay(const Socket& socket);
+
+// Lets a restarted server bind its port while old connections linger.
+bool setReuseAddress(const Socket& socket);
+
+// Binds to port on all local addresses (or on `address` when given).
+bool bindTo(const Socket& socket, std::uint16_t port, Ipv4 address = 0);
+bool listenOn(const Socket& socket, int backlog);
+
+// Accepts one connection; the peer's address goes to `peer` when given.
+// Invalid socket on failure (errno tells why; EINTR is passed through).
+Socket acceptFrom(const Socket& listener, Ipv4* peer = nullptr);
+
+// Sends every byte, looping over partial sends. False when a send fails.
+bool sendAll(const Socket& socket, const void* data, std::size_t size);
+
+// One receive call of up to `size` bytes: the count, 0 when the peer closed,
+// negative on failure or time-out.
+long receiveSome(const Socket& socket, void* data, std::size_t size);
+
+enum class ReceiveStatus { Complete, Closed, Failed };
+
+// Receives exactly `size` bytes. Closed: the peer closed first; Failed: an
+// error or the receive time-out.
+ReceiveStatus receiveExactly(const Socket& socket, void* data, std::size_t size);
+
+// Error code of the last failed socket call (errno / WSAGetLastError).
+int lastError();
+
+}  // namespace net

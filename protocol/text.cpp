@@ -1,0 +1,64 @@
+#include "protocol/text.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace protocol {
+
+bool isWhite(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+void trimRight(std::string& text) {
+    std::size_t n = text.size();
+    while (n > 0 && isWhite(text[n - 1])) --n;
+    text.resize(n);
+}
+
+std::string_view trimRight(std::string_view text) {
+    std::size_t n = text.size();
+    while (n > 0 && isWhite(text[n - 1])) --n;
+    return text.substr(0, n);
+}
+
+void trimRight(char* text) {
+    std::size_t n = std::strlen(text);
+    while (n > 0 && isWhite(text[n - 1])) text[--n] = '\0';
+}
+
+void copyString(std::string& slot, const char* source, std::size_t length) {
+    if (source == nullptr) {
+        std::fputs("copyString pass a NULL pointer\n", stderr);
+        std::exit(1);
+    }
+    try {
+        slot.assign(source, strnlen(source, length));
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "copyString failed to get %d bytes\n", static_cast<int>(length));
+        std::exit(1);
+    }
+}
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+std::size_t spanOf(std::string_view text, std::string_view set) {
+    std::size_t n = text.find_first_not_of(set);
+    return n == std::string_view::npos ? text.size() : n;
+}
+
+std::size_t spanUntil(std::string_view text, std::string_view set) {
+    std::size_t n = text.find_first_of(set);
+    return n == std::string_view::npos ? text.size() : n;
+}
+
+}  // namespace protocol
