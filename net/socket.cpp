@@ -70,6 +70,14 @@ int lastError() {
 #endif
 }
 
+bool lastErrorIsTimeout() {
+#ifdef _WIN32
+    return WSAGetLastError() == WSAETIMEDOUT;
+#else
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+#endif
+}
+
 std::string dotted(Ipv4 a) {
     return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." +
            std::to_string((a >> 8) & 0xFF) + "." + std::to_string(a & 0xFF);

@@ -97,4 +97,7 @@ ReceiveStatus receiveExactly(const Socket& socket, void* data, std::size_t size)
 // Error code of the last failed socket call (errno / WSAGetLastError).
 int lastError();
 
+// True when the last failed receive failed because its receive time-out passed.
+bool lastErrorIsTimeout();
+
 }  // namespace net

@@ -11,15 +11,30 @@ bool isKeepAlive(ConstBytes frame) {
     return view && view->type() == FrameType::Data && view->subtype() == DataSubtype::Nop;
 }
 
-ReplyStatus readOneFrame(const net::Socket& socket, Bytes buffer) {
-    if (buffer.size() < kHeaderSize) return ReplyStatus::Failed;
-    if (net::receiveExactly(socket, buffer.data(), 4) != net::ReceiveStatus::Complete) {
+ReplyFailure receiveFailure(net::ReceiveStatus status) {
+    if (status == net::ReceiveStatus::Closed) return ReplyFailure::Closed;
+    return net::lastErrorIsTimeout() ? ReplyFailure::TimedOut : ReplyFailure::Failed;
+}
+
+ReplyStatus readOneFrame(const net::Socket& socket, Bytes buffer, ReplyFailure& why) {
+    why = ReplyFailure::None;
+    if (buffer.size() < kHeaderSize) {
+        why = ReplyFailure::BadLength;
+        return ReplyStatus::Failed;
+    }
+    net::ReceiveStatus status = net::receiveExactly(socket, buffer.data(), 4);
+    if (status != net::ReceiveStatus::Complete) {
+        why = receiveFailure(status);
         return ReplyStatus::Failed;
     }
     std::uint32_t length = readBE32(buffer.data());
-    if (length < kHeaderSize || length > buffer.size()) return ReplyStatus::Failed;
-    if (net::receiveExactly(socket, buffer.data() + 4, length - 4) !=
-        net::ReceiveStatus::Complete) {
+    if (length < kHeaderSize || length > buffer.size()) {
+        why = ReplyFailure::BadLength;
+        return ReplyStatus::Failed;
+    }
+    status = net::receiveExactly(socket, buffer.data() + 4, length - 4);
+    if (status != net::ReceiveStatus::Complete) {
+        why = receiveFailure(status);
         return ReplyStatus::Failed;
     }
     return ReplyStatus::Reply;
@@ -37,8 +52,14 @@ bool sendQuery(const net::Socket& socket, Bytes buffer, std::string_view text) {
 }
 
 ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, ReplyMode mode) {
+    ReplyFailure why;
+    return receiveReply(socket, buffer, mode, why);
+}
+
+ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, ReplyMode mode,
+                         ReplyFailure& why) {
     for (;;) {
-        ReplyStatus status = readOneFrame(socket, buffer);
+        ReplyStatus status = readOneFrame(socket, buffer, why);
         if (status != ReplyStatus::Reply) return status;
         if (mode == ReplyMode::AnyFrame) return status;
         if (isKeepAlive(buffer)) continue;

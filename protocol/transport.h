@@ -34,4 +34,18 @@ enum class ReplyMode {
 ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer,
                          ReplyMode mode = ReplyMode::SkipKeepAlives);
 
+// Why a read ended in ReplyStatus::Failed, for clients that tell the user.
+enum class ReplyFailure {
+    None,
+    Closed,     // the peer closed before a whole frame arrived
+    TimedOut,   // the receive time-out passed
+    Failed,     // a receive failed otherwise
+    BadLength,  // the length field (left at the buffer's start) is below 8 or
+                // larger than the buffer
+};
+
+// As above, and says in `why` why it failed (None after success).
+ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, ReplyMode mode,
+                         ReplyFailure& why);
+
 }  // namespace protocol

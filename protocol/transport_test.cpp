@@ -1,0 +1,149 @@
+#include "protocol/transport.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "protocol/payload.h"
+
+namespace protocol {
+namespace {
+
+using Buffer = std::vector<std::uint8_t>;
+
+// Two connected sockets: the test writes the unit's side, the code under
+// test reads the client's.
+struct Pair {
+    net::Socket client;
+    net::Socket unit;
+    Pair() {
+        int fds[2];
+        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        client = net::Socket(fds[0]);
+        unit = net::Socket(fds[1]);
+        net::setReceiveTimeout(client, std::chrono::milliseconds(300));
+    }
+    void send(const Buffer& bytes) { ASSERT_TRUE(net::sendAll(unit, bytes.data(), bytes.size())); }
+    void sendFrame(FrameType type, std::string_view text) {
+        Buffer b(256);
+        send(Buffer(b.begin(), b.begin() + buildFrame(b, type, asBody(text))));
+    }
+    void sendKeepAlive() {
+        Buffer b(16);
+        send(Buffer(b.begin(), b.begin() + buildKeepAlive(b)));
+    }
+    static ConstBytes asBody(std::string_view text) {
+        return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size() + 1};
+    }
+};
+
+std::string bodyOf(const Buffer& b) { return reinterpret_cast<const char*>(b.data() + 8); }
+
+TEST(ReceiveReply, SkipsEveryKeepAliveAhead) {
+    Pair p;
+    p.sendKeepAlive();
+    p.sendKeepAlive();
+    p.sendFrame(FrameType::ModeResponse, "UnitID = X");
+    Buffer b(128);
+    EXPECT_EQ(receiveReply(p.client, b), ReplyStatus::Reply);
+    EXPECT_EQ(bodyOf(b), "UnitID = X");
+}
+
+TEST(ReceiveReply, ErrorReportKeepsItsText) {
+    Pair p;
+    p.sendKeepAlive();
+    p.sendFrame(FrameType::ErrReport, "refused");
+    Buffer b(128);
+    EXPECT_EQ(receiveReply(p.client, b), ReplyStatus::ErrorReport);
+    EXPECT_EQ(bodyOf(b), "refused");
+}
+
+TEST(ReceiveReply, AnyFrameModeTakesKeepAlivesAndErrorsAsReplies) {
+    Pair p;
+    p.sendKeepAlive();
+    p.sendFrame(FrameType::ErrReport, "refused");
+    Buffer b(128);
+    EXPECT_EQ(receiveReply(p.client, b, ReplyMode::AnyFrame), ReplyStatus::Reply);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(b.data() + 8), 4), "NOP_");
+    EXPECT_EQ(receiveReply(p.client, b, ReplyMode::AnyFrame), ReplyStatus::Reply);
+    EXPECT_EQ(bodyOf(b), "refused");
+}
+
+TEST(ReceiveReply, LowerCaseKeepAliveIsAReply) {
+    Pair p;
+    p.send({0, 0, 0, 12, 'd', 'a', 't', 'a', 'n', 'o', 'p', '_'});
+    Buffer b(64);
+    EXPECT_EQ(receiveReply(p.client, b), ReplyStatus::Reply);
+}
+
+TEST(ReceiveReply, FailsWhenThePeerClosesMidFrame) {
+    Pair p;
+    p.send({0, 0, 0, 40, 'M', 'O', 'D', 'R', 'a', 'b'});
+    p.unit.close();
+    Buffer b(64);
+    EXPECT_EQ(receiveReply(p.client, b), ReplyStatus::Failed);
+}
+
+TEST(ReceiveReply, FailsWhenThePeerClosesInTheLengthField) {
+    Pair p;
+    p.send({0, 0});
+    p.unit.close();
+    Buffer b(64);
+    EXPECT_EQ(receiveReply(p.client, b), ReplyStatus::Failed);
+}
+
+TEST(ReceiveReply, TimesOutOnASilentPeer) {
+    Pair p;
+    Buffer b(64);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(receiveReply(p.client, b), ReplyStatus::Failed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(ReceiveReply, RefusesALengthTheBufferCannotHold) {
+    Pair p;
+    p.send({0, 0, 0, 65, 'M', 'O', 'D', 'R'});
+    p.send(Buffer(57, 'x'));
+    Buffer b(80, 0xAA);
+    EXPECT_EQ(receiveReply(p.client, Bytes(b).first(64)), ReplyStatus::Failed);
+    for (std::size_t i = 4; i < b.size(); ++i) ASSERT_EQ(b[i], 0xAA) << i;
+}
+
+TEST(ReceiveReply, RefusesALengthBelowTheHeader) {
+    Pair p;
+    p.send({0, 0, 0, 6, 'M', 'O'});
+    Buffer b(64);
+    EXPECT_EQ(receiveReply(p.client, b), ReplyStatus::Failed);
+}
+
+TEST(ReceiveReply, AFrameFillingTheBufferExactlyIsRead) {
+    Pair p;
+    Buffer frame(64, 'y');
+    writeBE32(frame.data(), 64);
+    std::copy_n("MODR", 4, frame.begin() + 4);
+    p.send(frame);
+    Buffer b(64);
+    EXPECT_EQ(receiveReply(p.client, b), ReplyStatus::Reply);
+    EXPECT_EQ(b[63], 'y');
+}
+
+TEST(SendQuery, SendsTheExactFrame) {
+    Pair p;
+    Buffer b(64);
+    ASSERT_TRUE(sendQuery(p.client, b, ""));
+    Buffer got(9);
+    ASSERT_EQ(net::receiveExactly(p.unit, got.data(), 9), net::ReceiveStatus::Complete);
+    EXPECT_EQ(got, (Buffer{0, 0, 0, 9, 'M', 'D', 'S', 'Q', 0}));
+}
+
+TEST(SendQuery, FailsWhenTheTextDoesNotFit) {
+    Pair p;
+    Buffer b(12);
+    EXPECT_FALSE(sendQuery(p.client, b, "much too long"));
+}
+
+}  // namespace
+}  // namespace protocol
