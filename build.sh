@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# One entry point for a fresh Debian machine:
+#   ./build.sh demo      install what is missing, build, run Tarnix against a simulated unit
+#   ./build.sh test      install what is missing, build, run every test
+#   ./build.sh sanitize  the same tests in an AddressSanitizer + UBSan build
+#   ./build.sh fuzz [SECONDS]  build the libFuzzer targets with clang and run each
+#   ./build.sh bench     build in Release and run the benchmarks
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+install_missing() {
+    local missing=() extra=("$@")
+    for p in "${packages[@]}" "${extra[@]}"; do
+        dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq "${missing[@]}" >/dev/null
+    else
+        echo "Missing packages; as root run:" >&2
+        echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
+        exit 1
+    fi
+}
+
+configure_and_build() {  # DIR [cmake options...]
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+run_tests() {  # DIR
+    ctest --test-dir "$1" -j "$jobs" --output-on-failure --timeout 300
+}
+
+demo() {
+    install_missing
+    configure_and_build build
+    local unit=127.0.0.2 dir
+    dir=$(mktemp -d)
+    build/unitsim/unitsim --address "$unit" >"$dir/unitsim.log" 2>&1 &
+    local sim=$!
+    trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$dir"' EXIT
+    for _ in $(seq 50); do grep -q listening "$dir/unitsim.log" && break; sleep 0.1; done
+    echo "== Tarnix $unit: the modes of a simulated unit"
+    build/tarnix/Tarnix "$unit"
+    cp tarnix/demo.ini "$dir/Tarnix.ini"
+    echo
+    echo "== Tarnix -s -v $unit: setting modes from an ini file"
+    cat "$dir/Tarnix.ini"
+    (cd "$dir" && "$OLDPWD/build/tarnix/Tarnix" -s -v "$unit")
+}
+
+case "${1:-}" in
+    demo) demo ;;
+    test)
+        install_missing
+        configure_and_build build
+        run_tests build
+        ;;
+    sanitize)
+        install_missing
+        configure_and_build build-asan -DSUITE_SANITIZE=ON -DSUITE_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+        ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+        ;;
+    fuzz)
+        install_missing clang libclang-rt-dev
+        CC=clang CXX=clang++ configure_and_build build-fuzz -DSUITE_FUZZ=ON -DSUITE_BENCH=OFF
+        for target in $(find build-fuzz/fuzz -type f -name '*_fuzz' -perm -u+x); do
+            echo "== $target"
+            "$target" -max_total_time="${2:-60}" -print_final_stats=1 2>&1 | tail -3
+        done
+        ;;
+    bench)
+        install_missing
+        configure_and_build build-release -DCMAKE_BUILD_TYPE=Release
+        for b in $(find build-release/bench -type f -name '*_bench' -perm -u+x); do
+            echo "== $b"
+            "$b"
+        done
+        ;;
+    *)
+        sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+        exit 2
+        ;;
+esac
