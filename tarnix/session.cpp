@@ -1,0 +1,108 @@
+#include "tarnix/session.h"
+
+#include <new>
+
+#include "protocol/frame.h"
+#include "protocol/transport.h"
+
+namespace tarnix {
+
+namespace {
+
+constexpr std::string_view kSendError = "\nError sending..\n";
+
+}  // namespace
+
+Session::Session(Console console, int verbose, std::chrono::milliseconds replyTimeout)
+    : console_(console), verbose_(verbose), replyTimeout_(replyTimeout) {}
+
+Stop Session::connect(const std::string& target) {
+    target_ = target;
+    if (int code = net::startup(); code != 0) {
+        say(console_.out, "Requested socket version not supported : %d\n", code);
+        return kExitSocketFailure;
+    }
+    socket_ = net::createTcpSocket();
+    if (!socket_) {
+        say(console_.out, "Error creating socket\n");
+        return kExitSocketFailure;
+    }
+    std::optional<net::Ipv4> address = net::lookupHost(target);
+    if (!address) {
+        say(console_.out, "DNS lookup failed for host :%s\n", target.c_str());
+        return kExitSocketFailure;
+    }
+    if (!net::connectBlocking(socket_, *address, protocol::kUnitPort)) {
+        say(console_.out, "Error connecting to node %s\n", target.c_str());
+        return kExitFailure;
+    }
+    // A unit that stops answering must not hold the tool for ever.
+    net::setReceiveTimeout(socket_, replyTimeout_);
+    try {
+        buffer_.assign(kFrameBufferSize, 0);
+    } catch (const std::bad_alloc&) {
+        say(console_.out, "malloc failed\n");
+        return kExitFailure;
+    }
+    return std::nullopt;
+}
+
+Stop Session::send(std::string_view text) {
+    if (verbose_ > 0) say(console_.out, "Sending MDSQ %.*s\n", int(text.size()), text.data());
+    if (!protocol::sendQuery(socket_, buffer_, text)) {
+        say(console_.err, "%s", kSendError.data());
+        return kExitSocketFailure;
+    }
+    return std::nullopt;
+}
+
+Stop Session::query(std::string_view text) {
+    if (Stop stop = send(text)) return stop;
+    return receive();
+}
+
+Stop Session::sendLiteral(std::string_view text) {
+    std::string bytes(text);
+    bytes.push_back('\0');
+    if (!net::sendAll(socket_, bytes.data(), bytes.size())) {
+        say(console_.err, "%s", kSendError.data());
+        return kExitSocketFailure;
+    }
+    return std::nullopt;
+}
+
+Stop Session::receive() {
+    body_ = {};
+    protocol::ReplyFailure why = protocol::ReplyFailure::None;
+    if (protocol::receiveReply(socket_, buffer_, protocol::ReplyMode::AnyFrame, why) !=
+        protocol::ReplyStatus::Reply) {
+        int error = net::lastError();
+        const char* to = target_.c_str();
+        switch (why) {
+            case protocol::ReplyFailure::TimedOut:
+                say(console_.err, "No reply from %s within %g seconds\n", to,
+                    static_cast<double>(replyTimeout_.count()) / 1000.0);
+                break;
+            case protocol::ReplyFailure::Closed:
+                say(console_.err, "Connection closed by %s before a whole reply arrived\n", to);
+                break;
+            case protocol::ReplyFailure::BadLength:
+                say(console_.err, "Reply from %s has a length of %u bytes; Tarnix takes 8 to %zu\n",
+                    to, protocol::readBE32(buffer_.data()), kFrameBufferSize);
+                break;
+            default:
+                say(console_.err, "Error receiving from %s (error %d)\n", to, error);
+                break;
+        }
+        return kExitFailure;
+    }
+    auto frame = protocol::FrameView::from(buffer_);
+    body_ = frame->bodyText();
+    if (verbose_ > 0) {
+        std::string code(reinterpret_cast<const char*>(frame->code().data()), 4);
+        say(console_.out, "Received %s %.*s\n", code.c_str(), int(body_.size()), body_.data());
+    }
+    return std::nullopt;
+}
+
+}  // namespace tarnix
