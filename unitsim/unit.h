@@ -80,6 +80,9 @@ public:
     std::optional<std::string> committedValue(const std::string& mode) const;
     // Connections accepted so far.
     int connections() const;
+    // Every byte each connection sent, one entry per connection in the order
+    // they were accepted: for checking exact bytes whatever the message cuts.
+    std::vector<std::vector<std::uint8_t>> streams() const;
 
 private:
     struct State;

@@ -1,0 +1,54 @@
+// What a unit answers to one MDSQ query: the mode table shared by every
+// connection, and the Force flags each connection holds for itself.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "protocol/frame.h"
+#include "unitsim/unit.h"
+
+namespace unitsim {
+
+// The unit's modes: current values (in the ModeDefs) and committed ones.
+class ModeStore {
+public:
+    explicit ModeStore(std::vector<ModeDef> modes);
+
+    int find(std::string_view name) const;
+    const ModeDef& operator[](int index) const { return modes_[index]; }
+    std::size_t size() const { return modes_.size(); }
+    const std::string& committed(int index) const { return committed_[index]; }
+
+    void set(int index, std::string value) { modes_[index].value = std::move(value); }
+    void commit();
+    void dropUncommitted();
+    // The value a read reports; a drifting mode changes after each read.
+    std::string read(int index, std::string_view driftingMode);
+
+private:
+    std::vector<ModeDef> modes_;
+    std::vector<std::string> committed_;
+};
+
+// The Force flags belong to the connection: every new connection starts with
+// them FALSE, so one client's settings never change what another one gets.
+struct SessionFlags {
+    bool forceResponse = false;  // FALSE: accepted sets and commits get no reply
+    bool forceError = false;     // FALSE: refusals come as MODR instead of ERR_
+    bool forceHelpText = false;  // FALSE: definition lines carry no help texts
+};
+
+struct Answer {
+    bool reply = false;  // false: send nothing
+    protocol::FrameType type = protocol::FrameType::ModeResponse;
+    std::string text;     // the reply body, without its zero byte
+    bool restart = false; // drop uncommitted values and close the connection
+};
+
+// Answers one query text (the MDSQ body up to its zero byte).
+Answer answerQuery(std::string_view query, ModeStore& store, SessionFlags& flags,
+                   const Faults& faults);
+
+}  // namespace unitsim
