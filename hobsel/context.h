@@ -1,0 +1,107 @@
+// Hobsel's run-wide state: the settings read from the command line, the
+// barcode history, the request counter and the seams tests use in place of
+// the clock, the sleeps and standard output.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "net/socket.h"
+
+namespace hobsel {
+
+enum class ResponseFormat { Trivial, Nominal };
+
+// Text settings hold at most capacity - 1 characters (the capacity counts
+// the terminating zero the unit-side tools expect).
+inline constexpr std::size_t kNameCapacity = 128;
+inline constexpr std::size_t kTriggerCapacity = 1024;
+
+struct Settings {
+    ResponseFormat format = ResponseFormat::Trivial;
+    std::uint16_t port = 1283;
+    std::string dataFile = "data.dat";
+    int threshold = 10;
+    int verbosity = 0;
+    bool showMessage = false;
+    bool console = false;
+    bool eventPrinting = false;
+    int imageCount = 0;
+    bool inlineGraphics = false;
+    std::string hostName;
+    int inputSkip = 0;
+    int outputPrefix = 0;
+    bool bareKey = false;
+    std::string barcodeLog;
+    bool mixedText = false;
+    std::string triggerBarcode;
+    bool graphic = true;
+    std::string registrationsFile;
+    bool multipleText = false;
+    bool touchDemo = false;
+};
+
+// Repeated scans of one barcode within the threshold count up, so the data
+// file can answer the first, second and third scan differently.
+struct History {
+    std::string lastBarcode;
+    std::time_t lastScanTime = 0;
+    int scanCount = 0;
+    std::string savedRecord;
+};
+
+// The touch cell a touch look-up tests rectangles against; -1 while no touch
+// look-up runs.
+struct TouchPoint {
+    int column = -1;
+    int row = -1;
+};
+
+class DataFileCache;
+
+struct Context {
+    Context();
+    ~Context();
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+
+    Settings settings;
+    std::FILE* out = stdout;
+
+    History history;
+    // Set by every text request and whenever the history is cleared; the
+    // event printing clears it after one print.
+    bool printArmed = true;
+    int requestCounter = 0;
+    // Address of the unit being served (0 in console mode); event answers go
+    // back to it.
+    net::Ipv4 peer = 0;
+    // The touch demo's connection to a unit's port 1283; closed after every
+    // served connection.
+    net::Socket unitConnection;
+    TouchPoint touchPoint;
+    // Key code of the last key event; the key templates of the data file use it.
+    long keyCode = 0;
+
+    // A unit that connects and sends nothing must not hold the server for ever.
+    std::chrono::milliseconds receiveTimeout{30000};
+    std::function<void(std::chrono::milliseconds)> sleep;
+    std::function<std::time_t()> clock;
+
+    std::unique_ptr<DataFileCache> dataCache;
+
+    // Writes a message when the verbosity is at least `level`, and flushes.
+    void say(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // Writes a message whatever the verbosity, and flushes.
+    void write(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    bool verbose(int level) const { return settings.verbosity >= level; }
+    // The local time in ctime form, line feed included.
+    std::string timeLine() const;
+};
+
+}  // namespace hobsel

@@ -1,0 +1,169 @@
+#include "hobsel/listener.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "hobsel/barcode_answer.h"
+#include "hobsel/options.h"
+#include "hobsel/seams.h"
+
+namespace hobsel {
+
+namespace {
+
+using protocol::ConstBytes;
+
+ConstBytes requestBytes(const char* buffer) {
+    return {reinterpret_cast<const std::uint8_t*>(buffer), kRequestSize};
+}
+
+void skipInput(Context& c, char* buffer) {
+    int skip = c.settings.inputSkip;
+    if (skip <= 0) return;
+    std::size_t count = std::min<std::size_t>(skip, kRequestSize);
+    std::memmove(buffer, buffer + count, kRequestSize - count);
+    std::memset(buffer + kRequestSize - count, 0, count);
+}
+
+// A product query's body is answered like the same text sent bare.
+void serveProductQuery(Context& c, char* buffer, Connection connection) {
+    std::string_view text = protocol::textUntilZero(requestBytes(buffer).subspan(8));
+    std::memmove(buffer, text.data(), text.size());
+    buffer[text.size()] = '\0';
+    textAnswer(c, buffer, connection);
+}
+
+// Accepts one connection; nothing after a failure that ends Hobsel.
+std::optional<net::Socket> getConnection(Context& c, const net::Socket& listener,
+                                         net::Ipv4& peer) {
+    c.say(2, "Waiting for connection on %d\n", listener.fd());
+    net::Socket accepted = net::acceptFrom(listener, &peer);
+    if (!accepted && net::lastError() == EINTR) {
+        c.say(1, "Got EINTR\n");
+        accepted = net::acceptFrom(listener, &peer);
+    }
+    if (!accepted) {
+        std::perror("accept");
+        return std::nullopt;
+    }
+    c.say(2, "get_connection: accept returned %d\n", accepted.fd());
+    c.say(2, "Connection from %d.%d.%d.%d\n", int(peer >> 24), int((peer >> 16) & 0xFF),
+          int((peer >> 8) & 0xFF), int(peer & 0xFF));
+    return accepted;
+}
+
+}  // namespace
+
+net::Socket establish(Context& c) {
+    if (net::startup() != 0) {
+        c.write("A useable WinSock DLL not fount");
+        return {};
+    }
+    std::string host = c.settings.hostName.empty() ? net::localHostName() : c.settings.hostName;
+    if (!net::lookupHost(host)) {
+        c.write("gethostbyname failed");
+        return {};
+    }
+    net::Socket listener = net::createTcpSocket();
+    c.say(2, "establish: socket is %d\n", listener.fd());
+    if (!listener) {
+        c.write("socket failed");
+        return {};
+    }
+    net::setNoDelay(listener);
+    // Lets Hobsel restart on its port while connections it closed linger.
+    net::setReuseAddress(listener);
+    if (!net::bindTo(listener, c.settings.port)) {
+        c.write("bind failed");
+        return {};
+    }
+    if (!net::listenOn(listener, 1)) {
+        c.write("listen failed");
+        return {};
+    }
+    c.say(2, "establish: listening on %d for %d\n", listener.fd(), 1);
+    return listener;
+}
+
+void serveRequest(Context& c, char* buffer, Connection connection, net::Ipv4 peer) {
+    skipInput(c, buffer);
+    buffer[kRequestSize] = '\0';
+    if (buffer[0] != '\0') {
+        textAnswer(c, buffer, connection);
+        return;
+    }
+    if (c.settings.verbosity == 1) c.write("Received a Nominal-mode packet\n");
+    if (c.verbose(2)) {
+        c.write("%s", c.timeLine().c_str());
+        packetLog(c, "Received", requestBytes(buffer));
+    }
+    switch (protocol::classifyRequest(requestBytes(buffer)).type) {
+        case protocol::FrameType::Event: {
+            std::vector<char> work(kRequestSize, 0);
+            processEvent(c, requestBytes(buffer), peer, work);
+            break;
+        }
+        case protocol::FrameType::ProductQuery:
+            serveProductQuery(c, buffer, connection);
+            break;
+        default:
+            break;  // logged above; nothing to answer
+    }
+}
+
+void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer) {
+    c.peer = peer;
+    net::setReceiveTimeout(connection, c.receiveTimeout);
+    std::vector<char> buffer(kRequestSize + 1, 0);
+    long result = net::receiveSome(connection, buffer.data(), kRequestSize);
+    c.say(2, "read returned %d\n", static_cast<int>(result));
+    // A unit that sent nothing within the time-out is served as an empty
+    // request, so one silent client cannot hold the server for every unit.
+    if (result >= 0 || net::lastErrorIsTimeout()) {
+        serveRequest(c, buffer.data(), &connection, peer);
+    } else {
+        c.say(1, "Error on read: %d\n", static_cast<int>(result));
+    }
+    c.unitConnection.close();
+}
+
+int serveNetwork(Context& c, const net::Socket& listener) {
+    for (;;) {
+        c.say(1, "\nWaiting for connection\n");
+        net::Ipv4 peer = 0;
+        std::optional<net::Socket> accepted = getConnection(c, listener, peer);
+        if (!accepted) return 1;
+        c.say(1, "Got connection %d\n", accepted->fd());
+        serveConnection(c, std::move(*accepted), peer);
+        ++c.requestCounter;
+    }
+}
+
+int serveConsole(Context& c, std::FILE* input) {
+    std::vector<char> buffer(kRequestSize + 1, 0);
+    c.peer = 0;
+    for (;;) {
+        std::fill(buffer.begin(), buffer.end(), 0);
+        c.write("listening: ");
+        // End of input ends Hobsel: there is nothing more to serve.
+        if (std::fgets(buffer.data(), static_cast<int>(kRequestSize), input) == nullptr) return 0;
+        serveRequest(c, buffer.data(), nullptr, 0);
+        ++c.requestCounter;
+    }
+}
+
+int runHobsel(Context& c, const std::vector<std::string>& args) {
+    c.write("Version V7.01\n");
+    CommandLine line = readCommandLine(c, args);
+    if (line.exit) return line.status;
+    startupSummary(c);
+    if (c.settings.console) return serveConsole(c, stdin);
+    net::Socket listener = establish(c);
+    c.say(2, "establish returned %d\n", listener.fd());
+    if (!listener) return 1;
+    return serveNetwork(c, listener);
+}
+
+}  // namespace hobsel

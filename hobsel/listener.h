@@ -1,0 +1,35 @@
+// The listening socket, the serving loops (network and console) and the
+// handling of one request.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+
+#include "hobsel/context.h"
+#include "hobsel/packet_log.h"
+
+namespace hobsel {
+
+// The listening socket on all local addresses; invalid after a failure,
+// which has been reported.
+net::Socket establish(Context& c);
+
+// Serves one accepted connection: one receive (bounded by the context's
+// receive time-out), the request, then the socket is closed.
+void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer);
+
+// Serves one request held in `buffer` (kRequestSize bytes and one more zero
+// byte, so text requests always end).
+void serveRequest(Context& c, char* buffer, Connection connection, net::Ipv4 peer);
+
+// Accepts and serves for ever; returns only with the exit status of a fatal
+// failure.
+int serveNetwork(Context& c, const net::Socket& listener);
+
+// Serves lines from `input` until it ends; returns the exit status.
+int serveConsole(Context& c, std::FILE* input);
+
+// Start-up and serving, from the arguments after the program name.
+int runHobsel(Context& c, const std::vector<std::string>& args);
+
+}  // namespace hobsel

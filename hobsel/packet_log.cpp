@@ -1,0 +1,221 @@
+#include "hobsel/packet_log.h"
+
+#include "protocol/payload.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace hobsel {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads stay inside the buffer: what lies past its end reads as zero.
+struct BufferReader {
+    protocol::ConstBytes bytes;
+
+    std::uint32_t field(std::size_t offset) const {
+        if (offset + 4 > bytes.size()) return 0;
+        return protocol::readBE32(bytes.data() + offset);
+    }
+    std::string_view text(std::size_t offset) const {
+        if (offset >= bytes.size()) return {};
+        return protocol::textUntilZero(bytes.subspan(offset));
+    }
+};
+
+int size(std::string_view text) { return static_cast<int>(text.size()); }
+
+void appendLine(const std::string& path, const std::string& line) {
+    File file(std::fopen(path.c_str(), "a"));
+    if (!file) return;  // the record is lost; the unit is still served
+    std::fputs(line.c_str(), file.get());
+}
+
+void logData(Context& c, const BufferReader& r) {
+    std::uint8_t code[4] = {};
+    for (std::size_t i = 0; i < 4 && 8 + i < r.bytes.size(); ++i) code[i] = r.bytes[8 + i];
+    std::string_view text = r.text(12);
+    auto subtype = protocol::findSubtype(protocol::ConstBytes(code, 4));
+    const char* word = nullptr;
+    if (subtype) {
+        switch (*subtype) {
+            case protocol::DataSubtype::SpecialText: word = "SPECIALTEXT"; break;
+            case protocol::DataSubtype::DisplayText: word = "DISPLAYTEXT"; break;
+            case protocol::DataSubtype::ShowMessage: word = "SHOWMESSAGE"; break;
+            case protocol::DataSubtype::Unc: word = "UNC"; break;
+            case protocol::DataSubtype::Url: word = "URL"; break;
+            case protocol::DataSubtype::Nop: c.write("NOP\n"); return;
+            case protocol::DataSubtype::File: break;
+        }
+    }
+    if (word != nullptr) {
+        c.write("%s: %.*s\n", word, size(text), text.data());
+        return;
+    }
+    std::int32_t little = static_cast<std::int32_t>(code[0] | code[1] << 8 | code[2] << 16 |
+                                                    std::uint32_t(code[3]) << 24);
+    c.write("(unknown type %d)\n", little);
+}
+
+void logEvent(Context& c, const BufferReader& r) {
+    unsigned long starts = r.field(8), stops = r.field(12), time = r.field(16);
+    std::uint32_t key = r.field(20);
+    if (starts & 0x20) c.write("Got key x%02X (%c) at %lu\n", key, static_cast<int>(key & 0xFF), time);
+    if (starts & 0x0F) {
+        std::string_view text = r.text(protocol::kEventTextOffset);
+        c.write("%.*s New Starts: %08lX  New Stops: %08lX  at %lu\n", size(text), text.data(),
+                starts, stops, time);
+    }
+    if ((starts | stops) & 0x10) {
+        c.write("%s at %lu %lu\n", (key & 0x10) ? "Touch" : "Release",
+                static_cast<unsigned long>(r.field(24)), static_cast<unsigned long>(r.field(28)));
+    }
+}
+
+void logRegistration(Context& c, const BufferReader& r) {
+    std::string_view unit = r.text(8);
+    std::string_view product = r.text(8 + unit.size() + 1);
+    std::string_view ip = r.text(8 + unit.size() + 1 + product.size() + 1);
+    c.write("unitID:    %.*s\n", size(unit), unit.data());
+    c.write("productID: %.*s\n", size(product), product.data());
+    c.write("IPaddress: %.*s\n", size(ip), ip.data());
+    if (c.settings.registrationsFile.empty()) return;
+    std::string line;
+    line.append(unit).append("\t").append(product).append("\t").append(ip).append("\t");
+    appendLine(c.settings.registrationsFile, line + c.timeLine());
+}
+
+void logErrorReport(Context& c, const BufferReader& r) {
+    std::string_view text = r.text(8);
+    appendLine("error.log", c.timeLine() + std::string(text) + "\n");
+    c.write("%.*s\n", size(text), text.data());
+}
+
+}  // namespace
+
+std::string_view referencePath(std::string_view reference) {
+    if (reference.empty()) return {};
+    std::string_view path = reference.substr(1);
+    path = path.substr(0, path.find(';'));
+    return path.substr(0, kMostPath);
+}
+
+void packetLog(Context& c, const char* label, protocol::ConstBytes frame) {
+    BufferReader r{frame};
+    c.write("\n%s nominal mode packet, length %lu\n", label,
+            static_cast<unsigned long>(r.field(0)));
+    std::uint8_t code[4] = {};
+    for (std::size_t i = 0; i < 4 && 4 + i < frame.size(); ++i) code[i] = frame[4 + i];
+    auto type = protocol::findType(protocol::ConstBytes(code, 4));
+    std::string_view codeText = protocol::textUntilZero(protocol::ConstBytes(code, 4));
+    std::string name = type ? std::string(protocol::shortTypeName(*type)) : "(unknown)";
+    c.write("Type   %s (%.*s)\n", name.c_str(), size(codeText), codeText.data());
+    if (type) {
+        using protocol::FrameType;
+        switch (*type) {
+            case FrameType::Data: logData(c, r); break;
+            case FrameType::Terminate: c.write("(no data)\n"); break;
+            case FrameType::Event: logEvent(c, r); break;
+            case FrameType::Registration: logRegistration(c, r); break;
+            case FrameType::ErrReport: logErrorReport(c, r); break;
+            case FrameType::ProductQuery:
+            case FrameType::CapQuery:
+            case FrameType::TarnixQuery:
+            case FrameType::ModeResponse:
+            case FrameType::CapResponse: {
+                std::string_view text = r.text(8);
+                c.write("%.*s\n", size(text), text.data());
+                break;
+            }
+        }
+    }
+    c.write("\n");
+}
+
+void sendStep(Context& c, Connection connection, const void* data, std::size_t length,
+              Dump dump) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    bool console = c.settings.console;
+    if (dump != Dump::None && (console || c.verbose(1))) {
+        std::string text = std::to_string(length) + " >";
+        for (std::size_t i = 0; i < length; ++i) {
+            std::uint8_t b = bytes[i];
+            if (dump == Dump::Printable && b >= 0x20 && b < 0x7F) {
+                text += static_cast<char>(b);
+            } else {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", b);
+                text += hex;
+            }
+        }
+        text += ">\n";
+        std::fwrite(text.data(), 1, text.size(), c.out);
+        std::fflush(c.out);
+    }
+    if (console || connection == nullptr) {
+        if (dump != Dump::None) return;
+        if (length == 4) {
+            c.write("\nFile length: %lu\n", static_cast<unsigned long>(protocol::readBE32(bytes)));
+        } else {
+            c.write("(%d bytes of the file)\n", static_cast<int>(length));
+        }
+        return;
+    }
+    if (length == 0) return;
+    c.say(2, "socksend %d\n", static_cast<int>(length));
+    if (net::sendAll(*connection, bytes, length)) {
+        if (dump == Dump::None) c.say(1, "Sent %d\n", static_cast<int>(length));
+    } else {
+        c.say(1, "Error %d\n", -1);
+    }
+}
+
+bool fileSend(Context& c, Connection connection, std::string_view reference) {
+    reference = reference.substr(0, reference.find('\0'));
+    if (reference.empty() || (reference[0] != '<' && reference[0] != '@')) return false;
+    std::string path(referencePath(reference));
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        c.say(1, "Can't open [%s]\n", path.c_str());
+        return false;
+    }
+    if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+    long size = std::ftell(file.get());
+    if (size <= 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
+    std::vector<std::uint8_t> content(static_cast<std::size_t>(size) + 2, 0);
+    if (std::fread(content.data(), 1, size, file.get()) != static_cast<std::size_t>(size)) {
+        c.say(1, "Read failed\n");
+        return false;
+    }
+    if (reference[0] == '<') {
+        std::string text(reference);
+        sendStep(c, connection, text.c_str(), text.size() + 1, Dump::Printable);
+        std::uint8_t sizeField[4];
+        protocol::writeBE32(sizeField, static_cast<std::uint32_t>(size));
+        sendStep(c, connection, sizeField, 4, Dump::Hex);
+        sendStep(c, connection, content.data(), static_cast<std::size_t>(size), Dump::None);
+    } else {
+        sendStep(c, connection, content.data(), content.size(), Dump::None);
+    }
+    return true;
+}
+
+void framedSend(Context& c, Connection connection, std::string_view type,
+                protocol::ConstBytes body) {
+    body = body.first(std::min(body.size(), kMostFramedBody));
+    std::vector<std::uint8_t> frame(protocol::kHeaderSize + body.size(), 0);
+    protocol::writeBE32(frame.data(), static_cast<std::uint32_t>(frame.size()));
+    for (std::size_t i = 0; i < 4 && i < type.size(); ++i) frame[4 + i] = type[i];
+    std::copy(body.begin(), body.end(), frame.begin() + protocol::kHeaderSize);
+    sendStep(c, connection, frame.data(), frame.size(), Dump::None);
+}
+
+}  // namespace hobsel
