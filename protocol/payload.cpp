@@ -77,17 +77,29 @@ std::size_t fileFrameSize(std::string_view kind, std::string_view destination,
     return 20 + name + contentSize + kFilePadding;
 }
 
-std::size_t buildFileFrame(Bytes buffer, std::string_view kind, std::string_view destination,
-                           ConstBytes content) {
-    std::size_t length = fileFrameSize(kind, destination, content.size());
-    if (!startFrame(buffer, length, typeCode(FrameType::Data))) return 0;
+std::size_t fileContentOffset(std::string_view kind, std::string_view destination) {
+    return 20 + (kind == kFileKindImage ? 0 : destination.size() + 1);
+}
+
+std::size_t buildFileFrameHeader(Bytes buffer, std::string_view kind,
+                                 std::string_view destination, std::size_t contentSize) {
+    std::size_t length = fileFrameSize(kind, destination, contentSize);
+    if (contentSize > UINT32_MAX || !startFrame(buffer, length, typeCode(FrameType::Data))) {
+        return 0;
+    }
     std::uint8_t* p = buffer.data();
     putCode(p + 8, subtypeCode(DataSubtype::File));
-    writeBE32(p + 12, static_cast<std::uint32_t>(content.size()));
+    writeBE32(p + 12, static_cast<std::uint32_t>(contentSize));
     putCode(p + 16, kind);
-    std::uint8_t* at = p + 20;
-    if (kind != kFileKindImage) at = copyAt(at, asBytes(destination)) + 1;
-    copyAt(at, content);
+    if (kind != kFileKindImage) copyAt(p + 20, asBytes(destination));
+    return length;
+}
+
+std::size_t buildFileFrame(Bytes buffer, std::string_view kind, std::string_view destination,
+                           ConstBytes content) {
+    std::size_t length = buildFileFrameHeader(buffer, kind, destination, content.size());
+    if (length == 0) return 0;
+    copyAt(buffer.data() + fileContentOffset(kind, destination), content);
     return length;
 }
 

@@ -49,6 +49,14 @@ std::size_t buildFileFrame(Bytes buffer, std::string_view kind, std::string_view
 std::size_t fileFrameSize(std::string_view kind, std::string_view destination,
                           std::size_t contentSize);
 
+// A FILE frame whose `contentSize` content bytes the caller writes itself
+// afterwards at `fileContentOffset` (e.g. read straight from a file, with no
+// copy in between); every other byte is written, padding zeroed. Returns the
+// length, or 0 when it does not fit.
+std::size_t buildFileFrameHeader(Bytes buffer, std::string_view kind,
+                                 std::string_view destination, std::size_t contentSize);
+std::size_t fileContentOffset(std::string_view kind, std::string_view destination);
+
 // Registration from a unit: three texts one after the other.
 struct Registration {
     std::string_view unitId;

@@ -1,0 +1,53 @@
+#include "lumetra/result_string.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "lumetra/lumetra.h"
+
+namespace lumetra {
+namespace {
+
+struct Case {
+    std::string text;
+    std::uint32_t byteCount;
+};
+
+class ResultString : public testing::TestWithParam<Case> {};
+
+// Whole two-byte units: an odd text carries its zero byte in the count, and
+// two zero bytes always follow the counted bytes.
+TEST_P(ResultString, HoldsWholeTwoByteUnits) {
+    const Case& c = GetParam();
+    char* s = makeResultString(c.text);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(LumetraStringByteLen(s), c.byteCount);
+    EXPECT_EQ(std::memcmp(s, c.text.data(), c.text.size()), 0);
+    for (std::uint32_t i = static_cast<std::uint32_t>(c.text.size()); i < c.byteCount + 2; ++i) {
+        EXPECT_EQ(s[i], '\0') << "byte " << i;
+    }
+    EXPECT_EQ(std::string(s), c.text);
+    LumetraFreeString(s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ResultString,
+                         testing::Values(Case{"", 0}, Case{"A", 2}, Case{"AB", 2},
+                                         Case{"ABC", 4}, Case{"10.0.0.5", 8},
+                                         Case{"Threshhold", 10}, Case{"UnitID", 6},
+                                         Case{"POSTimeout=10", 14}));
+
+TEST(ResultStringEdges, TextStopsAtAZeroByte) {
+    char* s = makeResultString(std::string_view("AB\0CD", 5));
+    EXPECT_EQ(LumetraStringByteLen(s), 2u);
+    LumetraFreeString(s);
+}
+
+TEST(ResultStringEdges, NullIsAcceptedEverywhere) {
+    EXPECT_EQ(LumetraStringByteLen(nullptr), 0u);
+    LumetraFreeString(nullptr);
+}
+
+}  // namespace
+}  // namespace lumetra
