@@ -1,0 +1,71 @@
+// Drosk's loop in-process, with its waits replaced so no real delay passes.
+#include "checkers/drosk.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/checkers/fake_unit.h"
+
+namespace checkers {
+namespace {
+
+using checkers_test::Answer;
+using checkers_test::Capture;
+using checkers_test::cut;
+using checkers_test::modeReply;
+using checkers_test::ScriptedUnit;
+
+TEST(DroskLoop, NumbersAnswersAndRestartsAfterAFailedConnection) {
+    ScriptedUnit unit("127.0.3.20");
+    ASSERT_TRUE(unit.start());
+    unit.script({}, Answer{modeReply("S=1\r\n"), false});
+    std::vector<std::chrono::seconds> waits;
+    DroskSettings settings;
+    settings.address = "127.0.3.20";
+    settings.delaySeconds = 3;
+    settings.replyTimeout = std::chrono::milliseconds(500);
+    settings.maxAttempts = 6;
+    int attempts = 0;
+    settings.wait = [&](std::chrono::seconds s) {
+        waits.push_back(s);
+        ++attempts;
+        if (attempts == 2) unit.stop();        // attempt 3 is refused
+        if (attempts == 3) {
+            ASSERT_TRUE(unit.start());
+        }
+    };
+    Capture out;
+    EXPECT_EQ(runDrosk(settings, out.file()), 0);
+    std::string text = out.text();
+    std::string head = "0: S=1\r\n1: S=1\r\nError connecting to 127.0.3.20 at ";
+    ASSERT_TRUE(text.starts_with(head)) << text;
+    EXPECT_EQ(text.substr(head.size() + 25), "0: S=1\r\n1: S=1\r\n2: S=1\r\n");
+    EXPECT_EQ(waits, std::vector<std::chrono::seconds>(5, std::chrono::seconds(3)));
+    EXPECT_EQ(unit.queries().size(), 5u);
+}
+
+TEST(DroskLoop, CarriesOnAfterAReplyItCannotTake) {
+    ScriptedUnit unit("127.0.3.21");
+    ASSERT_TRUE(unit.start());
+    unit.script({Answer{cut(modeReply("S=1"), 10), false}, Answer{{}, true}},
+                Answer{modeReply("S=2"), false});
+    DroskSettings settings;
+    settings.address = "127.0.3.21";
+    settings.replyTimeout = std::chrono::milliseconds(300);
+    settings.maxAttempts = 3;
+    settings.wait = [](std::chrono::seconds) {};
+    Capture out;
+    EXPECT_EQ(runDrosk(settings, out.file()), 0);
+    EXPECT_EQ(out.text(), "0: 1: 2: S=2");
+}
+
+TEST(DroskLoop, UnresolvableAddressEndsAtOnce) {
+    DroskSettings settings;
+    settings.address = "no-such-unit.invalid";
+    settings.wait = [](std::chrono::seconds) { FAIL() << "no check may follow"; };
+    Capture out;
+    EXPECT_EQ(runDrosk(settings, out.file()), 1);
+    EXPECT_EQ(out.text(), "DNS lookup failed for host: no-such-unit.invalid\n");
+}
+
+}  // namespace
+}  // namespace checkers

@@ -1,0 +1,99 @@
+#include "mibbet/server.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "mibbet/request.h"
+
+namespace mibbet {
+
+namespace {
+
+// A client that resets its connection while it waits in the backlog makes
+// accept fail; that concerns that client only, not the server.
+bool abortedByClient(int error) { return error == ECONNABORTED || error == EPROTO; }
+
+}  // namespace
+
+Server::Server(ServerOptions options)
+    : options_(std::move(options)), data_(options_.dataPath) {}
+
+bool Server::start(std::FILE* out) {
+    if (net::startup() != 0) {
+        std::fprintf(out, "A useable WinSock DLL not fount");
+        return false;
+    }
+    std::string self = net::localHostName();
+    if (self.empty() || !net::lookupHost(self)) {
+        std::fprintf(out, "gethostbyname failed");
+        return false;
+    }
+    listener_ = net::createTcpSocket();
+    if (!listener_) {
+        std::fprintf(out, "socket failed");
+        return false;
+    }
+    net::setNoDelay(listener_);
+    // Lets a restarted server take its port back while connections it closed
+    // linger in TIME_WAIT; a port held by another listener still fails.
+    net::setReuseAddress(listener_);
+    if (!net::bindTo(listener_, options_.port) || !net::listenOn(listener_, kBacklog)) {
+        std::fprintf(out, "bind failed");
+        listener_.close();
+        return false;
+    }
+    return true;
+}
+
+bool Server::serveOne() {
+    bool retried = false;
+    for (;;) {
+        net::Socket connection = net::acceptFrom(listener_);
+        if (connection) {
+            serve(connection);
+            connection.close();
+            ++counter_;
+            return true;
+        }
+        acceptError_ = net::lastError();
+        if (abortedByClient(acceptError_)) continue;
+        if (acceptError_ == EINTR && !retried) {
+            retried = true;
+            continue;
+        }
+        return false;
+    }
+}
+
+void Server::serve(const net::Socket& connection) {
+    request_.fill(0);
+    net::setReceiveTimeout(connection, options_.receiveTimeout);
+    long n = net::receiveSome(connection, request_.data(), request_.size());
+    if (n < 0) return;
+    protocol::ConstBytes request(request_.data(), static_cast<std::size_t>(n));
+    std::optional<std::string_view> query = queryText(request);
+    if (!query) return;
+    std::optional<std::string_view> key = keyOf(*query);
+    if (!key) return;
+    std::optional<std::string> value = data_.lookup(*key);
+    std::string answer = value ? std::move(*value) : notFoundAnswer(*key, counter_);
+    // The answer is the text and its zero byte, never a frame.
+    net::sendAll(connection, answer.c_str(), answer.size() + 1);
+}
+
+int runServer(const ServerOptions& options) {
+    Server server(options);
+    if (!server.start(stdout)) {
+        std::fflush(stdout);
+        return 1;
+    }
+    std::fflush(stdout);
+    while (server.serveOne()) {
+    }
+    errno = server.acceptError();
+    std::perror("accept");
+    return 1;
+}
+
+}  // namespace mibbet

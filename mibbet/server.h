@@ -1,0 +1,60 @@
+// Mibbet's listener and serving loop: one connection at a time, one receive
+// per connection, at most one trivial answer, then the close.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "mibbet/data_file.h"
+#include "net/socket.h"
+
+namespace mibbet {
+
+inline constexpr std::uint16_t kPort = 1283;
+inline constexpr int kBacklog = 10;
+inline constexpr std::size_t kRequestSize = 8192;
+// A client that connects and sends nothing must not stop the server for
+// every unit: its connection is closed unanswered after this.
+inline constexpr std::chrono::milliseconds kReceiveTimeout{30000};
+
+struct ServerOptions {
+    std::uint16_t port = kPort;
+    std::chrono::milliseconds receiveTimeout = kReceiveTimeout;
+    std::string dataPath = kDataFileName;
+};
+
+class Server {
+public:
+    explicit Server(ServerOptions options = {});
+
+    // Socket layer, own host name lookup, socket with no-delay, bind on all
+    // addresses, listen. On failure its message is on `out` (no line end).
+    bool start(std::FILE* out);
+
+    // Accepts and serves one connection. False when accepting failed for
+    // good (after one retry of an interrupted call); the reason is in
+    // `acceptError`.
+    bool serveOne();
+    int acceptError() const { return acceptError_; }
+
+    // Connections handled since start.
+    long long connections() const { return counter_; }
+
+private:
+    void serve(const net::Socket& connection);
+
+    ServerOptions options_;
+    net::Socket listener_;
+    DataFile data_;
+    std::array<std::uint8_t, kRequestSize> request_{};
+    long long counter_ = 0;
+    int acceptError_ = 0;
+};
+
+// The program: start, then serve for ever. Returns the exit status.
+int runServer(const ServerOptions& options = {});
+
+}  // namespace mibbet
