@@ -1,5 +1,6 @@
 #include "tests/checkers/fake_unit.h"
 
+#include <fcntl.h>
 #include <poll.h>
 
 #include <atomic>
@@ -125,6 +126,9 @@ bool ScriptedUnit::start() {
     auto address = net::lookupHost(state_->address);
     state_->listener = net::createTcpSocket();
     if (!address || !state_->listener) return false;
+    // Programs that tests start must not inherit the listener: a copy held
+    // open by a child keeps the port accepting after stop().
+    fcntl(state_->listener.fd(), F_SETFD, FD_CLOEXEC);
     net::setReuseAddress(state_->listener);
     if (!net::bindTo(state_->listener, state_->port, *address) ||
         !net::listenOn(state_->listener, 10)) {
