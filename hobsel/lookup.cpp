@@ -185,8 +185,9 @@ std::string fillKeyTemplate(std::string_view pattern, long keyCode, std::size_t 
 
 int lookupRecord(Context& c, std::string_view keyIn, char* output, std::size_t capacity,
                  bool history) {
-    if (c.settings.dataFile.empty() || output == nullptr || capacity == 0) return 0;
+    if (output == nullptr || capacity == 0) return 0;
     output[0] = '\0';
+    if (c.settings.dataFile.empty()) return 0;
     if (!c.dataCache->refresh(c.settings.dataFile, c.clock())) {
         c.say(2, "can't open datafile %s\n", c.settings.dataFile.c_str());
         return 0;
