@@ -34,6 +34,7 @@ struct ReplyCase {
     Answer answer;
     std::string printed;
     int status;
+    std::string address = {};  // one per case: ctest may run cases side by side
 };
 
 Answer reply(Bytes bytes) { return Answer{std::move(bytes), false}; }
@@ -42,20 +43,27 @@ class ProbeReply : public ::testing::TestWithParam<ReplyCase> {};
 
 TEST_P(ProbeReply, PrintsBodyTextOrNothing) {
     const ReplyCase& c = GetParam();
-    ScriptedUnit unit("127.0.3.10");
+    ScriptedUnit unit(c.address);
     ASSERT_TRUE(unit.start());
     unit.script({c.answer});
     Capture out;
-    ProbeSettings settings{"127.0.3.10", std::chrono::milliseconds(300)};
+    ProbeSettings settings{c.address, std::chrono::milliseconds(300)};
     EXPECT_EQ(runProbe(settings, out.file()), c.status);
     EXPECT_EQ(out.text(), c.printed);
 }
 
 const std::string kStatus = "UnitStatus=====\t Ready\r\n";
 
+std::vector<ReplyCase> withAddresses(std::vector<ReplyCase> cases) {
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        cases[i].address = "127.0.3." + std::to_string(100 + i);
+    }
+    return cases;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Replies, ProbeReply,
-    ::testing::Values(
+    ::testing::ValuesIn(withAddresses({
         ReplyCase{"modeReply", reply(modeReply(kStatus)), kStatus, 0},
         ReplyCase{"errorReport", reply(frame("ERR_", std::string("no such mode\0", 13))),
                   "no such mode", 0},
@@ -78,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"closedInLengthField", reply(cut(modeReply(kStatus), 3)), "", 1},
         ReplyCase{"closedMidFrame", reply(cut(modeReply(kStatus), 12)), "", 1},
         ReplyCase{"closedWithoutReply", reply({}), "", 1},
-        ReplyCase{"silentUnitTimesOut", Answer{{}, true}, "", 1}),
+        ReplyCase{"silentUnitTimesOut", Answer{{}, true}, "", 1}})),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProbeQuery, SendsExactlyNineteenBytes) {

@@ -1,0 +1,62 @@
+#include "tests/mibbet/mibbet_client.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include "net/socket.h"
+#include "protocol/frame.h"
+#include "tests/support/process.h"
+
+namespace mibbet_test {
+
+Reply exchange(const Bytes& request, std::chrono::milliseconds timeout) {
+    Reply reply;
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    net::Socket socket = net::createTcpSocket();
+    auto loopback = net::lookupHost("127.0.0.1");
+    if (!socket || !loopback || !net::connectBlocking(socket, *loopback, 1283)) return reply;
+    reply.connected = true;
+    if (request.empty()) {
+        ::shutdown(socket.fd(), SHUT_WR);
+    } else if (!net::sendAll(socket, request.data(), request.size())) {
+        return reply;
+    }
+    char buffer[16384];
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return reply;
+        pollfd p{socket.fd(), POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return reply;
+        long n = net::receiveSome(socket, buffer, sizeof buffer);
+        if (n <= 0) {
+            reply.closedByServer = true;
+            return reply;
+        }
+        reply.bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+Reply exchangeText(std::string_view text) { return exchange(Bytes(text.begin(), text.end())); }
+
+Bytes frame(std::string_view code, std::string_view body) {
+    Bytes f(8 + body.size());
+    protocol::writeBE32(f.data(), static_cast<std::uint32_t>(f.size()));
+    std::copy(code.begin(), code.end(), f.begin() + 4);
+    std::copy(body.begin(), body.end(), f.begin() + 8);
+    return f;
+}
+
+bool ownNetwork(std::string& why) {
+    static bool entered = false;
+    static std::string reason;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        entered = support::enterOwnNetworkNamespace(&reason);
+    }
+    why = reason;
+    return entered;
+}
+
+}  // namespace mibbet_test
