@@ -10,7 +10,8 @@
  * Time-outs: a connect waits at most 0.5 s (a refused or unreachable unit
  * uses the whole 0.5 s). Once connected, every wait for a reply is bounded by
  * LUMETRA_RECEIVE_TIMEOUT_MS (10 s): on expiry the call fails as if the unit
- * had closed the connection, and the connection is closed.
+ * had closed the connection, and the connection is closed. A send that the
+ * unit stops taking fails after LUMETRA_SEND_TIMEOUT_MS (10 s).
  *
  * A call that needs an open connection while there is none (before uxOpen,
  * after uxClose, Push, Fennick, a failed ReOpen or a broken connection) sends
@@ -43,6 +44,7 @@ extern "C" {
 #define LUMETRA_PORT 1283
 #define LUMETRA_CONNECT_TIMEOUT_MS 500
 #define LUMETRA_RECEIVE_TIMEOUT_MS 10000
+#define LUMETRA_SEND_TIMEOUT_MS 10000
 #define LUMETRA_FRAME_BUFFER_SIZE 102400
 
 /*

@@ -28,7 +28,10 @@ bool Session::connect(const char* unitAddress) {
     if (!net::connectWithTimeout(socket, *address, protocol::kUnitPort, kConnectTimeout)) {
         return false;
     }
-    if (!net::setReceiveTimeout(socket, receiveTimeout_)) return false;
+    if (!net::setReceiveTimeout(socket, receiveTimeout_) ||
+        !net::setSendTimeout(socket, sendTimeout_)) {
+        return false;
+    }
     if (buffer_ == nullptr) {
         buffer_.reset(new (std::nothrow) std::uint8_t[kFrameBufferSize]);
         if (buffer_ == nullptr) return false;

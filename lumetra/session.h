@@ -18,7 +18,9 @@ namespace lumetra {
 
 inline constexpr std::size_t kFrameBufferSize = 102400;
 inline constexpr std::chrono::milliseconds kConnectTimeout{500};
+// Bounds every wait for a reply, and every send a unit stops reading.
 inline constexpr std::chrono::milliseconds kReceiveTimeout{10000};
+inline constexpr std::chrono::milliseconds kSendTimeout{10000};
 
 class Session {
 public:
@@ -51,8 +53,12 @@ public:
     std::int16_t lastError() const { return lastError_; }
     void setLastError(std::int16_t value) { lastError_ = value; }
 
-    // Tests shorten the wait for a reply; the library always uses kReceiveTimeout.
-    void setReceiveTimeout(std::chrono::milliseconds timeout) { receiveTimeout_ = timeout; }
+    // Tests shorten the waits; the library always uses kReceiveTimeout and
+    // kSendTimeout.
+    void setTimeouts(std::chrono::milliseconds receive, std::chrono::milliseconds send) {
+        receiveTimeout_ = receive;
+        sendTimeout_ = send;
+    }
 
 private:
     net::Socket socket_;
@@ -60,6 +66,7 @@ private:
     std::int16_t lastError_ = 0;
     bool started_ = false;
     std::chrono::milliseconds receiveTimeout_ = kReceiveTimeout;
+    std::chrono::milliseconds sendTimeout_ = kSendTimeout;
 };
 
 Session& session();

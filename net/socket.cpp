@@ -176,6 +176,19 @@ bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout) 
 #endif
 }
 
+bool setSendTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
+#ifdef _WIN32
+    DWORD ms = static_cast<DWORD>(timeout.count());
+    return setsockopt(socket.fd(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms),
+                      sizeof ms) == 0;
+#else
+    timeval tv{};
+    tv.tv_sec = static_cast<long>(timeout.count() / 1000);
+    tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
+    return setsockopt(socket.fd(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
+#endif
+}
+
 bool setNoDelay(const Socket& socket) {
     int one = 1;
     return setsockopt(socket.fd(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one),

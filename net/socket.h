@@ -67,6 +67,10 @@ bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
 // wait for ever.
 bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout);
 
+// A send that cannot hand its bytes to the system for longer than `timeout`
+// fails (the peer stopped reading). Zero means wait for ever.
+bool setSendTimeout(const Socket& socket, std::chrono::milliseconds timeout);
+
 // TCP_NODELAY (level 6, option 1, value 1).
 bool setNoDelay(const Socket& socket);
 

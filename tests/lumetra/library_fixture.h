@@ -40,11 +40,12 @@ class LibraryTest : public testing::Test {
 protected:
     void SetUp() override {
         uxClose();
-        lumetra::session().setReceiveTimeout(std::chrono::milliseconds(400));
+        lumetra::session().setTimeouts(std::chrono::milliseconds(400),
+                                       std::chrono::milliseconds(400));
     }
     void TearDown() override {
         uxClose();
-        lumetra::session().setReceiveTimeout(lumetra::kReceiveTimeout);
+        lumetra::session().setTimeouts(lumetra::kReceiveTimeout, lumetra::kSendTimeout);
     }
 };
 

@@ -199,6 +199,17 @@ TEST_F(Pushes, PushReportsASendThatFailed) {
     EXPECT_NE(out.find("\nError sending..\n"), std::string::npos);
 }
 
+TEST_F(Pushes, PushToAUnitThatStopsReadingGivesUp) {
+    // Connections complete in the backlog but are never accepted or read.
+    net::Socket listener = net::createTcpSocket();
+    ASSERT_TRUE(net::setReuseAddress(listener));
+    ASSERT_TRUE(net::bindTo(listener, 1283, *net::lookupHost("127.0.1.81")));
+    ASSERT_TRUE(net::listenOn(listener, 1));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Push("127.0.1.81", file("big.bin", pattern(32 << 20)).c_str(), "x"), 0);
+    testing::internal::GetCapturedStdout();
+}
+
 TEST_F(Pushes, FennickSendsTheSettingsLineAsAFileAndCloses) {
     unit_ = std::make_unique<ScriptedUnit>("127.0.1.80", smallUnit());
     ASSERT_EQ(Fennick("127.0.1.80", 9600, 8, "N", 1, "N"), 1);

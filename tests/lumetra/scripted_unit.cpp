@@ -166,7 +166,7 @@ bool ScriptedUnit::readExactly(const net::Socket& connection, std::uint8_t* data
 
 void ScriptedUnit::serve(net::Socket connection) {
     if (silent_) {
-        // Hold the connection open, unread, until the client gives up.
+        // Take what comes but never answer, until the client gives up.
         std::uint8_t sink[256];
         while (readable(connection.fd(), stop_) &&
                net::receiveSome(connection, sink, sizeof sink) > 0) {
