@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,15 +9,6 @@ namespace tarnix {
 namespace {
 
 Settings parse(std::vector<std::string_view> args) { return parseArguments(args); }
-
-TEST(TarnixOptions, DefaultsWithoutArguments) {
-    Settings s = parse({});
-    EXPECT_EQ(s.target, "");
-    EXPECT_EQ(s.iniFile, "Tarnix.ini");
-    EXPECT_EQ(s.verbose, 0);
-    EXPECT_FALSE(s.setFromIni || s.commit || s.restart || s.showUsage);
-    EXPECT_EQ(s.replyTimeout.count(), 10000);
-}
 
 TEST(TarnixOptions, DashOrSlashAnyCaseValueGlued) {
     Settings s = parse({"/V", "-v", "-S", "/c", "-R", "-FNew.ini", "/iUnitID=Wistrel5",
@@ -71,31 +61,6 @@ TEST(TarnixOptions, LiteralLosesOnePairOfSurroundingQuotes) {
     for (const Case& c : cases) {
         EXPECT_EQ(parse({c.arg}).literal, c.literal) << c.arg;
     }
-}
-
-TEST(TarnixOptions, UsageTextIsExact) {
-    std::FILE* file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    printUsage(file);
-    std::rewind(file);
-    std::string text;
-    char chunk[256];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-    std::fclose(file);
-    EXPECT_EQ(text,
-              "\n Version 6.20\n"
-              "\nTarnix [options] [IPAddress]\n"
-              "  -v verbose operation\n"
-              "  -s set modes according to tarnix.ini\n"
-              "  -c commit to permanent storage\n"
-              "  -r restart unit when complete\n"
-              "  -f specify an .ini file, e.g. -fNewModes.ini \n"
-              "  -i set a single mode, e.g. -iUnitID=Wistrel5\n"
-              "  -g get a single mode, e.g. -gUnitID\n"
-              "  -l send literal text\n"
-              "  IP address of unit obtained from tarnix.ini if not specified.\n"
-              "\nDefault operation is to list the modes and values of the specified unit.\n\n");
 }
 
 }  // namespace

@@ -39,42 +39,10 @@ std::string report(const ModeTable& t, int verbose, bool set) {
     return text;
 }
 
-const char* kCurrent =
-    "\n\n# ***  Current Content  ***\n\n"
-    "TargetIP = 127.0.2.1\n"
-    "UnitID      = Old\n"
-    "DateTime    = 10:00\n"
-    "Greeting    = hi\n";
-const char* kIni =
-    "\n\n# ***  my.ini Content  ***\n\n"
-    "UnitID      = New\n"
-    "DateTime    = 9:00\n";
-const char* kNew =
-    "\n\n# ***  New Content  ***\n\n"
-    "UnitID      = New\n"
-    "DateTime    = 10:01\n"
-    "Greeting    = (null)\n";
 const char* kChanges =
     "\n\n# ***  Changes  ***\n\n"
     "Mode        = NVRam Content, New Content\n\n"
     "UnitID      = Old, New\n";
-
-TEST(TarnixReport, SectionsFollowVerboseAndSet) {
-    struct Case {
-        int verbose;
-        bool set;
-        std::string expected;
-    } cases[] = {
-        {0, false, kCurrent},
-        {1, false, std::string(kCurrent) + kIni},
-        {0, true, kNew},
-        {2, true, std::string(kCurrent) + kIni + kNew + kChanges},
-    };
-    ModeTable t = table();
-    for (const Case& c : cases) {
-        EXPECT_EQ(report(t, c.verbose, c.set), c.expected) << c.verbose << c.set;
-    }
-}
 
 TEST(TarnixReport, EmptyTableHasWidthFour) {
     ModeTable empty;
@@ -104,8 +72,11 @@ TEST(TarnixReport, ChangesListOnlyFlaggedModesWithMissingValuesAsNull) {
     t[2].setInIni = true;
     t[2].iniValue = "bye";
     std::string text = report(t, 1, true);
-    EXPECT_NE(text.find(std::string(kChanges) + "Greeting    = hi, (null)\n"), std::string::npos)
-        << text;
+    std::string tail = std::string(kChanges) + "Greeting    = hi, (null)\n";
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+    // The New Content section shows the missing value the same way.
+    EXPECT_NE(text.find("\nGreeting    = (null)\n"), std::string::npos);
 }
 
 }  // namespace

@@ -185,6 +185,18 @@ TEST_F(TarnixE2e, TargetComesFromTheExactTargetIpEntryUpToAComma) {
     EXPECT_EQ(r.status, 0);
 }
 
+TEST_F(TarnixE2e, ReadOnlyIniFileGivesTargetAndValues) {
+    unitsim::Unit& unit = startUnit(8);
+    writeIni("TargetIP = 127.0.2.8\nGreeting = Read only\n");
+    Unwritable guard(dir_ + "/Tarnix.ini");
+    if (!guard.effective()) GTEST_SKIP() << "cannot make a file unwritable here";
+    support::RunResult r = tarnix({"-s"});
+    EXPECT_EQ(r.out, newContent(with(defaults(), {{"Greeting", "Read only"}})));
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(unit.value("Greeting"), "Read only");
+}
+
 TEST_F(TarnixE2e, WithoutAnyTargetTellsHowToGiveOne) {
     const std::string noTarget =
         "\nNo target IPAddress specified.\n"

@@ -1,5 +1,13 @@
 #include "tests/tarnix/unit_fixture.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
 namespace tarnix_test {
 
 std::vector<unitsim::ModeDef> testModes() {
@@ -29,6 +37,33 @@ std::vector<std::uint8_t> queryFrame(const std::string& text) {
     frame += "MDSQ" + text;
     frame += '\0';
     return {frame.begin(), frame.end()};
+}
+
+Unwritable::Unwritable(std::string path) : path_(std::move(path)) {
+    chmod(path_.c_str(), 0444);
+    immutable_ = setImmutable(true);
+}
+
+Unwritable::~Unwritable() {
+    if (immutable_) setImmutable(false);
+    chmod(path_.c_str(), 0644);
+}
+
+bool Unwritable::effective() const {
+    std::FILE* file = std::fopen(path_.c_str(), "r+");
+    if (file) std::fclose(file);
+    return file == nullptr;
+}
+
+bool Unwritable::setImmutable(bool on) {
+    int fd = open(path_.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    close(fd);
+    return ok;
 }
 
 void UnitFixture::SetUp() { dir_ = support::makeTempDir("tarnix"); }

@@ -23,6 +23,22 @@ std::string modeLine(const std::string& name, const std::string& value, int widt
 // The exact bytes of an MDSQ frame carrying `text`.
 std::vector<std::uint8_t> queryFrame(const std::string& text);
 
+// Makes a file unwritable even for root (who ignores its mode bits) while it
+// lives, so that only a read-only open of it succeeds.
+class Unwritable {
+public:
+    explicit Unwritable(std::string path);
+    ~Unwritable();
+    Unwritable(const Unwritable&) = delete;
+    Unwritable& operator=(const Unwritable&) = delete;
+    bool effective() const;
+
+private:
+    bool setImmutable(bool on);
+    std::string path_;
+    bool immutable_ = false;
+};
+
 class UnitFixture : public ::testing::Test {
 protected:
     void SetUp() override;
