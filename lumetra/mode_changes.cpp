@@ -2,7 +2,7 @@
 // whole-unit commands, sent on the open connection.
 #include <cstdio>
 #include <optional>
-#include <string>
+#include <string_view>
 
 #include "lumetra/lumetra.h"
 #include "lumetra/session.h"
@@ -15,19 +15,21 @@ namespace {
 // The unit reads set lines into a 256-byte line.
 constexpr std::size_t kLineBuffer = 256;
 
-// "name = value"; nothing when an argument is missing or the line would not
-// fit, since a cut line would set the mode to a wrong value.
-std::optional<std::string> setLine(const char* name, const char* value) {
+using Line = char[kLineBuffer];
+
+// "name = value" in `line`; nothing when an argument is missing or the line
+// would not fit, since a cut line would set the mode to a wrong value.
+std::optional<std::string_view> setLine(Line& line, const char* name, const char* value) {
     if (name == nullptr || value == nullptr) return std::nullopt;
-    char line[kLineBuffer];
     int n = std::snprintf(line, sizeof line, "%s = %s", name, value);
     if (n < 0 || static_cast<std::size_t>(n) >= sizeof line) return std::nullopt;
-    return std::string(line, static_cast<std::size_t>(n));
+    return std::string_view(line, static_cast<std::size_t>(n));
 }
 
 int32_t setMode(const char* name, const char* value) {
     Session& s = session();
-    std::optional<std::string> line = setLine(name, value);
+    Line buffer;
+    std::optional<std::string_view> line = setLine(buffer, name, value);
     if (!line || !s.isOpen()) return 0;
     if (!s.sendQuery(*line)) return 0;
     return s.receiveReply() == protocol::ReplyStatus::Reply ? 1 : 0;
@@ -48,7 +50,8 @@ LUMETRA_API int32_t LUMETRA_CALL uxSetMode(const char* modeName, const char* val
 LUMETRA_API int32_t LUMETRA_CALL SendTarnix(const char* modeName, const char* value) {
     return guarded<int32_t>(0, [&]() -> int32_t {
         lumetra::Session& s = lumetra::session();
-        std::optional<std::string> line = lumetra::setLine(modeName, value);
+        lumetra::Line buffer;
+        std::optional<std::string_view> line = lumetra::setLine(buffer, modeName, value);
         if (!line || !s.isOpen()) return 0;
         std::size_t length = protocol::buildQuery(s.buffer(), *line);
         return s.sendFrame(length) ? 1 : 0;
