@@ -1,0 +1,123 @@
+#include "bench/load/load_driver.h"
+
+#include <atomic>
+#include <thread>
+
+#include "net/socket.h"
+
+namespace load {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One request on a fresh connection; the whole answer up to the server's close.
+bool oneRequest(net::Ipv4 address, const LoadOptions& options, Bytes& answer) {
+    answer.clear();
+    net::Socket socket = net::createTcpSocket();
+    if (!socket || !net::connectBlocking(socket, address, options.port)) return false;
+    net::setReceiveTimeout(socket, options.timeout);
+    if (!options.request.empty() &&
+        !net::sendAll(socket, options.request.data(), options.request.size())) {
+        return false;
+    }
+    std::uint8_t buffer[16384];
+    for (;;) {
+        long n = net::receiveSome(socket, buffer, sizeof buffer);
+        if (n == 0) return true;
+        if (n < 0) return false;
+        answer.insert(answer.end(), buffer, buffer + n);
+    }
+}
+
+}  // namespace
+
+bool isLoopback(const std::string& host) {
+    std::optional<net::Ipv4> address = net::lookupHost(host);
+    return address && (*address >> 24) == 127;
+}
+
+LoadResult runLoad(const LoadOptions& options) {
+    LoadResult result;
+    std::optional<net::Ipv4> address = net::lookupHost(options.host);
+    if (!address || (*address >> 24) != 127) {
+        result.error = "not a loopback address: " + options.host;
+        return result;
+    }
+    Bytes answer;
+    auto start = Clock::now();
+    for (std::size_t i = 0; i < options.requests; ++i) {
+        bool ok = oneRequest(*address, options, answer);
+        if (ok && options.expectedAnswer) ok = answer == *options.expectedAnswer;
+        ++(ok ? result.completed : result.failed);
+    }
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return result;
+}
+
+struct BareServer::State {
+    std::string address;
+    std::uint16_t port;
+    Bytes answer;
+    net::Ipv4 bound = 0;
+    net::Socket listener;
+    std::thread thread;
+    std::atomic<bool> stopping{false};
+    std::atomic<std::size_t> served{0};
+
+    void loop() {
+        std::uint8_t request[8192];
+        while (!stopping) {
+            net::Socket connection = net::acceptFrom(listener);
+            if (!connection) continue;
+            if (net::receiveSome(connection, request, sizeof request) >= 0 && !stopping) {
+                net::sendAll(connection, answer.data(), answer.size());
+            }
+            ++served;
+        }
+    }
+};
+
+BareServer::BareServer(std::string address, std::uint16_t port, Bytes answer)
+    : state_(new State) {
+    state_->address = std::move(address);
+    state_->port = port;
+    state_->answer = std::move(answer);
+}
+
+BareServer::~BareServer() { stop(); }
+
+bool BareServer::start(std::string* error) {
+    auto fail = [&](const char* why) {
+        if (error) *error = why;
+        state_->listener.close();
+        return false;
+    };
+    std::optional<net::Ipv4> address = net::lookupHost(state_->address);
+    if (!address || (*address >> 24) != 127) return fail("not a loopback address");
+    state_->bound = *address;
+    state_->listener = net::createTcpSocket();
+    if (!state_->listener) return fail("socket failed");
+    net::setNoDelay(state_->listener);
+    net::setReuseAddress(state_->listener);
+    if (!net::bindTo(state_->listener, state_->port, *address)) return fail("bind failed");
+    if (!net::listenOn(state_->listener, 10)) return fail("listen failed");
+    state_->stopping = false;
+    state_->thread = std::thread([this] { state_->loop(); });
+    return true;
+}
+
+void BareServer::stop() {
+    if (!state_->thread.joinable()) return;
+    state_->stopping = true;
+    // Wake the blocking accept with one last connection of our own.
+    net::Socket wake = net::createTcpSocket();
+    net::connectBlocking(wake, state_->bound, state_->port);
+    wake.close();
+    state_->thread.join();
+    state_->listener.close();
+}
+
+std::size_t BareServer::served() const { return state_->served; }
+
+}  // namespace load
