@@ -30,14 +30,16 @@ bool forEachEntry(std::string_view text, Visit visit) {
     std::string_view name;
     while (reader.nextName(name)) {
         std::string_view value = reader.value(name == kTargetEntry ? "," : "");
-        if (!visit(name, value)) return false;
+        if (!visit(name, value))
+            return false;
     }
     return true;
 }
 
 bool isNeverSet(std::string_view name) {
     for (std::string_view skipped : kNeverSet) {
-        if (protocol::equalsIgnoreCase(name, skipped)) return true;
+        if (protocol::equalsIgnoreCase(name, skipped))
+            return true;
     }
     return false;
 }
@@ -46,20 +48,23 @@ bool isNeverSet(std::string_view name) {
 
 std::optional<std::string> readIniText(const std::string& path) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
-    if (!file) return std::nullopt;
+    if (!file)
+        return std::nullopt;
     std::string text;
     char chunk[4096];
     std::size_t n;
     while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, n);
     std::size_t zero = text.find('\0');
-    if (zero != std::string::npos) text.resize(zero);
+    if (zero != std::string::npos)
+        text.resize(zero);
     return text;
 }
 
 std::optional<std::string> findTargetIp(std::string_view text) {
     std::optional<std::string> target;
     forEachEntry(text, [&](std::string_view name, std::string_view value) {
-        if (name != kTargetEntry) return true;
+        if (name != kTargetEntry)
+            return true;
         target = std::string(protocol::trimRight(value));
         return false;
     });
@@ -77,7 +82,8 @@ std::optional<std::string> applyIniValues(protocol::ModeTable& table, std::strin
         // Compared without trailing blanks, so a padded "(Not Set)" is not
         // sent to the unit as a value.
         std::string_view trimmed = protocol::trimRight(value);
-        if (index < 0 || protocol::equalsIgnoreCase(trimmed, kNotSet)) return true;
+        if (index < 0 || protocol::equalsIgnoreCase(trimmed, kNotSet))
+            return true;
         protocol::ModeRecord& record = table[static_cast<std::size_t>(index)];
         record.iniValue = std::string(trimmed);
         record.setInIni = true;
@@ -89,8 +95,10 @@ std::optional<std::string> applyIniValues(protocol::ModeTable& table, std::strin
 SetPlan planSets(const protocol::ModeTable& table) {
     SetPlan plan;
     for (const protocol::ModeRecord& record : table.records()) {
-        if (!record.setInIni || !record.iniValue || isNeverSet(record.name)) continue;
-        if (protocol::equalsIgnoreCase(*record.iniValue, kNotSet)) continue;
+        if (!record.setInIni || !record.iniValue || isNeverSet(record.name))
+            continue;
+        if (protocol::equalsIgnoreCase(*record.iniValue, kNotSet))
+            continue;
         std::string line = record.name + " = " + *record.iniValue;
         if (protocol::equalsIgnoreCase(record.name, "TextReset")) {
             plan.textReset = std::move(line);

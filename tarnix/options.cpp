@@ -15,21 +15,41 @@ std::string withoutQuotes(std::string_view text) {
     return std::string(text);
 }
 
-char lowerLetter(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerLetter(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Applies one option; false when it asks for the usage text.
 bool applyOption(Settings& settings, char letter, std::string_view value) {
     switch (lowerLetter(letter)) {
-        case 'v': ++settings.verbose; break;
-        case 's': settings.setFromIni = true; break;
-        case 'c': settings.commit = true; break;
-        case 'r': settings.restart = true; break;
-        case 'f': settings.iniFile = value; break;
-        case 'i': settings.setText = value; break;
-        case 'g': settings.getText = value; break;
-        case 'l': settings.literal = withoutQuotes(value); break;
-        case '?': return false;
-        default: break;  // unknown letters are ignored
+        case 'v':
+            ++settings.verbose;
+            break;
+        case 's':
+            settings.setFromIni = true;
+            break;
+        case 'c':
+            settings.commit = true;
+            break;
+        case 'r':
+            settings.restart = true;
+            break;
+        case 'f':
+            settings.iniFile = value;
+            break;
+        case 'i':
+            settings.setText = value;
+            break;
+        case 'g':
+            settings.getText = value;
+            break;
+        case 'l':
+            settings.literal = withoutQuotes(value);
+            break;
+        case '?':
+            return false;
+        default:
+            break;  // unknown letters are ignored
     }
     return true;
 }

@@ -14,15 +14,15 @@ namespace tarnix {
 inline constexpr const char* kDefaultIniFile = "Tarnix.ini";
 
 struct Settings {
-    std::string target;                  // empty: take TargetIP from the ini file
+    std::string target;  // empty: take TargetIP from the ini file
     std::string iniFile = kDefaultIniFile;
     int verbose = 0;
     bool setFromIni = false;
     bool commit = false;
     bool restart = false;
-    std::string setText;   // -i
-    std::string getText;   // -g
-    std::string literal;   // -l, surrounding quotes removed
+    std::string setText;     // -i
+    std::string getText;     // -g
+    std::string literal;     // -l, surrounding quotes removed
     bool showUsage = false;  // -? seen: print the usage text and stop
     // How long to wait for each reply before giving up on the unit. Not an
     // option; tests shorten it.

@@ -8,11 +8,13 @@
 namespace tarnix {
 namespace {
 
-Settings parse(std::vector<std::string_view> args) { return parseArguments(args); }
+Settings parse(std::vector<std::string_view> args) {
+    return parseArguments(args);
+}
 
 TEST(TarnixOptions, DashOrSlashAnyCaseValueGlued) {
-    Settings s = parse({"/V", "-v", "-S", "/c", "-R", "-FNew.ini", "/iUnitID=Wistrel5",
-                        "-GUnitID", "unit7"});
+    Settings s = parse(
+        {"/V", "-v", "-S", "/c", "-R", "-FNew.ini", "/iUnitID=Wistrel5", "-GUnitID", "unit7"});
     EXPECT_EQ(s.verbose, 2);
     EXPECT_TRUE(s.setFromIni);
     EXPECT_TRUE(s.commit);

@@ -26,13 +26,15 @@ void currentSection(std::FILE* out, const ModeTable& table, const ReportOptions&
                     int width) {
     say(out, "\n\n# ***  Current Content  ***\n\n");
     say(out, "TargetIP = %s\n", options.target.c_str());
-    for (const ModeRecord& record : table.records()) modeLine(out, width, record.name, record.nvram);
+    for (const ModeRecord& record : table.records())
+        modeLine(out, width, record.name, record.nvram);
 }
 
 void iniSection(std::FILE* out, const ModeTable& table, const ReportOptions& options, int width) {
     say(out, "\n\n# ***  %s Content  ***\n\n", options.iniFile.c_str());
     for (const ModeRecord& record : table.records()) {
-        if (record.setInIni) modeLine(out, width, record.name, record.iniValue);
+        if (record.setInIni)
+            modeLine(out, width, record.name, record.iniValue);
     }
 }
 
@@ -49,8 +51,10 @@ void changesSection(std::FILE* out, const ModeTable& table, int width) {
     // line under it.
     say(out, "%-*s= %s, %s\n", width, "Mode", "NVRam Content", "New Content\n");
     for (const ModeRecord& record : table.records()) {
-        if (!record.setInIni || protocol::equalsIgnoreCase(record.name, "DateTime")) continue;
-        if (!valueChanged(record)) continue;
+        if (!record.setInIni || protocol::equalsIgnoreCase(record.name, "DateTime"))
+            continue;
+        if (!valueChanged(record))
+            continue;
         say(out, "%-*s= %s, %s\n", width, record.name.c_str(), shown(record.nvram),
             shown(record.newValue));
     }
@@ -61,13 +65,15 @@ void changesSection(std::FILE* out, const ModeTable& table, int width) {
 int nameColumnWidth(const ModeTable& table) {
     std::size_t longest = 0;
     for (const ModeRecord& record : table.records()) {
-        if (record.name.size() > longest) longest = record.name.size();
+        if (record.name.size() > longest)
+            longest = record.name.size();
     }
     return static_cast<int>(longest) + 4;
 }
 
 bool valueChanged(const ModeRecord& record) {
-    if (!record.nvram || !record.newValue) return record.nvram.has_value() != record.newValue.has_value();
+    if (!record.nvram || !record.newValue)
+        return record.nvram.has_value() != record.newValue.has_value();
     return !protocol::equalsIgnoreCase(*record.nvram, *record.newValue);
 }
 
@@ -75,11 +81,14 @@ void printReport(std::FILE* out, const ModeTable& table, const ReportOptions& op
     int width = nameColumnWidth(table);
     if (options.verbose > 0 || !options.setFromIni) {
         currentSection(out, table, options, width);
-        if (options.verbose > 0) iniSection(out, table, options, width);
-        if (!options.setFromIni) return;
+        if (options.verbose > 0)
+            iniSection(out, table, options, width);
+        if (!options.setFromIni)
+            return;
     }
     newSection(out, table, width);
-    if (options.verbose > 0) changesSection(out, table, width);
+    if (options.verbose > 0)
+        changesSection(out, table, width);
 }
 
 }  // namespace tarnix

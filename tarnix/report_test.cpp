@@ -47,8 +47,7 @@ const char* kChanges =
 TEST(TarnixReport, EmptyTableHasWidthFour) {
     ModeTable empty;
     EXPECT_EQ(nameColumnWidth(empty), 4);
-    EXPECT_EQ(report(empty, 0, false),
-              "\n\n# ***  Current Content  ***\n\nTargetIP = 127.0.2.1\n");
+    EXPECT_EQ(report(empty, 0, false), "\n\n# ***  Current Content  ***\n\nTargetIP = 127.0.2.1\n");
 }
 
 TEST(TarnixReport, ChangeComparesIgnoringCaseAndCountsMissingValues) {
@@ -56,8 +55,12 @@ TEST(TarnixReport, ChangeComparesIgnoringCaseAndCountsMissingValues) {
         std::optional<std::string> before, after;
         bool changed;
     } cases[] = {
-        {"TRUE", "true", false}, {"1", "2", true},         {std::nullopt, "x", true},
-        {"x", std::nullopt, true}, {std::nullopt, std::nullopt, false}, {"", "", false},
+        {"TRUE", "true", false},
+        {"1", "2", true},
+        {std::nullopt, "x", true},
+        {"x", std::nullopt, true},
+        {std::nullopt, std::nullopt, false},
+        {"", "", false},
     };
     for (const Case& c : cases) {
         protocol::ModeRecord r;

@@ -48,7 +48,8 @@ Stop Session::connect(const std::string& target) {
 }
 
 Stop Session::send(std::string_view text) {
-    if (verbose_ > 0) say(console_.out, "Sending MDSQ %.*s\n", int(text.size()), text.data());
+    if (verbose_ > 0)
+        say(console_.out, "Sending MDSQ %.*s\n", int(text.size()), text.data());
     if (!protocol::sendQuery(socket_, buffer_, text)) {
         say(console_.err, "%s", kSendError.data());
         return kExitSocketFailure;
@@ -57,7 +58,8 @@ Stop Session::send(std::string_view text) {
 }
 
 Stop Session::query(std::string_view text) {
-    if (Stop stop = send(text)) return stop;
+    if (Stop stop = send(text))
+        return stop;
     return receive();
 }
 

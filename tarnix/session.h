@@ -26,7 +26,7 @@ inline constexpr int kExitFailure = 1;
 using Stop = std::optional<int>;
 
 class Session {
-public:
+  public:
     Session(Console console, int verbose, std::chrono::milliseconds replyTimeout);
 
     // Starts the socket layer, resolves `target` and connects to its port 1283.
@@ -42,7 +42,7 @@ public:
     // Body text of the last reply (to its first zero byte or the frame end).
     std::string_view replyBody() const { return body_; }
 
-private:
+  private:
     Stop receive();
 
     Console console_;

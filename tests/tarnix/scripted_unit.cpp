@@ -42,23 +42,28 @@ ScriptedUnit::ScriptedUnit(const std::string& address, std::vector<Bytes> replie
 }
 
 ScriptedUnit::~ScriptedUnit() {
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 std::vector<Bytes> ScriptedUnit::received() {
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable())
+        thread_.join();
     return received_;
 }
 
 void ScriptedUnit::serve() {
     net::Socket connection = net::acceptFrom(listener_);
-    if (!connection) return;
+    if (!connection)
+        return;
     net::setReceiveTimeout(connection, kPatience);
     for (const Bytes& reply : replies_) {
         std::uint8_t head[4];
-        if (net::receiveExactly(connection, head, 4) != net::ReceiveStatus::Complete) return;
+        if (net::receiveExactly(connection, head, 4) != net::ReceiveStatus::Complete)
+            return;
         std::uint32_t length = protocol::readBE32(head);
-        if (length < 8 || length > 1 << 20) return;
+        if (length < 8 || length > 1 << 20)
+            return;
         Bytes frame(head, head + 4);
         frame.resize(length);
         if (net::receiveExactly(connection, frame.data() + 4, length - 4) !=
@@ -66,7 +71,8 @@ void ScriptedUnit::serve() {
             return;
         }
         received_.push_back(std::move(frame));
-        if (!net::sendAll(connection, reply.data(), reply.size())) return;
+        if (!net::sendAll(connection, reply.data(), reply.size()))
+            return;
     }
 }
 

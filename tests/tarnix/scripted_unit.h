@@ -23,7 +23,7 @@ Bytes frameOf(std::string_view code, std::string_view body);
 Bytes modeReply(std::string_view text);
 
 class ScriptedUnit {
-public:
+  public:
     ScriptedUnit(const std::string& address, std::vector<Bytes> replies);
     ~ScriptedUnit();  // waits for the serving thread, which gives up after 5 s
     ScriptedUnit(const ScriptedUnit&) = delete;
@@ -33,7 +33,7 @@ public:
     // Frames received, once the connection has ended.
     std::vector<Bytes> received();
 
-private:
+  private:
     void serve();
 
     net::Socket listener_;

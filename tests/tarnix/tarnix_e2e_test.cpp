@@ -36,7 +36,8 @@ Values defaults() {
 
 Values with(Values values, const std::map<std::string, std::string>& changes) {
     for (auto& [name, value] : values) {
-        if (auto it = changes.find(name); it != changes.end()) value = it->second;
+        if (auto it = changes.find(name); it != changes.end())
+            value = it->second;
     }
     return values;
 }
@@ -60,7 +61,8 @@ std::string definitionReply() {
     std::string text;
     for (const unitsim::ModeDef& def : testModes()) {
         text += def.name + " = " + def.type;
-        if (def.type == "STRING") text += "," + std::to_string(def.size);
+        if (def.type == "STRING")
+            text += "," + std::to_string(def.size);
         text += "\r\n";
     }
     return text;
@@ -113,7 +115,8 @@ TEST_F(TarnixE2e, SetWithoutVerboseShowsNewContentOnly) {
     unitsim::Unit& unit = startUnit(3);
     writeIni("UnitID = Wistrel5\nGreeting=Good day\n");
     support::RunResult r = tarnix({"-s", address(3)});
-    EXPECT_EQ(r.out, newContent(with(defaults(), {{"UnitID", "Wistrel5"}, {"Greeting", "Good day"}})));
+    EXPECT_EQ(r.out,
+              newContent(with(defaults(), {{"UnitID", "Wistrel5"}, {"Greeting", "Good day"}})));
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(queries(unit), plus(kOpening, {"UnitID = Wistrel5", "Greeting = Good day", "*"}));
@@ -156,11 +159,11 @@ TEST_F(TarnixE2e, NotSetIsNeverSentAndTextResetThenServerTypeGoLast) {
     support::RunResult r = tarnix({"-s", address(5)});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(queries(unit), plus(kOpening, {"POSTimeout = 60", "TextReset = TRUE",
-                                             "ServerType = UDP", "*"}));
-    EXPECT_EQ(r.out, newContent(with(defaults(), {{"POSTimeout", "60"},
-                                                  {"TextReset", "TRUE"},
-                                                  {"ServerType", "UDP"}})));
+    EXPECT_EQ(queries(unit),
+              plus(kOpening, {"POSTimeout = 60", "TextReset = TRUE", "ServerType = UDP", "*"}));
+    EXPECT_EQ(r.out, newContent(with(
+                         defaults(),
+                         {{"POSTimeout", "60"}, {"TextReset", "TRUE"}, {"ServerType", "UDP"}})));
 }
 
 TEST_F(TarnixE2e, RefusedSetShowsAsUnchangedValue) {
@@ -189,7 +192,8 @@ TEST_F(TarnixE2e, ReadOnlyIniFileGivesTargetAndValues) {
     unitsim::Unit& unit = startUnit(8);
     writeIni("TargetIP = 127.0.2.8\nGreeting = Read only\n");
     Unwritable guard(dir_ + "/Tarnix.ini");
-    if (!guard.effective()) GTEST_SKIP() << "cannot make a file unwritable here";
+    if (!guard.effective())
+        GTEST_SKIP() << "cannot make a file unwritable here";
     support::RunResult r = tarnix({"-s"});
     EXPECT_EQ(r.out, newContent(with(defaults(), {{"Greeting", "Read only"}})));
     EXPECT_EQ(r.err, "");
@@ -210,7 +214,9 @@ TEST_F(TarnixE2e, WithoutAnyTargetTellsHowToGiveOne) {
     } cases[] = {
         {"TargetIPX=127.0.2.8\nTarget=127.0.2.8\n", {}, noTarget},
         {"", {"-v"}, noTarget},
-        {"TargetIP=127.0.2.8\n", {"-fmissing.ini"}, "File missing.ini could not be opened\n" + kUsage},
+        {"TargetIP=127.0.2.8\n",
+         {"-fmissing.ini"},
+         "File missing.ini could not be opened\n" + kUsage},
     };
     for (const Case& c : cases) {
         writeIni(c.ini);
@@ -222,7 +228,8 @@ TEST_F(TarnixE2e, WithoutAnyTargetTellsHowToGiveOne) {
 }
 
 TEST_F(TarnixE2e, UsageTextOnQuestionMark) {
-    for (std::vector<std::string> args : {std::vector<std::string>{"-?"}, {"-v", "/?", "127.0.2.9"}}) {
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"-?"}, {"-v", "/?", "127.0.2.9"}}) {
         support::RunResult r = tarnix(args);
         EXPECT_EQ(r.err, kUsage);
         EXPECT_EQ(r.out, "");
@@ -278,7 +285,8 @@ TEST_F(TarnixE2e, CommitWaitsForItsReplyThenRestart) {
     ASSERT_GE(r.out.size(), ending.size());
     EXPECT_EQ(r.out.substr(r.out.size() - ending.size()), ending);
     ASSERT_TRUE(unit.waitForReceived(kOpening.size() + 4, std::chrono::seconds(5)));
-    EXPECT_EQ(queries(unit), plus(kOpening, {"Greeting = Saved", "*", "COMMIT=TRUE", "RESTART=TRUE"}));
+    EXPECT_EQ(queries(unit),
+              plus(kOpening, {"Greeting = Saved", "*", "COMMIT=TRUE", "RESTART=TRUE"}));
     EXPECT_EQ(unit.committedValue("Greeting"), "Saved");
 }
 
@@ -292,7 +300,8 @@ TEST_F(TarnixE2e, RefusedConnection) {
 TEST_F(TarnixE2e, UnresolvableNameExitsWith255) {
     // In a namespace of its own no lookup can leave the machine.
     std::string why;
-    if (!support::enterOwnNetworkNamespace(&why)) GTEST_SKIP() << why;
+    if (!support::enterOwnNetworkNamespace(&why))
+        GTEST_SKIP() << why;
     support::RunResult r = tarnix({"no-such-unit.invalid"});
     EXPECT_EQ(r.out, "DNS lookup failed for host :no-such-unit.invalid\n");
     EXPECT_EQ(r.err, "");
@@ -342,11 +351,14 @@ TEST_F(TarnixE2e, MissingIniFileForSetStillReports) {
 
 TEST_F(TarnixE2e, SavedListingSetsTheSameValuesOnAnotherUnit) {
     std::vector<unitsim::ModeDef> source = testModes();
-    std::map<std::string, std::string> changed = {{"UnitID", "Alpha 2"},   {"POSTimeout", "45"},
-                                                  {"TextReset", "TRUE"},   {"ServerType", "UDP"},
+    std::map<std::string, std::string> changed = {{"UnitID", "Alpha 2"},
+                                                  {"POSTimeout", "45"},
+                                                  {"TextReset", "TRUE"},
+                                                  {"ServerType", "UDP"},
                                                   {"Greeting", "Round trip"}};
     for (unitsim::ModeDef& def : source) {
-        if (changed.count(def.name)) def.value = changed[def.name];
+        if (changed.count(def.name))
+            def.value = changed[def.name];
     }
     unitsim::Unit& from = startUnit(18, source);
     unitsim::Unit& to = startUnit(19);
@@ -358,7 +370,8 @@ TEST_F(TarnixE2e, SavedListingSetsTheSameValuesOnAnotherUnit) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     for (const unitsim::ModeDef& def : testModes()) {
-        if (def.readOnly || def.name == "DateTime") continue;
+        if (def.readOnly || def.name == "DateTime")
+            continue;
         EXPECT_EQ(to.value(def.name), from.value(def.name)) << def.name;
     }
     EXPECT_EQ(to.value("DateTime"), "2026-12-08 01:00");  // never replayed

@@ -48,7 +48,7 @@ TEST_F(TarnixFailure, SilentUnitTimesOutAfterTenSeconds) {
 
 // Captures what a run writes, without a process.
 class Captured {
-public:
+  public:
     Captured() : out_(std::tmpfile()), err_(std::tmpfile()) {}
     ~Captured() {
         std::fclose(out_);
@@ -58,7 +58,7 @@ public:
     std::string out() const { return read(out_); }
     std::string err() const { return read(err_); }
 
-private:
+  private:
     static std::string read(std::FILE* file) {
         std::rewind(file);
         std::string text;

@@ -7,7 +7,7 @@ namespace tarnix_test {
 namespace {
 
 class TarnixScripted : public UnitFixture {
-protected:
+  protected:
     // The replies to the three Force lines.
     static std::vector<Bytes> forced() { return {modeReply("a"), modeReply("b"), modeReply("c")}; }
 };
@@ -19,10 +19,10 @@ std::vector<Bytes> plus(std::vector<Bytes> a, std::vector<Bytes> b) {
 
 TEST_F(TarnixScripted, OverLongModeNameInTheSecondValueListIsFatal) {
     std::string longName = std::string(50, 'D') + "evice";
-    ScriptedUnit unit(address(60), plus(forced(), {modeReply("UnitID = STRING,16\r\n"),
-                                                   modeReply("UnitID = A\r\n"),
-                                                   modeReply("UnitID = B"),
-                                                   modeReply("UnitID = B\r\n" + longName + " = 1\r\n")}));
+    ScriptedUnit unit(address(60),
+                      plus(forced(), {modeReply("UnitID = STRING,16\r\n"),
+                                      modeReply("UnitID = A\r\n"), modeReply("UnitID = B"),
+                                      modeReply("UnitID = B\r\n" + longName + " = 1\r\n")}));
     ASSERT_TRUE(unit.listening());
     writeIni("UnitID = B\n");
     support::RunResult r = tarnix({"-s", address(60)});

@@ -26,7 +26,8 @@ std::vector<unitsim::ModeDef> testModes() {
 
 std::string modeLine(const std::string& name, const std::string& value, int width) {
     std::string line = name;
-    if (line.size() < static_cast<std::size_t>(width)) line.resize(width, ' ');
+    if (line.size() < static_cast<std::size_t>(width))
+        line.resize(width, ' ');
     return line + "= " + value + "\n";
 }
 
@@ -45,19 +46,22 @@ Unwritable::Unwritable(std::string path) : path_(std::move(path)) {
 }
 
 Unwritable::~Unwritable() {
-    if (immutable_) setImmutable(false);
+    if (immutable_)
+        setImmutable(false);
     chmod(path_.c_str(), 0644);
 }
 
 bool Unwritable::effective() const {
     std::FILE* file = std::fopen(path_.c_str(), "r+");
-    if (file) std::fclose(file);
+    if (file)
+        std::fclose(file);
     return file == nullptr;
 }
 
 bool Unwritable::setImmutable(bool on) {
     int fd = open(path_.c_str(), O_RDONLY);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     int flags = 0;
     bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
     flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
@@ -66,7 +70,9 @@ bool Unwritable::setImmutable(bool on) {
     return ok;
 }
 
-void UnitFixture::SetUp() { dir_ = support::makeTempDir("tarnix"); }
+void UnitFixture::SetUp() {
+    dir_ = support::makeTempDir("tarnix");
+}
 
 unitsim::Unit& UnitFixture::startUnit(int host, std::vector<unitsim::ModeDef> modes,
                                       unitsim::Faults faults) {

@@ -26,21 +26,21 @@ std::vector<std::uint8_t> queryFrame(const std::string& text);
 // Makes a file unwritable even for root (who ignores its mode bits) while it
 // lives, so that only a read-only open of it succeeds.
 class Unwritable {
-public:
+  public:
     explicit Unwritable(std::string path);
     ~Unwritable();
     Unwritable(const Unwritable&) = delete;
     Unwritable& operator=(const Unwritable&) = delete;
     bool effective() const;
 
-private:
+  private:
     bool setImmutable(bool on);
     std::string path_;
     bool immutable_ = false;
 };
 
 class UnitFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
 
     // Starts a unit on 127.0.2.`host`; fails the test when it cannot.
