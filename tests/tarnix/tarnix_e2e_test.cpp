@@ -166,6 +166,23 @@ TEST_F(TarnixE2e, NotSetIsNeverSentAndTextResetThenServerTypeGoLast) {
                          {{"POSTimeout", "60"}, {"TextReset", "TRUE"}, {"ServerType", "UDP"}})));
 }
 
+TEST_F(TarnixE2e, LongSetLinesAreSentWhole) {
+    std::vector<unitsim::ModeDef> modes = testModes();
+    modes[3] = {"TextReset", "STRING", 400, "", "Scan please", false};
+    modes[8].size = 400;
+    unitsim::Unit& unit = startUnit(20, modes);
+    std::string greeting(300, 'g');
+    std::string idleText = "Welcome, please scan your first item";
+    writeIni("TextReset = " + idleText + "\nGreeting = " + greeting + "\n");
+    support::RunResult r = tarnix({"-s", address(20)});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(queries(unit),
+              plus(kOpening, {"Greeting = " + greeting, "TextReset = " + idleText, "*"}));
+    EXPECT_EQ(unit.value("Greeting"), greeting);
+    EXPECT_EQ(unit.value("TextReset"), idleText);
+}
+
 TEST_F(TarnixE2e, RefusedSetShowsAsUnchangedValue) {
     startUnit(6);
     writeIni("Greeting = " + std::string(45, 'g') + "\n");
