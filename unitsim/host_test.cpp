@@ -68,7 +68,7 @@ HostTarget target(std::uint16_t port, std::string from = {}) {
     return t;
 }
 
-TEST(HostSide, EachMessageGoesOutExactlyAndTheAnswerComesBack) {
+TEST(UnitsimHostSide, EachMessageGoesOutExactlyAndTheAnswerComesBack) {
     using namespace std::string_view_literals;
     protocol::Event event;
     event.newStarts = 0x10;
@@ -103,7 +103,7 @@ TEST(HostSide, EachMessageGoesOutExactlyAndTheAnswerComesBack) {
     }
 }
 
-TEST(HostSide, UnreachableHostAndAHostThatNeverClosesBothEnd) {
+TEST(UnitsimHostSide, UnreachableHostAndAHostThatNeverClosesBothEnd) {
     HostReply none = sendRaw(target(40030), {1});
     EXPECT_FALSE(none.connected);
     EXPECT_TRUE(none.bytes.empty());

@@ -20,7 +20,7 @@ Bytes frame(std::string_view code, std::string_view body) {
     return f;
 }
 
-TEST(CutMessage, FramesTextAndInlineFiles) {
+TEST(UnitsimCutMessage, FramesTextAndInlineFiles) {
     using namespace std::string_view_literals;
     struct Case {
         const char* what;
@@ -55,7 +55,7 @@ TEST(CutMessage, FramesTextAndInlineFiles) {
     EXPECT_EQ(cutMessage(bytesOf("abcdefgh"), 4).kind, CutKind::BadLength);
 }
 
-TEST(Describe, EveryKindOfMessageGivesOneReadableLine) {
+TEST(UnitsimDescribe, EveryKindOfMessageGivesOneReadableLine) {
     using namespace std::string_view_literals;
     Bytes buffer(256);
     auto built = [&](std::size_t n) { return Bytes(buffer.begin(), buffer.begin() + n); };
@@ -93,7 +93,7 @@ TEST(Describe, EveryKindOfMessageGivesOneReadableLine) {
     EXPECT_EQ(describeLeftover(bytesOf("abc")), "text \"abc\"");
 }
 
-TEST(Describe, StreamSplitsIntoMessagesAndKeepsTheRest) {
+TEST(UnitsimDescribe, StreamSplitsIntoMessagesAndKeepsTheRest) {
     using namespace std::string_view_literals;
     Bytes stream = frame("DATA", "TEXT12\0"sv);
     Bytes text = bytesOf("OK\0"sv);
@@ -107,7 +107,7 @@ TEST(Describe, StreamSplitsIntoMessagesAndKeepsTheRest) {
     EXPECT_EQ(describeStream(Bytes{0, 0, 0, 2, 9}), std::vector<std::string>{"bad length 2: 0000000209"});
 }
 
-TEST(Describe, HexDumpShowsOffsetsBytesAndText) {
+TEST(UnitsimDescribe, HexDumpShowsOffsetsBytesAndText) {
     Bytes bytes = bytesOf("0123456789abcdefXY");
     bytes.push_back(0);
     EXPECT_EQ(hexDump(bytes),

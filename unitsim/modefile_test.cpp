@@ -8,7 +8,7 @@
 namespace unitsim {
 namespace {
 
-TEST(ModeFile, ReadsEveryFieldCommentsAndBlankLines) {
+TEST(UnitsimModeFile, ReadsEveryFieldCommentsAndBlankLines) {
     std::string error;
     auto modes = parseModeText(
         "# my unit\n"
@@ -37,7 +37,7 @@ TEST(ModeFile, ReadsEveryFieldCommentsAndBlankLines) {
     EXPECT_EQ((*modes)[4].value, "http://x/#frag");
 }
 
-TEST(ModeFile, BadLinesNameTheirLineNumber) {
+TEST(UnitsimModeFile, BadLinesNameTheirLineNumber) {
     struct Case {
         const char* line;
         const char* message;
@@ -63,7 +63,7 @@ TEST(ModeFile, BadLinesNameTheirLineNumber) {
     }
 }
 
-TEST(ModeFile, BuiltInTableSurvivesItsOwnFileFormat) {
+TEST(UnitsimModeFile, BuiltInTableSurvivesItsOwnFileFormat) {
     std::vector<ModeDef> modes = defaultModes();
     EXPECT_GE(modes.size(), 30u);
     for (const char* name : {"UnitID", "UnitStatus", "POSTimeout", "TextReset", "ServerType",
@@ -85,7 +85,7 @@ TEST(ModeFile, BuiltInTableSurvivesItsOwnFileFormat) {
     }
 }
 
-TEST(ModeFile, LoadNamesTheFileInItsMessages) {
+TEST(UnitsimModeFile, LoadNamesTheFileInItsMessages) {
     std::string error;
     EXPECT_FALSE(loadModeFile("/nonexistent/modes.txt", error));
     EXPECT_EQ(error.rfind("/nonexistent/modes.txt: cannot open", 0), 0u) << error;

@@ -10,7 +10,7 @@ namespace {
 
 using protocol::FrameType;
 
-class SessionTest : public ::testing::Test {
+class UnitsimSessionTest : public ::testing::Test {
 protected:
     ModeStore store{defaultModes()};
     SessionFlags flags;
@@ -23,7 +23,7 @@ protected:
     std::string current(const char* name) { return store[store.find(name)].value; }
 };
 
-TEST_F(SessionTest, ForceLinesInBothFormsSetTheConnectionFlags) {
+TEST_F(UnitsimSessionTest, ForceLinesInBothFormsSetTheConnectionFlags) {
     EXPECT_TRUE(ask("ForceResponse=TRUE").reply);  // answered: the flag is now on
     EXPECT_TRUE(flags.forceResponse);
     Answer a = ask("ForceError = true");
@@ -41,7 +41,7 @@ TEST_F(SessionTest, ForceLinesInBothFormsSetTheConnectionFlags) {
     EXPECT_FALSE(ask("ForceResponse=FALSE").reply);  // off: the set itself goes unanswered
 }
 
-TEST_F(SessionTest, DefinitionsParseIntoTheRecordsOfTheTable) {
+TEST_F(UnitsimSessionTest, DefinitionsParseIntoTheRecordsOfTheTable) {
     forceAll();
     protocol::ModeTable table;
     table.parseDefinitions(ask("").text);
@@ -63,7 +63,7 @@ TEST_F(SessionTest, DefinitionsParseIntoTheRecordsOfTheTable) {
     EXPECT_EQ(protocol::oneModeValue(ask("unitid").text), "UNIT0001");
 }
 
-TEST_F(SessionTest, HelpTextsOnlyWhileForceHelpTextIsOn) {
+TEST_F(UnitsimSessionTest, HelpTextsOnlyWhileForceHelpTextIsOn) {
     std::string plain = ask("").text;
     EXPECT_EQ(plain.find('\t'), std::string::npos);
     EXPECT_EQ(plain.substr(0, 20), "UnitID = STRING,16\r\n");
@@ -72,7 +72,7 @@ TEST_F(SessionTest, HelpTextsOnlyWhileForceHelpTextIsOn) {
     EXPECT_EQ(ask("").text.substr(0, 54), "UnitID = STRING,16\tName the unit reports to its host\r\n");
 }
 
-TEST_F(SessionTest, SetsInBothFormsAndTheirRefusals) {
+TEST_F(UnitsimSessionTest, SetsInBothFormsAndTheirRefusals) {
     forceAll();
     struct Case {
         const char* line;
@@ -102,7 +102,7 @@ TEST_F(SessionTest, SetsInBothFormsAndTheirRefusals) {
     EXPECT_EQ(current("ProductName"), "DT-500 Data Terminal");
 }
 
-TEST_F(SessionTest, FaultRefusedModeIsRefusedWhateverTheValue) {
+TEST_F(UnitsimSessionTest, FaultRefusedModeIsRefusedWhateverTheValue) {
     forceAll();
     faults.refusedModes = {"postimeout"};
     Answer a = ask("POSTimeout=999999");
@@ -111,7 +111,7 @@ TEST_F(SessionTest, FaultRefusedModeIsRefusedWhateverTheValue) {
     EXPECT_EQ(current("POSTimeout"), "10");
 }
 
-TEST_F(SessionTest, WithoutForceFlagsSetsAreSilentAndErrorsComeAsModeResponses) {
+TEST_F(UnitsimSessionTest, WithoutForceFlagsSetsAreSilentAndErrorsComeAsModeResponses) {
     EXPECT_FALSE(ask("POSTimeout=0").reply);
     EXPECT_EQ(current("POSTimeout"), "0");
     EXPECT_FALSE(ask("COMMIT=TRUE").reply);
@@ -123,7 +123,7 @@ TEST_F(SessionTest, WithoutForceFlagsSetsAreSilentAndErrorsComeAsModeResponses) 
     EXPECT_EQ(ask("UnitStatus").text, "UnitStatus = OK");
 }
 
-TEST_F(SessionTest, CommitKeepsValuesThatRestartDoesNotDrop) {
+TEST_F(UnitsimSessionTest, CommitKeepsValuesThatRestartDoesNotDrop) {
     forceAll();
     ask("UnitID = Kept");
     EXPECT_EQ(ask("Commit = TRUE").text, "Commit = TRUE");
@@ -140,7 +140,7 @@ TEST_F(SessionTest, CommitKeepsValuesThatRestartDoesNotDrop) {
     EXPECT_EQ(ask("COMMIT=yes").type, FrameType::ErrReport);
 }
 
-TEST_F(SessionTest, DriftingModeChangesAfterEveryRead) {
+TEST_F(UnitsimSessionTest, DriftingModeChangesAfterEveryRead) {
     faults.driftingMode = "POSTimeout";
     EXPECT_EQ(ask("POSTimeout").text, "POSTimeout = 10");
     EXPECT_EQ(ask("POSTimeout").text, "POSTimeout = 11");
