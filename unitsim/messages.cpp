@@ -33,10 +33,11 @@ std::string describeData(const protocol::FrameView& frame) {
             ConstBytes b = frame.bytes();
             if (b.size() < 20) return head + " (short) " + hexBytes(frame.body().subspan(4));
             std::uint32_t size = protocol::readBE32(b.data() + 12);
-            std::string kind = codeText(b.subspan(16, 4));
-            std::string out = head + " " + kind;
-            if (asText(b.subspan(16, 4)) == protocol::kFileKindFile)
-                out += " " + quoted(protocol::textUntilZero(b.subspan(20)));
+            std::string_view kind = asText(b.subspan(16, 4));
+            bool named = kind == protocol::kFileKindFile;
+            bool known = named || kind == protocol::kFileKindImage;
+            std::string out = head + " " + (known ? std::string(kind) : quoted(kind));
+            if (named) out += " " + quoted(protocol::textUntilZero(b.subspan(20)));
             return out + " " + std::to_string(size) + " bytes";
         }
         default:
