@@ -57,8 +57,10 @@ bool DataFileCache::refresh(const std::string& path, std::int64_t nowSeconds) {
     seen.size = st.st_size;
     seen.modifiedNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     seen.changedNs = std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-    bool recent = nowSeconds - std::int64_t(st.st_mtim.tv_sec) < 2 ||
-                  nowSeconds - std::int64_t(st.st_ctim.tv_sec) < 2;
+    // A write lands in the modification time; one that comes within the file
+    // system's clock resolution of the last could leave every field as it
+    // was, so a file written in the last two seconds is never trusted.
+    bool recent = nowSeconds - std::int64_t(st.st_mtim.tv_sec) < 2;
     if (valid_ && !recent && path == path_ && seen == identity_) return true;
 
     std::string content;

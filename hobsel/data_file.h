@@ -1,7 +1,7 @@
 // The data file of key and response lines, held in memory between look-ups.
 // Every look-up first checks the file on disk (device, inode, size, change
 // and modification times to the nanosecond), so an edit is seen by the very
-// next request; a file changed within the last two seconds is always read
+// next request; a file modified within the last two seconds is always read
 // afresh, since the file system's clock may not tell two quick edits apart.
 #pragma once
 
