@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "hobsel/data_file.h"
 #include "tests/support/process.h"
@@ -135,6 +136,24 @@ TEST_F(Lookup, DoubleByteRecordsKeepRoomForTheirSecondZero) {
     std::string out(6, 'z');
     EXPECT_EQ(lookupRecord(context_, "D", out.data(), out.size(), true), 6);
     EXPECT_EQ(out, std::string("|>ab\0\0", 6));
+}
+
+// The data file is held in memory only while the file on disk is unchanged:
+// even an edit that keeps the size and puts the old modification time back
+// is seen by the next look-up.
+TEST_F(Lookup, CachedDataFileFollowsEveryEdit) {
+    namespace fs = std::filesystem;
+    auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    data("A\tone\n");
+    fs::last_write_time(context_.settings.dataFile, old);
+    now_ = std::time(nullptr);
+    EXPECT_EQ(find("A"), "one");
+    EXPECT_EQ(find("A"), "one");
+    data("A\ttwo\n");
+    fs::last_write_time(context_.settings.dataFile, old);
+    EXPECT_EQ(find("A"), "two");
+    fs::rename(context_.settings.dataFile, context_.settings.dataFile + ".old");
+    EXPECT_EQ(find("A"), "");
 }
 
 }  // namespace
