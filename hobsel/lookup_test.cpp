@@ -138,6 +138,26 @@ TEST_F(Lookup, DoubleByteRecordsKeepRoomForTheirSecondZero) {
     EXPECT_EQ(out, std::string("|>ab\0\0", 6));
 }
 
+TEST_F(Lookup, TraceAtVerbosityTwo) {
+    data("K\tR\nK\t#2#S\nK\t##\nK\t#x\nK\tEV6\n");
+    context_.settings.verbosity = 2;
+    std::rewind(context_.out);
+    EXPECT_EQ(find("K"), "#x");
+    long size = std::ftell(context_.out);
+    std::string trace(size, '\0');
+    std::rewind(context_.out);
+    ASSERT_EQ(std::fread(trace.data(), 1, size, context_.out), std::size_t(size));
+    EXPECT_EQ(trace,
+              "barcode is not a match.\nthreshhold exceeded.\nclear history\n"
+              "New barcode [K] at 1000.\n"
+              "Checking record [R].\nToo small.\nrecordHistory\nSave data: [R]\n"
+              "Checking record [#2#S].\n"
+              "Checking record [##].\nStarts with ##.\nrecordHistory\nSave data: [#]\n"
+              "Checking record [#x].\nNo number terminator.\nrecordHistory\nSave data: [#x]\n"
+              "Checking record [EV6].\nNot numbered.\nrecordHistory\n"
+              "Data Record [#x]\n");
+}
+
 // The data file is held in memory only while the file on disk is unchanged:
 // even an edit that keeps the size and puts the old modification time back
 // is seen by the next look-up.

@@ -164,6 +164,22 @@ TEST(HobselNetwork, NotFoundShowsTheRequestCounter) {
     EXPECT_EQ(server.barcode(std::string(130, 'k')), z(std::string(130, 'k') + "\r\n  7"));
 }
 
+// One receive per connection: what arrives later is not part of the request.
+TEST(HobselNetwork, OnlyTheFirstSegmentOfARequestIsRead) {
+    HobselServer server(41019, {}, "A\tfound A\nAB\tfound AB\n");
+    ASSERT_TRUE(server.ready());
+    net::Socket unit = net::createTcpSocket();
+    ASSERT_TRUE(net::bindTo(unit, 0, *net::lookupHost("127.0.4.2")));
+    ASSERT_TRUE(net::connectBlocking(unit, *net::lookupHost("127.0.0.1"), 41019));
+    net::setReceiveTimeout(unit, 5000ms);
+    ASSERT_TRUE(net::sendAll(unit, "A", 1));
+    char answer[32] = {};
+    std::size_t got = 0;
+    for (long n; got < sizeof answer && (n = net::receiveSome(unit, answer + got, sizeof answer - got)) > 0;)
+        got += static_cast<std::size_t>(n);
+    EXPECT_EQ(std::string(answer, got), std::string("found A\0", 8));
+}
+
 TEST(HobselNetwork, NominalFormatFramesTextWithoutEscapes) {
     HobselServer server(41004, {"-pn"}, "E\thello\\nworld \\x41 \\q\nD\t|>\\x00\\x41\n");
     ASSERT_TRUE(server.ready());
