@@ -47,8 +47,9 @@ const char* const kUsage =
     "a TAB and the help text while ForceHelpText is TRUE; '*': a line 'Name = value' per\n"
     "mode; a mode name: 'Name = value'; 'Name = value' or 'Name=value': set (unknown,\n"
     "read-only, STRING longer than its size or refused -> error report); 'Commit = TRUE'\n"
-    "keeps the current values; 'RESTART=TRUE' drops uncommitted values and closes without\n"
-    "a reply. Lines end in CR LF. ForceResponse, ForceError and ForceHelpText are TRUE or\n"
+    "keeps the current values; 'RESTART=TRUE' drops uncommitted values and closes that\n"
+    "connection without a reply. Lines end in CR LF. ForceResponse, ForceError and ForceHelpText "
+    "are TRUE or\n"
     "FALSE per connection and start FALSE: with ForceResponse FALSE accepted sets and\n"
     "commits get no reply (queries always do); with ForceError FALSE errors come as MODR\n"
     "instead of ERR_ frames, with the same text.\n"
@@ -67,7 +68,6 @@ const char* const kUsage =
     "  (below) after 'answer: '. Exit 0 when connected, 1 when the host was not reached.\n"
     "\n";
 
-
 struct Parser {
     const std::vector<std::string>& args;
     std::size_t at = 0;
@@ -77,18 +77,22 @@ struct Parser {
     const std::string& next() { return args[at++]; }
     // The value of an option; sets `error` when it is missing.
     std::optional<std::string> value(const std::string& option) {
-        if (more()) return next();
+        if (more())
+            return next();
         error = "option " + option + " needs a value";
         return std::nullopt;
     }
 };
 
 std::optional<unsigned long> number(const std::string& text, unsigned long max) {
-    if (text.empty() || text[0] == '-') return std::nullopt;
+    if (text.empty() || text[0] == '-')
+        return std::nullopt;
     errno = 0;
     char* end = nullptr;
-    unsigned long n = std::strtoul(text.c_str(), &end, 0);
-    if (errno != 0 || *end != '\0' || n > max) return std::nullopt;
+    bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    unsigned long n = std::strtoul(text.c_str(), &end, hex ? 16 : 10);
+    if (errno != 0 || *end != '\0' || n > max)
+        return std::nullopt;
     return n;
 }
 
@@ -103,8 +107,10 @@ void splitList(const std::string& text, std::vector<std::string>& into) {
     while (start <= text.size()) {
         std::size_t comma = text.find(',', start);
         std::string item = text.substr(start, comma - start);
-        if (!item.empty()) into.push_back(item);
-        if (comma == std::string::npos) break;
+        if (!item.empty())
+            into.push_back(item);
+        if (comma == std::string::npos)
+            break;
         start = comma + 1;
     }
 }
@@ -143,36 +149,47 @@ int serveCommand(Parser& p, std::FILE* out, std::FILE* err) {
         std::optional<std::string> v;
         auto needs = [&]() { return (v = p.value(option)).has_value(); };
         if (option == "--address") {
-            if (!needs()) break;
+            if (!needs())
+                break;
             options.address = *v;
         } else if (option == "--port") {
-            if (!needs()) break;
+            if (!needs())
+                break;
             auto n = number(*v, 65535);
-            if (!n || *n == 0) return usageError(err, "bad port '" + *v + "'");
+            if (!n || *n == 0)
+                return usageError(err, "bad port '" + *v + "'");
             options.port = static_cast<std::uint16_t>(*n);
         } else if (option == "--modes") {
-            if (!needs()) break;
+            if (!needs())
+                break;
             modeFile = *v;
         } else if (option == "--journal") {
-            if (!needs()) break;
+            if (!needs())
+                break;
             options.journalPath = *v;
         } else if (option == "--print-modes") {
             printModes = true;
         } else if (option == "--keepalives") {
-            if (!needs()) break;
+            if (!needs())
+                break;
             auto n = number(*v, 1000);
-            if (!n) return usageError(err, "bad keep-alive count '" + *v + "'");
+            if (!n)
+                return usageError(err, "bad keep-alive count '" + *v + "'");
             options.faults.keepAlivesBeforeReply = static_cast<int>(*n);
         } else if (option == "--refuse") {
-            if (!needs()) break;
+            if (!needs())
+                break;
             splitList(*v, options.faults.refusedModes);
         } else if (option == "--drift") {
-            if (!needs()) break;
+            if (!needs())
+                break;
             options.faults.driftingMode = *v;
         } else if (option == "--delay") {
-            if (!needs()) break;
+            if (!needs())
+                break;
             auto n = number(*v, 3600000);
-            if (!n) return usageError(err, "bad delay '" + *v + "'");
+            if (!n)
+                return usageError(err, "bad delay '" + *v + "'");
             options.faults.replyDelay = std::chrono::milliseconds(*n);
         } else if (option == "--drop-mid-frame") {
             options.faults.dropMidFrame = true;
@@ -180,11 +197,14 @@ int serveCommand(Parser& p, std::FILE* out, std::FILE* err) {
             options.faults.oversizedLength = true;
         } else if (option == "--silent") {
             options.faults.silent = true;
-        } else {
+        } else if (option.rfind("-", 0) == 0) {
             return usageError(err, "unknown option '" + option + "'");
+        } else {
+            return usageError(err, "unexpected argument '" + option + "'");
         }
     }
-    if (!p.error.empty()) return usageError(err, p.error);
+    if (!p.error.empty())
+        return usageError(err, p.error);
     if (!modeFile.empty()) {
         std::string error;
         auto modes = loadModeFile(modeFile, error);
@@ -224,12 +244,15 @@ std::optional<std::vector<std::uint8_t>> parseHex(const std::vector<std::string>
     std::string digits;
     for (const std::string& w : words)
         for (char c : w)
-            if (c != ' ' && c != ':') digits += c;
-    if (digits.size() % 2 != 0) return std::nullopt;
+            if (c != ' ' && c != ':')
+                digits += c;
+    if (digits.size() % 2 != 0)
+        return std::nullopt;
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = 0; i < digits.size(); i += 2) {
         auto n = number("0x" + digits.substr(i, 2), 255);
-        if (!n || !std::isxdigit(static_cast<unsigned char>(digits[i]))) return std::nullopt;
+        if (!n || !std::isxdigit(static_cast<unsigned char>(digits[i])))
+            return std::nullopt;
         bytes.push_back(static_cast<std::uint8_t>(*n));
     }
     return bytes;
@@ -237,7 +260,8 @@ std::optional<std::vector<std::uint8_t>> parseHex(const std::vector<std::string>
 
 std::optional<std::uint32_t> field(const std::string& text) {
     auto n = number(text, 0xFFFFFFFFul);
-    if (!n) return std::nullopt;
+    if (!n)
+        return std::nullopt;
     return static_cast<std::uint32_t>(*n);
 }
 
@@ -250,20 +274,26 @@ int hostCommand(const std::string& command, Parser& p, std::FILE* out, std::FILE
         std::optional<std::string> v;
         auto needs = [&]() { return (v = p.value(arg)).has_value(); };
         if (arg == "--host") {
-            if (!needs()) break;
+            if (!needs())
+                break;
             target.host = *v;
         } else if (arg == "--from") {
-            if (!needs()) break;
+            if (!needs())
+                break;
             target.from = *v;
         } else if (arg == "--port") {
-            if (!needs()) break;
+            if (!needs())
+                break;
             auto n = number(*v, 65535);
-            if (!n || *n == 0) return usageError(err, "bad port '" + *v + "'");
+            if (!n || *n == 0)
+                return usageError(err, "bad port '" + *v + "'");
             target.port = static_cast<std::uint16_t>(*n);
         } else if (arg == "--timeout") {
-            if (!needs()) break;
+            if (!needs())
+                break;
             auto n = number(*v, 3600000);
-            if (!n) return usageError(err, "bad time-out '" + *v + "'");
+            if (!n)
+                return usageError(err, "bad time-out '" + *v + "'");
             target.timeout = std::chrono::milliseconds(*n);
         } else if (arg == "--hex") {
             show = Show::Hex;
@@ -275,13 +305,16 @@ int hostCommand(const std::string& command, Parser& p, std::FILE* out, std::FILE
             words.push_back(arg);
         }
     }
-    if (!p.error.empty()) return usageError(err, p.error);
-    if (!net::lookupHost(target.host)) return usageError(err, "cannot resolve host '" + target.host + "'");
+    if (!p.error.empty())
+        return usageError(err, p.error);
+    if (!net::lookupHost(target.host))
+        return usageError(err, "cannot resolve host '" + target.host + "'");
     if (!target.from.empty() && !net::lookupHost(target.from))
         return usageError(err, "cannot resolve address '" + target.from + "'");
     HostReply reply;
     if (command == "barcode" || command == "prod") {
-        if (words.size() != 1) return usageError(err, command + " takes one TEXT");
+        if (words.size() != 1)
+            return usageError(err, command + " takes one TEXT");
         reply = command == "barcode" ? sendBarcodeText(target, words[0])
                                      : sendBarcodeFrame(target, words[0]);
     } else if (command == "event") {
@@ -290,16 +323,19 @@ int hostCommand(const std::string& command, Parser& p, std::FILE* out, std::FILE
         std::uint32_t f[4];
         for (int i = 0; i < 4; ++i) {
             auto n = field(words[i]);
-            if (!n) return usageError(err, "bad number '" + words[i] + "'");
+            if (!n)
+                return usageError(err, "bad number '" + words[i] + "'");
             f[i] = *n;
         }
         reply = sendEvent(target, f[0], f[1], f[2], f[3], words.size() == 5 ? words[4] : "");
     } else if (command == "register") {
-        if (words.size() != 3) return usageError(err, "register takes UNITID PRODUCTID IP");
+        if (words.size() != 3)
+            return usageError(err, "register takes UNITID PRODUCTID IP");
         reply = sendRegistration(target, words[0], words[1], words[2]);
     } else {
         auto bytes = parseHex(words);
-        if (!bytes) return usageError(err, "raw takes hex digits in pairs, e.g. 00000009 4D445351 00");
+        if (!bytes)
+            return usageError(err, "raw takes hex digits in pairs, e.g. 00000009 4D445351 00");
         reply = sendRaw(target, *bytes);
     }
     if (!reply.connected) {

@@ -25,13 +25,17 @@ void collectAnswer(const net::Socket& socket, Clock::time_point deadline, HostRe
     std::uint8_t buffer[8192];
     for (;;) {
         int wait = remainingMs(deadline);
-        if (wait <= 0) return;
+        if (wait <= 0)
+            return;
         pollfd fd{socket.fd(), POLLIN, 0};
         int n = ::poll(&fd, 1, wait);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
         long got = net::receiveSome(socket, buffer, sizeof buffer);
-        if (got <= 0) return;
+        if (got <= 0)
+            return;
         reply.bytes.insert(reply.bytes.end(), buffer, buffer + got);
     }
 }
@@ -50,14 +54,18 @@ HostReply sendRaw(const HostTarget& target, const std::vector<std::uint8_t>& byt
     HostReply reply;
     auto deadline = Clock::now() + target.timeout;
     auto host = net::lookupHost(target.host);
-    if (!host) return reply;
+    if (!host)
+        return reply;
     net::Socket socket = net::createTcpSocket();
-    if (!socket) return reply;
+    if (!socket)
+        return reply;
     if (!target.from.empty()) {
         auto from = net::lookupHost(target.from);
-        if (!from || !net::bindTo(socket, 0, *from)) return reply;
+        if (!from || !net::bindTo(socket, 0, *from))
+            return reply;
     }
-    if (!net::connectWithTimeout(socket, *host, target.port, target.timeout)) return reply;
+    if (!net::connectWithTimeout(socket, *host, target.port, target.timeout))
+        return reply;
     // connectWithTimeout counts only writability; a refused connect is
     // writable too, so ask the socket whether it really connected.
     int soError = 0;
@@ -65,7 +73,8 @@ HostReply sendRaw(const HostTarget& target, const std::vector<std::uint8_t>& byt
     if (::getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &soError, &len) != 0 || soError != 0)
         return reply;
     reply.connected = true;
-    if (!bytes.empty() && !net::sendAll(socket, bytes.data(), bytes.size())) return reply;
+    if (!bytes.empty() && !net::sendAll(socket, bytes.data(), bytes.size()))
+        return reply;
     collectAnswer(socket, deadline, reply);
     return reply;
 }

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
 class TinyHost {
-public:
+  public:
     // Listens on 127.0.0.1:port; answers `answer` once `expect` bytes arrived
     // (then closes unless `stayOpen`).
     TinyHost(std::uint16_t port, std::size_t expect, Bytes answer, bool stayOpen = false) {
@@ -26,21 +26,25 @@ public:
         EXPECT_TRUE(net::listenOn(listener_, 4));
         thread_ = std::thread([this, expect, answer, stayOpen] {
             net::Socket c = net::acceptFrom(listener_, &peer_);
-            if (!c) return;
+            if (!c)
+                return;
             net::setReceiveTimeout(c, 3s);
             std::uint8_t buffer[8192];
             while (got_.size() < expect) {
                 long n = net::receiveSome(c, buffer, sizeof buffer);
-                if (n <= 0) break;
+                if (n <= 0)
+                    break;
                 got_.insert(got_.end(), buffer, buffer + n);
             }
             net::sendAll(c, answer.data(), answer.size());
-            if (stayOpen) std::this_thread::sleep_for(3s);
+            if (stayOpen)
+                std::this_thread::sleep_for(3s);
         });
     }
     ~TinyHost() { join(); }
     void join() {
-        if (thread_.joinable()) thread_.join();
+        if (thread_.joinable())
+            thread_.join();
     }
     const Bytes& got() {
         join();
@@ -51,14 +55,16 @@ public:
         return net::dotted(peer_);
     }
 
-private:
+  private:
     net::Socket listener_;
     std::thread thread_;
     Bytes got_;
     net::Ipv4 peer_ = 0;
 };
 
-Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 HostTarget target(std::uint16_t port, std::string from = {}) {
     HostTarget t;
@@ -88,8 +94,13 @@ TEST(UnitsimHostSide, EachMessageGoesOutExactlyAndTheAnswerComesBack) {
          bytesOf("\0\0\0\x0CPROD123\0"sv)},
         {"event", [](auto& t) { return sendEvent(t, 0x10, 0x10, 3, 4); }, eventFrame},
         {"registration", [](auto& t) { return sendRegistration(t, "U1", "", "10.0.0.9"); },
-         bytesOf("\0\0\0\x15RGSTU1\0\0" "10.0.0.9\0"sv)},
-        {"raw", [](auto& t) { return sendRaw(t, {1, 2, 3}); }, Bytes{1, 2, 3}},
+         bytesOf("\0\0\0\x15RGSTU1\0\0"
+                 "10.0.0.9\0"sv)},
+        {"raw",
+         [](auto& t) {
+             return sendRaw(t, {1, 2, 3});
+         },
+         Bytes{1, 2, 3}},
     };
     std::uint16_t port = 40010;
     for (const Case& c : cases) {

@@ -11,13 +11,13 @@
 namespace unitsim {
 
 class Journal {
-public:
+  public:
     // Appends to `path` from now on; false and a message when it cannot be opened.
     bool openFile(const std::string& path, std::string& error);
     void add(std::string line);
     const std::vector<std::string>& lines() const { return lines_; }
 
-private:
+  private:
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };

@@ -16,12 +16,15 @@ std::string_view asText(ConstBytes bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-std::string codeText(ConstBytes code4) { return quoted(asText(code4)); }
+std::string codeText(ConstBytes code4) {
+    return quoted(asText(code4));
+}
 
 std::string describeData(const protocol::FrameView& frame) {
     auto subtype = frame.subtype();
     if (!subtype) {
-        if (frame.body().size() < 4) return "DATA (no subtype) " + hexBytes(frame.body());
+        if (frame.body().size() < 4)
+            return "DATA (no subtype) " + hexBytes(frame.body());
         return "DATA " + codeText(frame.body().subspan(0, 4)) + " " +
                hexBytes(frame.body().subspan(4));
     }
@@ -31,13 +34,15 @@ std::string describeData(const protocol::FrameView& frame) {
             return head;
         case protocol::DataSubtype::File: {
             ConstBytes b = frame.bytes();
-            if (b.size() < 20) return head + " (short) " + hexBytes(frame.body().subspan(4));
+            if (b.size() < 20)
+                return head + " (short) " + hexBytes(frame.body().subspan(4));
             std::uint32_t size = protocol::readBE32(b.data() + 12);
             std::string_view kind = asText(b.subspan(16, 4));
             bool named = kind == protocol::kFileKindFile;
             bool known = named || kind == protocol::kFileKindImage;
             std::string out = head + " " + (known ? std::string(kind) : quoted(kind));
-            if (named) out += " " + quoted(protocol::textUntilZero(b.subspan(20)));
+            if (named)
+                out += " " + quoted(protocol::textUntilZero(b.subspan(20)));
             return out + " " + std::to_string(size) + " bytes";
         }
         default:
@@ -60,9 +65,11 @@ std::string describeEvent(const protocol::FrameView& frame) {
 
 Cut cutMessage(ConstBytes pending, std::size_t maxMessage) {
     Cut cut;
-    if (pending.empty()) return cut;
+    if (pending.empty())
+        return cut;
     if (pending[0] == 0) {
-        if (pending.size() < 4) return cut;
+        if (pending.size() < 4)
+            return cut;
         std::uint32_t length = protocol::readBE32(pending.data());
         if (length < protocol::kHeaderSize || length > maxMessage) {
             cut.kind = CutKind::BadLength;
@@ -87,7 +94,8 @@ Cut cutMessage(ConstBytes pending, std::size_t maxMessage) {
         cut.size = textSize;
         return cut;
     }
-    if (pending.size() < textSize + 4) return cut;
+    if (pending.size() < textSize + 4)
+        return cut;
     std::uint32_t fileSize = protocol::readBE32(pending.data() + textSize);
     if (fileSize > maxMessage) {
         cut.kind = CutKind::BadLength;
@@ -104,11 +112,21 @@ std::string quoted(std::string_view text) {
     for (char ch : text) {
         auto c = static_cast<unsigned char>(ch);
         switch (c) {
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
             default:
                 if (c >= 0x20 && c < 0x7F) {
                     out += ch;
@@ -134,9 +152,11 @@ std::string hexBytes(ConstBytes bytes) {
 
 std::string describeFrame(ConstBytes bytes) {
     auto frame = protocol::FrameView::from(bytes);
-    if (!frame) return "frame (short) " + hexBytes(bytes);
+    if (!frame)
+        return "frame (short) " + hexBytes(bytes);
     auto type = frame->type();
-    if (!type) return codeText(frame->code()) + " " + hexBytes(frame->body());
+    if (!type)
+        return codeText(frame->code()) + " " + hexBytes(frame->body());
     std::string code(protocol::typeCode(*type));
     switch (*type) {
         case protocol::FrameType::Data:
@@ -163,7 +183,8 @@ std::string describeText(ConstBytes bytes) {
 }
 
 std::string describeLeftover(ConstBytes bytes) {
-    if (!bytes.empty() && bytes[0] != 0) return describeText(bytes);
+    if (!bytes.empty() && bytes[0] != 0)
+        return describeText(bytes);
     return "partial " + hexBytes(bytes);
 }
 
@@ -180,7 +201,8 @@ std::vector<std::string> describeStream(ConstBytes stream) {
             break;
         }
         ConstBytes message = stream.subspan(0, cut.size);
-        lines.push_back(cut.kind == CutKind::Frame ? describeFrame(message) : describeText(message));
+        lines.push_back(cut.kind == CutKind::Frame ? describeFrame(message)
+                                                   : describeText(message));
         stream = stream.subspan(cut.size);
     }
     return lines;
@@ -197,7 +219,8 @@ std::string hexDump(ConstBytes bytes) {
             if (i < bytes.size()) {
                 std::snprintf(cell, sizeof cell, " %02x", bytes[i]);
                 out += cell;
-                printable += (bytes[i] >= 0x20 && bytes[i] < 0x7F) ? static_cast<char>(bytes[i]) : '.';
+                printable +=
+                    (bytes[i] >= 0x20 && bytes[i] < 0x7F) ? static_cast<char>(bytes[i]) : '.';
             } else {
                 out += "   ";
             }

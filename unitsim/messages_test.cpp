@@ -9,7 +9,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 Bytes frame(std::string_view code, std::string_view body) {
     Bytes f(8);
@@ -34,7 +36,12 @@ TEST(UnitsimCutMessage, FramesTextAndInlineFiles) {
         {"length 0", {0, 0, 0, 0}, CutKind::BadLength, 0},
         {"length above 1 MiB", {0, 0x10, 0, 1}, CutKind::BadLength, 0},
         {"empty frame", frame("TERM", ""), CutKind::Frame, 8},
-        {"frame then more", [] { auto f = frame("MDSQ", "*\0"sv); f.push_back(0); return f; }(),
+        {"frame then more",
+         [] {
+             auto f = frame("MDSQ", "*\0"sv);
+             f.push_back(0);
+             return f;
+         }(),
          CutKind::Frame, 10},
         {"frame not yet whole", Bytes{0, 0, 0, 20, 'M', 'D', 'S', 'Q'}, CutKind::NeedMore, 0},
         {"text", bytesOf("12345\0rest"sv), CutKind::Text, 6},
@@ -104,7 +111,8 @@ TEST(UnitsimDescribe, StreamSplitsIntoMessagesAndKeepsTheRest) {
     EXPECT_EQ(lines[0], "DATA TEXT \"12\"");
     EXPECT_EQ(lines[1], "text \"OK\"");
     EXPECT_EQ(lines[2], "partial 00");
-    EXPECT_EQ(describeStream(Bytes{0, 0, 0, 2, 9}), std::vector<std::string>{"bad length 2: 0000000209"});
+    EXPECT_EQ(describeStream(Bytes{0, 0, 0, 2, 9}),
+              std::vector<std::string>{"bad length 2: 0000000209"});
 }
 
 TEST(UnitsimDescribe, HexDumpShowsOffsetsBytesAndText) {

@@ -19,7 +19,9 @@ ModeDef mode(const char* name, const char* type, int size, bool readOnly, const 
     return ModeDef{name, type, size, help, value, readOnly};
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && protocol::isWhite(text.front())) text.remove_prefix(1);
@@ -34,7 +36,8 @@ std::vector<std::string_view> words(std::string_view text) {
         while (i < text.size() && isBlank(text[i])) ++i;
         std::size_t start = i;
         while (i < text.size() && !isBlank(text[i])) ++i;
-        if (i > start) out.push_back(text.substr(start, i - start));
+        if (i > start)
+            out.push_back(text.substr(start, i - start));
     }
     return out;
 }
@@ -43,7 +46,8 @@ std::vector<std::string_view> words(std::string_view text) {
 std::string parseType(std::string_view word, ModeDef& def) {
     std::size_t comma = word.find(',');
     def.type = std::string(word.substr(0, comma));
-    if (def.type.empty()) return "missing type";
+    if (def.type.empty())
+        return "missing type";
     for (char c : def.type) {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
             return "type '" + def.type + "' has a character other than letters, digits and _";
@@ -52,7 +56,8 @@ std::string parseType(std::string_view word, ModeDef& def) {
     if (comma == std::string_view::npos) {
         return isString ? "STRING needs a size, e.g. STRING,16" : "";
     }
-    if (!isString) return "only STRING takes a size";
+    if (!isString)
+        return "only STRING takes a size";
     std::string_view digits = word.substr(comma + 1);
     if (digits.empty() || digits.size() > 5 ||
         digits.find_first_not_of("0123456789") != std::string_view::npos) {
@@ -70,7 +75,8 @@ void parseValueAndHelp(std::string_view right, ModeDef& def) {
     right = trimmed(right);
     std::size_t hash = right.empty() || right.front() != '#' ? std::string_view::npos : 0;
     for (std::size_t i = 1; hash == std::string_view::npos && i < right.size(); ++i) {
-        if (right[i] == '#' && isBlank(right[i - 1])) hash = i;
+        if (right[i] == '#' && isBlank(right[i - 1]))
+            hash = i;
     }
     if (hash == std::string_view::npos) {
         def.value = std::string(right);
@@ -83,19 +89,24 @@ void parseValueAndHelp(std::string_view right, ModeDef& def) {
 // One mode line; a message when malformed.
 std::string parseLine(std::string_view line, ModeDef& def) {
     std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) return "expected 'Name TYPE[,size] [ro] = value'";
+    if (equals == std::string_view::npos)
+        return "expected 'Name TYPE[,size] [ro] = value'";
     std::vector<std::string_view> left = words(line.substr(0, equals));
-    if (left.size() < 2) return "expected a name and a type before '='";
-    if (left.size() > 3) return "too many words before '=' (only 'ro' may follow the type)";
+    if (left.size() < 2)
+        return "expected a name and a type before '='";
+    if (left.size() > 3)
+        return "too many words before '=' (only 'ro' may follow the type)";
     def.name = std::string(left[0]);
-    if (std::string err = parseType(left[1], def); !err.empty()) return err;
+    if (std::string err = parseType(left[1], def); !err.empty())
+        return err;
     if (left.size() == 3) {
         if (!protocol::equalsIgnoreCase(left[2], "ro"))
             return "unknown flag '" + std::string(left[2]) + "' (only 'ro' is known)";
         def.readOnly = true;
     }
     parseValueAndHelp(line.substr(equals + 1), def);
-    if (def.value.find('\t') != std::string::npos) return "a value may not hold a tab";
+    if (def.value.find('\t') != std::string::npos)
+        return "a value may not hold a tab";
     if (def.size > 0 && def.value.size() > static_cast<std::size_t>(def.size)) {
         return "value has " + std::to_string(def.value.size()) + " characters, more than size " +
                std::to_string(def.size);
@@ -163,7 +174,8 @@ std::vector<ModeDef> defaultModes() {
 
 int findModeDef(const std::vector<ModeDef>& modes, std::string_view name) {
     for (std::size_t i = 0; i < modes.size(); ++i) {
-        if (protocol::equalsIgnoreCase(modes[i].name, name)) return static_cast<int>(i);
+        if (protocol::equalsIgnoreCase(modes[i].name, name))
+            return static_cast<int>(i);
     }
     return -1;
 }
@@ -177,10 +189,12 @@ std::optional<std::vector<ModeDef>> parseModeText(std::string_view text, std::st
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++number;
         std::string_view content = trimmed(line);
-        if (content.empty() || content.front() == '#') continue;
+        if (content.empty() || content.front() == '#')
+            continue;
         ModeDef def;
         std::string why = parseLine(content, def);
-        if (why.empty() && findModeDef(modes, def.name) >= 0) why = "mode " + def.name + " twice";
+        if (why.empty() && findModeDef(modes, def.name) >= 0)
+            why = "mode " + def.name + " twice";
         if (!why.empty()) {
             error = "line " + std::to_string(number) + ": " + why;
             return std::nullopt;
@@ -203,7 +217,8 @@ std::optional<std::vector<ModeDef>> loadModeFile(const std::string& path, std::s
         return std::nullopt;
     }
     auto modes = parseModeText(content.str(), error);
-    if (!modes) error = path + ": " + error;
+    if (!modes)
+        error = path + ": " + error;
     return modes;
 }
 
@@ -211,9 +226,11 @@ std::string formatModeText(const std::vector<ModeDef>& modes) {
     std::string out;
     for (const ModeDef& def : modes) {
         std::string type = def.type;
-        if (def.size > 0) type += "," + std::to_string(def.size);
+        if (def.size > 0)
+            type += "," + std::to_string(def.size);
         out += def.name + " " + type + (def.readOnly ? " ro" : "") + " = " + def.value;
-        if (!def.help.empty()) out += "  # " + def.help;
+        if (!def.help.empty())
+            out += "  # " + def.help;
         out += "\n";
     }
     return out;

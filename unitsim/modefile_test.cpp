@@ -57,7 +57,8 @@ TEST(UnitsimModeFile, BadLinesNameTheirLineNumber) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         std::string error;
-        auto modes = parseModeText(std::string("# header\nPOSTimeout INTEGER = 1\n") + c.line, error);
+        auto modes =
+            parseModeText(std::string("# header\nPOSTimeout INTEGER = 1\n") + c.line, error);
         EXPECT_FALSE(modes);
         EXPECT_EQ(error, c.message);
     }
@@ -66,9 +67,9 @@ TEST(UnitsimModeFile, BadLinesNameTheirLineNumber) {
 TEST(UnitsimModeFile, BuiltInTableSurvivesItsOwnFileFormat) {
     std::vector<ModeDef> modes = defaultModes();
     EXPECT_GE(modes.size(), 30u);
-    for (const char* name : {"UnitID", "UnitStatus", "POSTimeout", "TextReset", "ServerType",
-                             "DateTime", "ProductName", "buildInfo", "IPAddress", "HostIP",
-                             "HostPort", "forceResponse"}) {
+    for (const char* name :
+         {"UnitID", "UnitStatus", "POSTimeout", "TextReset", "ServerType", "DateTime",
+          "ProductName", "buildInfo", "IPAddress", "HostIP", "HostPort", "forceResponse"}) {
         EXPECT_GE(findModeDef(modes, name), 0) << name;
     }
     std::string error;

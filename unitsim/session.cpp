@@ -25,13 +25,18 @@ std::string upper(std::string_view text) {
 
 // The connection flag a Force name (or the mode of that name) stands for.
 bool* forceFlag(std::string_view name, SessionFlags& flags) {
-    if (equalsIgnoreCase(name, "ForceResponse")) return &flags.forceResponse;
-    if (equalsIgnoreCase(name, "ForceError")) return &flags.forceError;
-    if (equalsIgnoreCase(name, "ForceHelpText")) return &flags.forceHelpText;
+    if (equalsIgnoreCase(name, "ForceResponse"))
+        return &flags.forceResponse;
+    if (equalsIgnoreCase(name, "ForceError"))
+        return &flags.forceError;
+    if (equalsIgnoreCase(name, "ForceHelpText"))
+        return &flags.forceHelpText;
     return nullptr;
 }
 
-const char* boolText(bool value) { return value ? "TRUE" : "FALSE"; }
+const char* boolText(bool value) {
+    return value ? "TRUE" : "FALSE";
+}
 
 Answer accepted(const SessionFlags& flags, std::string text) {
     Answer answer;
@@ -46,8 +51,8 @@ Answer accepted(const SessionFlags& flags, std::string text) {
 Answer refused(const SessionFlags& flags, std::string text) {
     Answer answer;
     answer.reply = true;
-    answer.type = flags.forceError ? protocol::FrameType::ErrReport
-                                   : protocol::FrameType::ModeResponse;
+    answer.type =
+        flags.forceError ? protocol::FrameType::ErrReport : protocol::FrameType::ModeResponse;
     answer.text = std::move(text);
     return answer;
 }
@@ -64,15 +69,18 @@ std::string definitionLines(const ModeStore& store, bool withHelp) {
     for (std::size_t i = 0; i < store.size(); ++i) {
         const ModeDef& def = store[static_cast<int>(i)];
         out += def.name + " = " + def.type;
-        if (def.size > 0 && equalsIgnoreCase(def.type, "STRING")) out += "," + std::to_string(def.size);
-        if (withHelp && !def.help.empty()) out += "\t" + def.help;
+        if (def.size > 0 && equalsIgnoreCase(def.type, "STRING"))
+            out += "," + std::to_string(def.size);
+        if (withHelp && !def.help.empty())
+            out += "\t" + def.help;
         out += "\r\n";
     }
     return out;
 }
 
 std::string readValue(int index, ModeStore& store, SessionFlags& flags, const Faults& faults) {
-    if (bool* flag = forceFlag(store[index].name, flags)) return boolText(*flag);
+    if (bool* flag = forceFlag(store[index].name, flags))
+        return boolText(*flag);
     return store.read(index, faults.driftingMode);
 }
 
@@ -86,8 +94,10 @@ std::string valueLines(ModeStore& store, SessionFlags& flags, const Faults& faul
 }
 
 bool parseBool(std::string_view value, bool& out) {
-    if (equalsIgnoreCase(value, "TRUE")) return out = true, true;
-    if (equalsIgnoreCase(value, "FALSE")) return out = false, true;
+    if (equalsIgnoreCase(value, "TRUE"))
+        return out = true, true;
+    if (equalsIgnoreCase(value, "FALSE"))
+        return out = false, true;
     return false;
 }
 
@@ -99,36 +109,42 @@ bool isRefused(std::string_view name, const Faults& faults) {
 Answer setFlag(std::string_view name, std::string_view value, bool& flag, SessionFlags& flags) {
     bool parsed = false;
     if (!parseBool(value, parsed))
-        return refused(flags, std::string(name) + " takes TRUE or FALSE, not '" +
-                                  std::string(value) + "'");
+        return refused(
+            flags, std::string(name) + " takes TRUE or FALSE, not '" + std::string(value) + "'");
     flag = parsed;
     return accepted(flags, std::string(name) + " = " + boolText(parsed));
 }
 
-Answer setMode(std::string_view name, std::string_view value, ModeStore& store,
-               SessionFlags& flags, const Faults& faults) {
-    if (bool* flag = forceFlag(name, flags)) return setFlag(name, value, *flag, flags);
+Answer setMode(std::string_view name, std::string_view value, ModeStore& store, SessionFlags& flags,
+               const Faults& faults) {
+    if (bool* flag = forceFlag(name, flags))
+        return setFlag(name, value, *flag, flags);
     bool on = false;
     if (equalsIgnoreCase(name, "Commit")) {
-        if (!parseBool(value, on)) return refused(flags, "Commit takes TRUE or FALSE");
-        if (on) store.commit();
+        if (!parseBool(value, on))
+            return refused(flags, "Commit takes TRUE or FALSE");
+        if (on)
+            store.commit();
         return accepted(flags, std::string(name) + " = " + upper(value));
     }
     if (equalsIgnoreCase(name, "Restart")) {
-        if (!parseBool(value, on)) return refused(flags, "Restart takes TRUE or FALSE");
-        if (!on) return accepted(flags, std::string(name) + " = FALSE");
+        if (!parseBool(value, on))
+            return refused(flags, "Restart takes TRUE or FALSE");
+        if (!on)
+            return accepted(flags, std::string(name) + " = FALSE");
         Answer answer;
         answer.restart = true;
         return answer;
     }
     int index = store.find(name);
-    if (index < 0) return refused(flags, "Unknown mode: " + std::string(name));
+    if (index < 0)
+        return refused(flags, "Unknown mode: " + std::string(name));
     const ModeDef& def = store[index];
-    if (def.readOnly) return refused(flags, "Mode " + def.name + " is read-only");
+    if (def.readOnly)
+        return refused(flags, "Mode " + def.name + " is read-only");
     if (def.size > 0 && value.size() > static_cast<std::size_t>(def.size)) {
         return refused(flags, "Value for " + def.name + " has " + std::to_string(value.size()) +
-                                  " characters; at most " + std::to_string(def.size) +
-                                  " allowed");
+                                  " characters; at most " + std::to_string(def.size) + " allowed");
     }
     if (isRefused(def.name, faults))
         return refused(flags, "Mode " + def.name + " refused the value");
@@ -142,7 +158,9 @@ ModeStore::ModeStore(std::vector<ModeDef> modes) : modes_(std::move(modes)) {
     for (const ModeDef& def : modes_) committed_.push_back(def.value);
 }
 
-int ModeStore::find(std::string_view name) const { return findModeDef(modes_, name); }
+int ModeStore::find(std::string_view name) const {
+    return findModeDef(modes_, name);
+}
 
 void ModeStore::commit() {
     for (std::size_t i = 0; i < modes_.size(); ++i) committed_[i] = modes_[i].value;
@@ -155,7 +173,8 @@ void ModeStore::dropUncommitted() {
 std::string ModeStore::read(int index, std::string_view driftingMode) {
     ModeDef& def = modes_[index];
     std::string reported = def.value;
-    if (driftingMode.empty() || !equalsIgnoreCase(def.name, driftingMode)) return reported;
+    if (driftingMode.empty() || !equalsIgnoreCase(def.name, driftingMode))
+        return reported;
     // A number counts up; any other value gets a changing suffix after '~'.
     long long number = 0;
     const char* begin = def.value.data();
@@ -167,7 +186,8 @@ std::string ModeStore::read(int index, std::string_view driftingMode) {
         std::size_t tilde = def.value.rfind('~');
         std::string base = def.value.substr(0, tilde);
         int count = 0;
-        if (tilde != std::string::npos) count = std::atoi(def.value.c_str() + tilde + 1);
+        if (tilde != std::string::npos)
+            count = std::atoi(def.value.c_str() + tilde + 1);
         def.value = base + "~" + std::to_string(count + 1);
         if (def.size > 0 && def.value.size() > static_cast<std::size_t>(def.size))
             def.value = "~" + std::to_string(count + 1);
@@ -181,12 +201,15 @@ Answer answerQuery(std::string_view query, ModeStore& store, SessionFlags& flags
     if (equals != std::string_view::npos) {
         std::string_view name = trimBoth(query.substr(0, equals));
         std::string_view value = trimBoth(query.substr(equals + 1));
-        if (name.empty()) return refused(flags, "Set line without a mode name");
+        if (name.empty())
+            return refused(flags, "Set line without a mode name");
         return setMode(name, value, store, flags, faults);
     }
     std::string_view name = trimBoth(query);
-    if (name.empty()) return valueReply(definitionLines(store, flags.forceHelpText));
-    if (name == "*") return valueReply(valueLines(store, flags, faults));
+    if (name.empty())
+        return valueReply(definitionLines(store, flags.forceHelpText));
+    if (name == "*")
+        return valueReply(valueLines(store, flags, faults));
     int index = store.find(name);
     if (index < 0) {
         if (bool* flag = forceFlag(name, flags))

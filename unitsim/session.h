@@ -13,7 +13,7 @@ namespace unitsim {
 
 // The unit's modes: current values (in the ModeDefs) and committed ones.
 class ModeStore {
-public:
+  public:
     explicit ModeStore(std::vector<ModeDef> modes);
 
     int find(std::string_view name) const;
@@ -27,7 +27,7 @@ public:
     // The value a read reports; a drifting mode changes after each read.
     std::string read(int index, std::string_view driftingMode);
 
-private:
+  private:
     std::vector<ModeDef> modes_;
     std::vector<std::string> committed_;
 };
@@ -43,8 +43,8 @@ struct SessionFlags {
 struct Answer {
     bool reply = false;  // false: send nothing
     protocol::FrameType type = protocol::FrameType::ModeResponse;
-    std::string text;     // the reply body, without its zero byte
-    bool restart = false; // drop uncommitted values and close the connection
+    std::string text;      // the reply body, without its zero byte
+    bool restart = false;  // drop uncommitted values and close the connection
 };
 
 // Answers one query text (the MDSQ body up to its zero byte).

@@ -11,15 +11,13 @@ namespace {
 using protocol::FrameType;
 
 class UnitsimSessionTest : public ::testing::Test {
-protected:
+  protected:
     ModeStore store{defaultModes()};
     SessionFlags flags;
     Faults faults;
 
     Answer ask(std::string_view query) { return answerQuery(query, store, flags, faults); }
-    void forceAll() {
-        flags.forceResponse = flags.forceError = flags.forceHelpText = true;
-    }
+    void forceAll() { flags.forceResponse = flags.forceError = flags.forceHelpText = true; }
     std::string current(const char* name) { return store[store.find(name)].value; }
 };
 
@@ -69,7 +67,8 @@ TEST_F(UnitsimSessionTest, HelpTextsOnlyWhileForceHelpTextIsOn) {
     EXPECT_EQ(plain.substr(0, 20), "UnitID = STRING,16\r\n");
     EXPECT_NE(plain.find("\r\nDHCP = BOOLEAN\r\n"), std::string::npos);
     flags.forceHelpText = true;
-    EXPECT_EQ(ask("").text.substr(0, 54), "UnitID = STRING,16\tName the unit reports to its host\r\n");
+    EXPECT_EQ(ask("").text.substr(0, 54),
+              "UnitID = STRING,16\tName the unit reports to its host\r\n");
 }
 
 TEST_F(UnitsimSessionTest, SetsInBothFormsAndTheirRefusals) {

@@ -60,7 +60,8 @@ std::vector<std::uint8_t> frameBytes(protocol::FrameType type, std::string_view 
 }  // namespace
 
 struct Unit::State {
-    explicit State(Options o) : options(std::move(o)), store(options.modes), faults(options.faults) {}
+    explicit State(Options o)
+        : options(std::move(o)), store(options.modes), faults(options.faults) {}
 
     Options options;
     mutable std::mutex mutex;
@@ -93,26 +94,33 @@ struct Unit::State {
 
 Unit::Unit(Options options) : state_(std::make_unique<State>(std::move(options))) {}
 
-Unit::~Unit() { stop(); }
+Unit::~Unit() {
+    stop();
+}
 
 bool Unit::start(std::string* error) {
     auto fail = [&](std::string why) {
-        if (error) *error = std::move(why);
+        if (error)
+            *error = std::move(why);
         state_->listener.close();
         return false;
     };
     State& s = *state_;
-    if (s.thread.joinable()) return fail("unit already running");
+    if (s.thread.joinable())
+        return fail("unit already running");
     std::string where = s.options.address + ":" + std::to_string(s.options.port);
     auto address = net::lookupHost(s.options.address);
-    if (!address) return fail("cannot resolve address " + s.options.address);
+    if (!address)
+        return fail("cannot resolve address " + s.options.address);
     if (!s.options.journalPath.empty()) {
         std::string why;
         std::lock_guard lock(s.mutex);
-        if (!s.journal.openFile(s.options.journalPath, why)) return fail(why);
+        if (!s.journal.openFile(s.options.journalPath, why))
+            return fail(why);
     }
     s.listener = net::createTcpSocket();
-    if (!s.listener) return fail(std::string("cannot create socket: ") + std::strerror(errno));
+    if (!s.listener)
+        return fail(std::string("cannot create socket: ") + std::strerror(errno));
     net::setReuseAddress(s.listener);
     if (!net::bindTo(s.listener, s.options.port, *address))
         return fail("cannot bind " + where + ": " + std::strerror(errno));
@@ -130,7 +138,8 @@ bool Unit::start(std::string* error) {
 
 void Unit::stop() {
     State& s = *state_;
-    if (!s.thread.joinable()) return;
+    if (!s.thread.joinable())
+        return;
     char byte = 1;
     while (::write(s.wakeWrite.fd(), &byte, 1) < 0 && errno == EINTR) {
     }
@@ -165,14 +174,16 @@ bool Unit::waitForReceived(std::size_t count, std::chrono::milliseconds timeout)
 std::optional<std::string> Unit::value(const std::string& mode) const {
     std::lock_guard lock(state_->mutex);
     int i = state_->store.find(mode);
-    if (i < 0) return std::nullopt;
+    if (i < 0)
+        return std::nullopt;
     return state_->store[i].value;
 }
 
 std::optional<std::string> Unit::committedValue(const std::string& mode) const {
     std::lock_guard lock(state_->mutex);
     int i = state_->store.find(mode);
-    if (i < 0) return std::nullopt;
+    if (i < 0)
+        return std::nullopt;
     return state_->store.committed(i);
 }
 
@@ -201,21 +212,27 @@ void Unit::State::serve() {
                 if (c.out.front().due <= now) {
                     events |= POLLOUT;
                 } else {
-                    auto wait = std::chrono::ceil<std::chrono::milliseconds>(c.out.front().due - now);
+                    auto wait =
+                        std::chrono::ceil<std::chrono::milliseconds>(c.out.front().due - now);
                     timeout = std::min<int>(timeout, static_cast<int>(wait.count()));
                 }
             }
             fds.push_back({c.socket.fd(), events, 0});
         }
         int n = ::poll(fds.data(), fds.size(), timeout);
-        if (n < 0 && errno != EINTR) break;
-        if (n > 0 && (fds[0].revents & POLLIN)) break;
-        if (n > 0 && (fds[1].revents & POLLIN)) acceptAll();
+        if (n < 0 && errno != EINTR)
+            break;
+        if (n > 0 && (fds[0].revents & POLLIN))
+            break;
+        if (n > 0 && (fds[1].revents & POLLIN))
+            acceptAll();
         for (std::size_t i = 0; i < open.size(); ++i) {
             Connection& c = open[i];
             short revents = i + 2 < fds.size() ? fds[i + 2].revents : 0;
-            if (revents & (POLLIN | POLLHUP | POLLERR)) readFrom(c);
-            if (!c.dead) flush(c);
+            if (revents & (POLLIN | POLLHUP | POLLERR))
+                readFrom(c);
+            if (!c.dead)
+                flush(c);
         }
         std::erase_if(open, [](const Connection& c) { return c.dead; });
     }
@@ -225,7 +242,8 @@ void Unit::State::acceptAll() {
     for (;;) {
         net::Ipv4 peer = 0;
         net::Socket socket = net::acceptFrom(listener, &peer);
-        if (!socket) return;
+        if (!socket)
+            return;
         net::setNoDelay(socket);
         Connection c;
         c.socket = std::move(socket);
@@ -243,7 +261,8 @@ void Unit::State::acceptAll() {
 void Unit::State::readFrom(Connection& c) {
     std::uint8_t buffer[65536];
     long n = ::recv(c.socket.fd(), buffer, sizeof buffer, MSG_DONTWAIT);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return;
     if (n <= 0) {
         if (!c.closing && !c.in.empty()) {
             std::lock_guard lock(mutex);
@@ -259,13 +278,15 @@ void Unit::State::readFrom(Connection& c) {
         auto& stream = streams[c.stream];
         stream.insert(stream.end(), buffer, buffer + n);
     }
-    if (c.closing) return;  // restarting: later input is not for this session
+    if (c.closing)
+        return;  // restarting: later input is not for this session
     c.in.insert(c.in.end(), buffer, buffer + n);
     std::size_t used = 0;
     while (!c.closing && !c.dead) {
         protocol::ConstBytes pending(c.in.data() + used, c.in.size() - used);
         Cut cut = cutMessage(pending);
-        if (cut.kind == CutKind::NeedMore) break;
+        if (cut.kind == CutKind::NeedMore)
+            break;
         if (cut.kind == CutKind::BadLength) {
             note(c, "bad length " + std::to_string(cut.badLength) + ", closing");
             closeConnection(c, "closed by unit");
@@ -282,9 +303,11 @@ void Unit::State::handle(Connection& c, protocol::ConstBytes message, bool frame
     received.push_back({framed, {message.begin(), message.end()}});
     journal.add("recv " + (framed ? describeFrame(message) : describeText(message)));
     changed.notify_all();
-    if (!framed) return;
+    if (!framed)
+        return;
     auto frame = protocol::FrameView::from(message);
-    if (!frame || frame->type() != protocol::FrameType::TarnixQuery) return;
+    if (!frame || frame->type() != protocol::FrameType::TarnixQuery)
+        return;
     Answer answer = answerQuery(frame->bodyText(), store, c.flags, faults);
     if (answer.restart) {
         store.dropUncommitted();
@@ -292,7 +315,8 @@ void Unit::State::handle(Connection& c, protocol::ConstBytes message, bool frame
         c.closing = true;
         return;
     }
-    if (answer.reply && !faults.silent) queueReply(c, answer.type, answer.text);
+    if (answer.reply && !faults.silent)
+        queueReply(c, answer.type, answer.text);
 }
 
 // Called with the mutex held: consumes the one-shot faults.
@@ -318,8 +342,8 @@ void Unit::State::queueReply(Connection& c, protocol::FrameType type, const std:
         std::size_t whole = reply.bytes.size();
         reply.bytes.resize(whole / 2);
         reply.closeAfter = true;
-        reply.line += " (cut after " + std::to_string(whole / 2) + " of " +
-                      std::to_string(whole) + " bytes, closed)";
+        reply.line += " (cut after " + std::to_string(whole / 2) + " of " + std::to_string(whole) +
+                      " bytes, closed)";
     }
     c.out.push_back(std::move(reply));
 }
@@ -335,8 +359,10 @@ void Unit::State::flush(Connection& c) {
         while (o.sent < o.bytes.size()) {
             long n = ::send(c.socket.fd(), o.bytes.data() + o.sent, o.bytes.size() - o.sent,
                             MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return;
             if (n < 0) {
                 closeConnection(c, "closed: send failed");
                 return;
@@ -350,11 +376,13 @@ void Unit::State::flush(Connection& c) {
             return;
         }
     }
-    if (c.closing && c.out.empty()) closeConnection(c, "closed by unit");
+    if (c.closing && c.out.empty())
+        closeConnection(c, "closed by unit");
 }
 
 void Unit::State::closeConnection(Connection& c, const char* why) {
-    if (c.dead) return;
+    if (c.dead)
+        return;
     note(c, why);
     c.socket.close();
     c.dead = true;

@@ -24,7 +24,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A configuration client's connection to the unit.
 class Client {
-public:
+  public:
     explicit Client(const std::string& address) : buffer_(102400) {
         socket_ = net::createTcpSocket();
         connected_ = net::connectWithTimeout(socket_, *net::lookupHost(address), 1283, 2s);
@@ -61,7 +61,7 @@ public:
         return n == 0 || (n < 0 && errno == ECONNRESET);
     }
 
-private:
+  private:
     net::Socket socket_;
     bool connected_ = false;
     Bytes buffer_;
@@ -85,7 +85,9 @@ bool hasLine(const Unit& unit, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 TEST(UnitsimConversation, AClientSessionFromForceLinesToRestart) {
     auto unit = startUnit("127.0.0.10");

@@ -21,12 +21,30 @@ support::RunResult unitsim(std::vector<std::string> args) {
 TEST(UnitsimProgram, HelpDocumentsOptionsModeFileAndJournal) {
     support::RunResult r = unitsim({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* text :
-         {"--address", "--port", "--modes", "--journal", "--keepalives", "--refuse", "--drift",
-          "--delay", "--drop-mid-frame", "--oversized-length", "--silent", "barcode", "prod",
-          "event", "register", "raw", "--from", "--hex", "--raw", "Mode file:",
-          "Name TYPE[,size] [ro] = value", "Journal:", "recv MDSQ \"UnitID = x\"",
-          "recv text \"barcode\""}) {
+    for (const char* text : {"--address",
+                             "--port",
+                             "--modes",
+                             "--journal",
+                             "--keepalives",
+                             "--refuse",
+                             "--drift",
+                             "--delay",
+                             "--drop-mid-frame",
+                             "--oversized-length",
+                             "--silent",
+                             "barcode",
+                             "prod",
+                             "event",
+                             "register",
+                             "raw",
+                             "--from",
+                             "--hex",
+                             "--raw",
+                             "Mode file:",
+                             "Name TYPE[,size] [ro] = value",
+                             "Journal:",
+                             "recv MDSQ \"UnitID = x\"",
+                             "recv text \"barcode\""}) {
         EXPECT_NE(r.out.find(text), std::string::npos) << text;
     }
 }
@@ -37,6 +55,7 @@ TEST(UnitsimProgram, BadUsageExitsTwoWithAClearMessage) {
         const char* message;
     } cases[] = {
         {{"--bogus"}, "unitsim: unknown option '--bogus'\n"},
+        {{"127.0.0.5"}, "unitsim: unexpected argument '127.0.0.5'\n"},
         {{"--port", "abc"}, "unitsim: bad port 'abc'\n"},
         {{"--port", "70000"}, "unitsim: bad port '70000'\n"},
         {{"--port"}, "unitsim: option --port needs a value\n"},
@@ -62,7 +81,8 @@ TEST(UnitsimProgram, BadUsageExitsTwoWithAClearMessage) {
 
 TEST(UnitsimProgram, ModeFileIsCheckedAndPrinted) {
     std::string dir = support::makeTempDir("unitsim_modes");
-    support::writeFile(dir + "/good.txt", "# test unit\nUnitID  STRING,8 = U1 # id\nUnitStatus STRING,8 ro = OK\n");
+    support::writeFile(dir + "/good.txt",
+                       "# test unit\nUnitID  STRING,8 = U1 # id\nUnitStatus STRING,8 ro = OK\n");
     support::writeFile(dir + "/bad.txt", "UnitID STRING,8 = U1\n\nUnitStatus STRING = OK\n");
     support::RunResult r = unitsim({"--modes", dir + "/good.txt", "--print-modes"});
     EXPECT_EQ(r.status, 0);
@@ -75,9 +95,8 @@ TEST(UnitsimProgram, ModeFileIsCheckedAndPrinted) {
 TEST(UnitsimProgram, ServesUntilTerminatedAndJournalsToAFile) {
     std::string dir = support::makeTempDir("unitsim_serve");
     support::writeFile(dir + "/modes.txt", "UnitStatus STRING,8 ro = READY\n");
-    support::Background unit({UNITSIM_BIN, "--address", "127.0.0.30", "--modes",
-                              dir + "/modes.txt", "--journal", dir + "/journal.log",
-                              "--keepalives", "1"});
+    support::Background unit({UNITSIM_BIN, "--address", "127.0.0.30", "--modes", dir + "/modes.txt",
+                              "--journal", dir + "/journal.log", "--keepalives", "1"});
     ASSERT_TRUE(unit.waitForOutput("unitsim: unit listening on 127.0.0.30:1283\n", 5s));
     {
         net::Socket s = net::createTcpSocket();
@@ -95,7 +114,8 @@ TEST(UnitsimProgram, ServesUntilTerminatedAndJournalsToAFile) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "unitsim: unit listening on 127.0.0.30:1283\n");
     std::string journal = support::readFile(dir + "/journal.log");
-    EXPECT_NE(journal.find("recv MDSQ \"UnitStatus\"\nsend DATA NOP_\nsend MODR \"UnitStatus = READY\"\n"),
+    EXPECT_NE(journal.find(
+                  "recv MDSQ \"UnitStatus\"\nsend DATA NOP_\nsend MODR \"UnitStatus = READY\"\n"),
               std::string::npos)
         << journal;
 }
@@ -123,7 +143,8 @@ std::thread answerOnce(std::uint16_t port, std::string* peer) {
     return std::thread([l = std::move(listener), peer]() mutable {
         net::Ipv4 from = 0;
         net::Socket c = net::acceptFrom(l, &from);
-        if (!c) return;
+        if (!c)
+            return;
         *peer = net::dotted(from);
         std::uint8_t buffer[8192];
         net::setReceiveTimeout(c, 3s);
