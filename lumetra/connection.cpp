@@ -14,7 +14,8 @@ namespace {
 bool openConnection(const char* unitAddress) {
     Session& s = session();
     s.setLastError(0);
-    if (s.connect(unitAddress)) return true;
+    if (s.connect(unitAddress))
+        return true;
     s.setLastError(1);
     return false;
 }
@@ -37,7 +38,8 @@ extern "C" {
 
 LUMETRA_API int16_t LUMETRA_CALL uxOpen(const char* unitAddress) {
     return guarded<int16_t>(0, [&]() -> int16_t {
-        if (!lumetra::openConnection(unitAddress)) return 0;
+        if (!lumetra::openConnection(unitAddress))
+            return 0;
         std::optional<std::size_t> count = lumetra::readModeTable();
         if (!count) {
             lumetra::failExchange();
@@ -49,7 +51,8 @@ LUMETRA_API int16_t LUMETRA_CALL uxOpen(const char* unitAddress) {
 
 LUMETRA_API int16_t LUMETRA_CALL ReOpen(const char* unitAddress) {
     return guarded<int16_t>(0, [&]() -> int16_t {
-        if (!lumetra::openConnection(unitAddress)) return 0;
+        if (!lumetra::openConnection(unitAddress))
+            return 0;
         if (!lumetra::sendForceLines()) {
             lumetra::failExchange();
             return 0;
@@ -63,6 +66,8 @@ LUMETRA_API int32_t LUMETRA_CALL uxClose(void) {
     return 1;
 }
 
-LUMETRA_API int16_t LUMETRA_CALL uxGetLastError(void) { return lumetra::session().lastError(); }
+LUMETRA_API int16_t LUMETRA_CALL uxGetLastError(void) {
+    return lumetra::session().lastError();
+}
 
 }  // extern "C"

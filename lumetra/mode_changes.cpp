@@ -20,9 +20,11 @@ using Line = char[kLineBuffer];
 // "name = value" in `line`; nothing when an argument is missing or the line
 // would not fit, since a cut line would set the mode to a wrong value.
 std::optional<std::string_view> setLine(Line& line, const char* name, const char* value) {
-    if (name == nullptr || value == nullptr) return std::nullopt;
+    if (name == nullptr || value == nullptr)
+        return std::nullopt;
     int n = std::snprintf(line, sizeof line, "%s = %s", name, value);
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof line) return std::nullopt;
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof line)
+        return std::nullopt;
     return std::string_view(line, static_cast<std::size_t>(n));
 }
 
@@ -30,8 +32,10 @@ int32_t setMode(const char* name, const char* value) {
     Session& s = session();
     Line buffer;
     std::optional<std::string_view> line = setLine(buffer, name, value);
-    if (!line || !s.isOpen()) return 0;
-    if (!s.sendQuery(*line)) return 0;
+    if (!line || !s.isOpen())
+        return 0;
+    if (!s.sendQuery(*line))
+        return 0;
     return s.receiveReply() == protocol::ReplyStatus::Reply ? 1 : 0;
 }
 
@@ -52,7 +56,8 @@ LUMETRA_API int32_t LUMETRA_CALL SendTarnix(const char* modeName, const char* va
         lumetra::Session& s = lumetra::session();
         lumetra::Line buffer;
         std::optional<std::string_view> line = lumetra::setLine(buffer, modeName, value);
-        if (!line || !s.isOpen()) return 0;
+        if (!line || !s.isOpen())
+            return 0;
         std::size_t length = protocol::buildQuery(s.buffer(), *line);
         return s.sendFrame(length) ? 1 : 0;
     });

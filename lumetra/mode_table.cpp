@@ -22,12 +22,14 @@ namespace {
 // Sends a query and reads its reply.
 ReplyStatus ask(std::string_view query) {
     Session& s = session();
-    if (!s.sendQuery(query)) return ReplyStatus::Failed;
+    if (!s.sendQuery(query))
+        return ReplyStatus::Failed;
     return s.receiveReply();
 }
 
 const protocol::ModeRecord* lookUp(const char* name) {
-    if (name == nullptr) return nullptr;
+    if (name == nullptr)
+        return nullptr;
     const protocol::ModeTable& table = modes().table;
     int i = table.findMode(name);
     return i < 0 ? nullptr : &table[static_cast<std::size_t>(i)];
@@ -47,7 +49,8 @@ LumetraString fieldOf(const char* name, Field field) {
 
 LumetraString nameAt(int index) {
     const protocol::ModeTable& table = modes().table;
-    if (index < 0 || static_cast<std::size_t>(index) >= table.count()) return result({});
+    if (index < 0 || static_cast<std::size_t>(index) >= table.count())
+        return result({});
     return result(table[static_cast<std::size_t>(index)].name);
 }
 
@@ -55,7 +58,8 @@ LumetraString nameAt(int index) {
 
 bool sendForceLines() {
     for (std::string_view line : {"ForceResponse=TRUE", "ForceError=TRUE", "ForceHelpText=TRUE"}) {
-        if (ask(line) == ReplyStatus::Failed) return false;
+        if (ask(line) == ReplyStatus::Failed)
+            return false;
     }
     return true;
 }
@@ -64,11 +68,14 @@ std::optional<std::size_t> readModeTable() {
     LibraryModes& m = modes();
     m.table.clear();
     m.cursor = 0;
-    if (!sendForceLines()) return std::nullopt;
+    if (!sendForceLines())
+        return std::nullopt;
     ReplyStatus definitions = ask("");
-    if (definitions == ReplyStatus::Failed) return std::nullopt;
+    if (definitions == ReplyStatus::Failed)
+        return std::nullopt;
     // A refusal's text is no list of modes.
-    if (definitions == ReplyStatus::Reply) m.table.parseDefinitions(session().replyText());
+    if (definitions == ReplyStatus::Reply)
+        m.table.parseDefinitions(session().replyText());
     ReplyStatus values = ask("*");
     if (values == ReplyStatus::Failed) {
         m.table.clear();
@@ -89,9 +96,12 @@ extern "C" {
 LUMETRA_API LumetraString LUMETRA_CALL GetMode(const char* modeName) {
     return guarded<LumetraString>(nullptr, [&] {
         lumetra::Session& s = lumetra::session();
-        if (modeName == nullptr || !s.isOpen()) return lumetra::result({});
-        if (lumetra::ask(modeName) != lumetra::ReplyStatus::Reply) return lumetra::result({});
-        std::string value(protocol::cut(protocol::oneModeValue(s.replyText()), lumetra::kResultLimit));
+        if (modeName == nullptr || !s.isOpen())
+            return lumetra::result({});
+        if (lumetra::ask(modeName) != lumetra::ReplyStatus::Reply)
+            return lumetra::result({});
+        std::string value(
+            protocol::cut(protocol::oneModeValue(s.replyText()), lumetra::kResultLimit));
         protocol::trimRight(value);
         return lumetra::result(value);
     });
@@ -105,15 +115,13 @@ LUMETRA_API int16_t LUMETRA_CALL GetModeSize(const char* modeName) {
 }
 
 LUMETRA_API LumetraString LUMETRA_CALL GetModeType(const char* modeName) {
-    return lumetra::fieldOf(modeName, [](const protocol::ModeRecord& r) -> std::string_view {
-        return r.type;
-    });
+    return lumetra::fieldOf(
+        modeName, [](const protocol::ModeRecord& r) -> std::string_view { return r.type; });
 }
 
 LUMETRA_API LumetraString LUMETRA_CALL GetModeHelp(const char* modeName) {
-    return lumetra::fieldOf(modeName, [](const protocol::ModeRecord& r) -> std::string_view {
-        return r.help;
-    });
+    return lumetra::fieldOf(
+        modeName, [](const protocol::ModeRecord& r) -> std::string_view { return r.help; });
 }
 
 LUMETRA_API LumetraString LUMETRA_CALL GetNVRamMode(const char* modeName) {

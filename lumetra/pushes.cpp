@@ -28,10 +28,12 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Size of a regular, non-empty file; an empty one is nothing to send.
 std::optional<std::size_t> contentSize(const char* path) {
-    if (path == nullptr) return std::nullopt;
+    if (path == nullptr)
+        return std::nullopt;
     std::error_code error;
     std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size == 0 || size > SIZE_MAX / 2) return std::nullopt;
+    if (error || size == 0 || size > SIZE_MAX / 2)
+        return std::nullopt;
     return static_cast<std::size_t>(size);
 }
 
@@ -41,42 +43,49 @@ std::optional<std::size_t> contentSize(const char* path) {
 std::size_t buildFromFile(Bytes buffer, const char* path, std::string_view kind,
                           std::string_view destination) {
     std::optional<std::size_t> size = contentSize(path);
-    if (!size) return 0;
+    if (!size)
+        return 0;
     File file(std::fopen(path, "rb"));
-    if (!file) return 0;
+    if (!file)
+        return 0;
     std::size_t length = protocol::buildFileFrameHeader(buffer, kind, destination, *size);
-    if (length == 0) return 0;
+    if (length == 0)
+        return 0;
     std::uint8_t* content = buffer.data() + protocol::fileContentOffset(kind, destination);
-    if (std::fread(content, 1, *size, file.get()) != *size) return 0;
+    if (std::fread(content, 1, *size, file.get()) != *size)
+        return 0;
     return length;
 }
 
 int32_t sendText(const char* text, DataSubtype subtype) {
     Session& s = session();
-    if (text == nullptr || !s.isOpen()) return 0;
-    std::size_t length =
-        protocol::buildDataText(s.buffer(), subtype, std::string_view(text),
-                                protocol::kLibraryTextPadding);
+    if (text == nullptr || !s.isOpen())
+        return 0;
+    std::size_t length = protocol::buildDataText(s.buffer(), subtype, std::string_view(text),
+                                                 protocol::kLibraryTextPadding);
     return s.sendFrame(length) ? 1 : 0;
 }
 
 int32_t sendFromFile(const char* path, std::string_view kind, std::string_view destination) {
     Session& s = session();
-    if (!s.isOpen()) return 0;
+    if (!s.isOpen())
+        return 0;
     std::size_t length = buildFromFile(s.buffer(), path, kind, destination);
     return s.sendFrame(length) ? 1 : 0;
 }
 
 int32_t sendEmpty(FrameType type) {
     Session& s = session();
-    if (!s.isOpen()) return 0;
+    if (!s.isOpen())
+        return 0;
     return s.sendFrame(protocol::buildEmpty(s.buffer(), type)) ? 1 : 0;
 }
 
 // Push's own frame, sized to the file, so any size goes.
 bool pushFile(const char* path, std::string_view destination) {
     std::optional<std::size_t> size = contentSize(path);
-    if (!size) return false;
+    if (!size)
+        return false;
     std::vector<std::uint8_t> frame(
         protocol::fileFrameSize(protocol::kFileKindFile, destination, *size));
     std::size_t length = buildFromFile(frame, path, protocol::kFileKindFile, destination);
@@ -104,22 +113,24 @@ using lumetra::guarded;
 extern "C" {
 
 LUMETRA_API int32_t LUMETRA_CALL SendDisplayText(const char* text) {
-    return guarded<int32_t>(0, [&] { return lumetra::sendText(text, protocol::DataSubtype::DisplayText); });
+    return guarded<int32_t>(
+        0, [&] { return lumetra::sendText(text, protocol::DataSubtype::DisplayText); });
 }
 
 LUMETRA_API int32_t LUMETRA_CALL SendSpecialText(const char* text) {
-    return guarded<int32_t>(0, [&] { return lumetra::sendText(text, protocol::DataSubtype::SpecialText); });
+    return guarded<int32_t>(
+        0, [&] { return lumetra::sendText(text, protocol::DataSubtype::SpecialText); });
 }
 
 LUMETRA_API int32_t LUMETRA_CALL SendImageToDisplay(const char* filePath) {
-    return guarded<int32_t>(0, [&] {
-        return lumetra::sendFromFile(filePath, protocol::kFileKindImage, {});
-    });
+    return guarded<int32_t>(
+        0, [&] { return lumetra::sendFromFile(filePath, protocol::kFileKindImage, {}); });
 }
 
 LUMETRA_API int32_t LUMETRA_CALL SendFile(const char* filePath, const char* destinationName) {
     return guarded<int32_t>(0, [&]() -> int32_t {
-        if (destinationName == nullptr) return 0;
+        if (destinationName == nullptr)
+            return 0;
         return lumetra::sendFromFile(filePath, protocol::kFileKindFile, destinationName);
     });
 }
@@ -137,7 +148,8 @@ LUMETRA_API int32_t LUMETRA_CALL Push(const char* unitAddress, const char* fileP
 }
 
 LUMETRA_API int32_t LUMETRA_CALL SendRegistration(void) {
-    return guarded<int32_t>(0, [] { return lumetra::sendEmpty(protocol::FrameType::Registration); });
+    return guarded<int32_t>(0,
+                            [] { return lumetra::sendEmpty(protocol::FrameType::Registration); });
 }
 
 LUMETRA_API int32_t LUMETRA_CALL SendTerminate(void) {
@@ -147,7 +159,8 @@ LUMETRA_API int32_t LUMETRA_CALL SendTerminate(void) {
 LUMETRA_API int32_t LUMETRA_CALL SendDataNOP(void) {
     return guarded<int32_t>(0, []() -> int32_t {
         lumetra::Session& s = lumetra::session();
-        if (!s.isOpen()) return 0;
+        if (!s.isOpen())
+            return 0;
         return s.sendFrame(protocol::buildKeepAlive(s.buffer())) ? 1 : 0;
     });
 }

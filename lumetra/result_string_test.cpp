@@ -15,11 +15,11 @@ struct Case {
     std::uint32_t byteCount;
 };
 
-class ResultString : public testing::TestWithParam<Case> {};
+class LumetraResultString : public testing::TestWithParam<Case> {};
 
 // Whole two-byte units: an odd text carries its zero byte in the count, and
 // two zero bytes always follow the counted bytes.
-TEST_P(ResultString, HoldsWholeTwoByteUnits) {
+TEST_P(LumetraResultString, HoldsWholeTwoByteUnits) {
     const Case& c = GetParam();
     char* s = makeResultString(c.text);
     ASSERT_NE(s, nullptr);
@@ -32,19 +32,18 @@ TEST_P(ResultString, HoldsWholeTwoByteUnits) {
     LumetraFreeString(s);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, ResultString,
-                         testing::Values(Case{"", 0}, Case{"A", 2}, Case{"AB", 2},
-                                         Case{"ABC", 4}, Case{"10.0.0.5", 8},
-                                         Case{"Threshhold", 10}, Case{"UnitID", 6},
-                                         Case{"POSTimeout=10", 14}));
+INSTANTIATE_TEST_SUITE_P(Lengths, LumetraResultString,
+                         testing::Values(Case{"", 0}, Case{"A", 2}, Case{"AB", 2}, Case{"ABC", 4},
+                                         Case{"10.0.0.5", 8}, Case{"Threshhold", 10},
+                                         Case{"UnitID", 6}, Case{"POSTimeout=10", 14}));
 
-TEST(ResultStringEdges, TextStopsAtAZeroByte) {
+TEST(LumetraResultStringEdges, TextStopsAtAZeroByte) {
     char* s = makeResultString(std::string_view("AB\0CD", 5));
     EXPECT_EQ(LumetraStringByteLen(s), 2u);
     LumetraFreeString(s);
 }
 
-TEST(ResultStringEdges, NullIsAcceptedEverywhere) {
+TEST(LumetraResultStringEdges, NullIsAcceptedEverywhere) {
     EXPECT_EQ(LumetraStringByteLen(nullptr), 0u);
     LumetraFreeString(nullptr);
 }

@@ -11,23 +11,33 @@ namespace lumetra {
 
 namespace {
 
-char firstOf(const char* text) { return text != nullptr ? text[0] : '\0'; }
+char firstOf(const char* text) {
+    return text != nullptr ? text[0] : '\0';
+}
 
-const char* stopBitWord(std::int16_t stopBits) { return stopBits == 1 ? "-cstopb" : "cstopb"; }
+const char* stopBitWord(std::int16_t stopBits) {
+    return stopBits == 1 ? "-cstopb" : "cstopb";
+}
 
 const char* parityWord(const char* parity) {
     switch (firstOf(parity)) {
-        case 'E': return "parenb -parodd";
-        case 'O': return "parenb parodd";
-        default: return "-parenb";
+        case 'E':
+            return "parenb -parodd";
+        case 'O':
+            return "parenb parodd";
+        default:
+            return "-parenb";
     }
 }
 
 const char* flowWord(const char* flow) {
     switch (firstOf(flow)) {
-        case 'H': return "clocal crtscts -ixon";
-        case 'X': return "clocal ixon -crtscts";
-        default: return "clocal -crtscts -ixon";
+        case 'H':
+            return "clocal crtscts -ixon";
+        case 'X':
+            return "clocal ixon -crtscts";
+        default:
+            return "clocal -crtscts -ixon";
     }
 }
 
@@ -39,8 +49,8 @@ int16_t sendSettings(const char* unitAddress, const SerialSettings& settings) {
         return 0;
     }
     protocol::ConstBytes content(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
-    std::size_t length = protocol::buildFileFrame(s.buffer(), protocol::kFileKindFile,
-                                                  kSerialSettingsFile, content);
+    std::size_t length =
+        protocol::buildFileFrame(s.buffer(), protocol::kFileKindFile, kSerialSettingsFile, content);
     bool sent = s.sendFrame(length);
     s.close();
     return sent ? 1 : 0;

@@ -16,15 +16,19 @@ Session& session() {
 bool Session::connect(const char* unitAddress) {
     // A connection left open would otherwise leak its socket.
     socket_.close();
-    if (unitAddress == nullptr) return false;
+    if (unitAddress == nullptr)
+        return false;
     if (!started_) {
-        if (net::startup() != 0) return false;
+        if (net::startup() != 0)
+            return false;
         started_ = true;
     }
     net::Socket socket = net::createTcpSocket();
-    if (!socket) return false;
+    if (!socket)
+        return false;
     std::optional<net::Ipv4> address = net::lookupHost(unitAddress);
-    if (!address) return false;
+    if (!address)
+        return false;
     if (!net::connectWithTimeout(socket, *address, protocol::kUnitPort, kConnectTimeout)) {
         return false;
     }
@@ -34,7 +38,8 @@ bool Session::connect(const char* unitAddress) {
     }
     if (buffer_ == nullptr) {
         buffer_.reset(new (std::nothrow) std::uint8_t[kFrameBufferSize]);
-        if (buffer_ == nullptr) return false;
+        if (buffer_ == nullptr)
+            return false;
     }
     socket_ = std::move(socket);
     return true;
@@ -46,37 +51,45 @@ void Session::close() {
 }
 
 protocol::Bytes Session::buffer() {
-    if (buffer_ == nullptr) return {};
+    if (buffer_ == nullptr)
+        return {};
     return {buffer_.get(), kFrameBufferSize};
 }
 
 bool Session::sendFrame(std::size_t length) {
-    if (!isOpen() || length == 0 || length > kFrameBufferSize) return false;
+    if (!isOpen() || length == 0 || length > kFrameBufferSize)
+        return false;
     return sendFrame(protocol::ConstBytes(buffer_.get(), length));
 }
 
 bool Session::sendFrame(protocol::ConstBytes frame) {
-    if (!socket_.valid()) return false;
-    if (protocol::sendFrame(socket_, frame)) return true;
+    if (!socket_.valid())
+        return false;
+    if (protocol::sendFrame(socket_, frame))
+        return true;
     std::printf("\nError sending..\n");
     std::fflush(stdout);
     return false;
 }
 
 bool Session::sendQuery(std::string_view text) {
-    if (!isOpen()) return false;
+    if (!isOpen())
+        return false;
     return protocol::sendQuery(socket_, buffer(), text);
 }
 
 protocol::ReplyStatus Session::receiveReply() {
-    if (!isOpen()) return protocol::ReplyStatus::Failed;
+    if (!isOpen())
+        return protocol::ReplyStatus::Failed;
     protocol::ReplyStatus status = protocol::receiveReply(socket_, buffer());
-    if (status == protocol::ReplyStatus::Failed) close();
+    if (status == protocol::ReplyStatus::Failed)
+        close();
     return status;
 }
 
 std::optional<protocol::FrameView> Session::reply() const {
-    if (buffer_ == nullptr) return std::nullopt;
+    if (buffer_ == nullptr)
+        return std::nullopt;
     return protocol::FrameView::from(protocol::ConstBytes(buffer_.get(), kFrameBufferSize));
 }
 

@@ -23,7 +23,7 @@ inline constexpr std::chrono::milliseconds kReceiveTimeout{10000};
 inline constexpr std::chrono::milliseconds kSendTimeout{10000};
 
 class Session {
-public:
+  public:
     // Connects to the unit's port 1283, closing any connection still open
     // first. The frame buffer is allocated here when there is none.
     bool connect(const char* unitAddress);
@@ -60,7 +60,7 @@ public:
         sendTimeout_ = send;
     }
 
-private:
+  private:
     net::Socket socket_;
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::int16_t lastError_ = 0;

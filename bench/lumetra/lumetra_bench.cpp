@@ -41,7 +41,8 @@ std::string addressFor(int modes) {
         options.modes = compactModes(modes);
         auto unit = std::make_unique<unitsim::Unit>(options);
         std::string error;
-        if (!unit->start(&error)) throw std::runtime_error(error);
+        if (!unit->start(&error))
+            throw std::runtime_error(error);
         units[modes] = std::move(unit);
         addresses[modes] = options.address;
     }
@@ -52,7 +53,8 @@ void BM_uxOpen(benchmark::State& state) {
     int modes = static_cast<int>(state.range(0));
     std::string address = addressFor(modes);
     for (auto _ : state) {
-        if (uxOpen(address.c_str()) != modes) state.SkipWithError("uxOpen did not read the table");
+        if (uxOpen(address.c_str()) != modes)
+            state.SkipWithError("uxOpen did not read the table");
         uxClose();
     }
     state.counters["modes"] = modes;
@@ -63,7 +65,8 @@ BENCHMARK(BM_uxOpen)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseR
 
 void BM_SetModeRoundTrip(benchmark::State& state) {
     std::string address = addressFor(1000);
-    if (uxOpen(address.c_str()) != 1000) state.SkipWithError("uxOpen did not read the table");
+    if (uxOpen(address.c_str()) != 1000)
+        state.SkipWithError("uxOpen did not read the table");
     std::size_t allocations = 0;
     for (auto _ : state) {
         lumetra_test::AllocationCounter counter;
@@ -71,8 +74,8 @@ void BM_SetModeRoundTrip(benchmark::State& state) {
         allocations += counter.count();
     }
     uxClose();
-    state.counters["allocs_per_frame"] = benchmark::Counter(
-        static_cast<double>(allocations) / 2, benchmark::Counter::kAvgIterations);
+    state.counters["allocs_per_frame"] = benchmark::Counter(static_cast<double>(allocations) / 2,
+                                                            benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_SetModeRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

@@ -1,4 +1,4 @@
-/* Lists a unit's modes and their stored values: list_modes UNIT-ADDRESS */
+/* list_modes UNIT-ADDRESS: prints each mode of a unit with its stored value. */
 #include <lumetra/lumetra.h>
 #include <stdio.h>
 
@@ -7,12 +7,12 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: list_modes UNIT-ADDRESS (a unit that lists its modes)\n");
         return 1;
     }
-    for (LumetraString name = GetFirstModeName(); LumetraStringByteLen(name) > 0;
-         LumetraFreeString(name), name = GetNextModeName()) {
+    LumetraString name = GetFirstModeName();
+    for (; LumetraStringByteLen(name) > 0; LumetraFreeString(name), name = GetNextModeName()) {
         LumetraString value = GetNVRamMode(name);
         printf("%s = %s\n", name, value);
         LumetraFreeString(value);
     }
-    uxClose();
-    return 0;
+    LumetraFreeString(name);
+    return uxClose() == 1 ? 0 : 1;
 }

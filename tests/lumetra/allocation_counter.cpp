@@ -9,19 +9,33 @@ thread_local bool counting = false;
 thread_local std::size_t allocations = 0;
 
 void* allocate(std::size_t size) {
-    if (counting) ++allocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    if (counting)
+        ++allocations;
+    if (void* p = std::malloc(size == 0 ? 1 : size))
+        return p;
     throw std::bad_alloc();
 }
 
 }  // namespace
 
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void* operator new(std::size_t size) {
+    return allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace lumetra_test {
 
@@ -30,8 +44,12 @@ AllocationCounter::AllocationCounter() {
     counting = true;
 }
 
-AllocationCounter::~AllocationCounter() { counting = false; }
+AllocationCounter::~AllocationCounter() {
+    counting = false;
+}
 
-std::size_t AllocationCounter::count() const { return allocations; }
+std::size_t AllocationCounter::count() const {
+    return allocations;
+}
 
 }  // namespace lumetra_test

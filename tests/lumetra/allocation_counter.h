@@ -8,7 +8,7 @@
 namespace lumetra_test {
 
 class AllocationCounter {
-public:
+  public:
     AllocationCounter();
     ~AllocationCounter();
     AllocationCounter(const AllocationCounter&) = delete;

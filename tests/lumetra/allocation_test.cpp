@@ -8,13 +8,13 @@
 namespace lumetra_test {
 namespace {
 
-class Allocation : public LibraryTest {};
+class LumetraAllocation : public LibraryTest {};
 
 void exchangeEveryKindOfFrame() {
     EXPECT_EQ(uxSetMode("UnitID", "Till 5"), 1);
     EXPECT_EQ(SendTarnix("POSTimeout", "20"), 1);
     EXPECT_EQ(uxSetMode("POSTimeout", "20"), 1);  // reads the SendTarnix reply
-    EXPECT_EQ(uxCommit(), 1);                      // reads the one left over
+    EXPECT_EQ(uxCommit(), 1);                     // reads the one left over
     EXPECT_EQ(SendDisplayText("Hello"), 1);
     EXPECT_EQ(SendSpecialText("Receipt"), 1);
     EXPECT_EQ(SendRegistration(), 1);
@@ -22,7 +22,7 @@ void exchangeEveryKindOfFrame() {
     EXPECT_EQ(SendDataNOP(), 1);
 }
 
-TEST_F(Allocation, NoneOnTheSendAndReceivePath) {
+TEST_F(LumetraAllocation, NoneOnTheSendAndReceivePath) {
     ScriptedUnit unit("127.0.1.90", smallUnit());
     unit.respond([script = smallUnit()](const Bytes& f) {
         Bytes answer = answerAsUnit(script, f);
@@ -39,7 +39,7 @@ TEST_F(Allocation, NoneOnTheSendAndReceivePath) {
     EXPECT_EQ(allocations, 0u);
 }
 
-TEST(AllocationCounterHook, SeesAnAllocation) {
+TEST(LumetraAllocationCounterHook, SeesAnAllocation) {
     AllocationCounter counter;
     auto p = std::make_unique<int>(1);
     EXPECT_EQ(counter.count(), 1u);

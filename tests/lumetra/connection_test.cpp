@@ -11,9 +11,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class Connection : public LibraryTest {};
+class LumetraConnection : public LibraryTest {};
 
-TEST_F(Connection, OpenSendsTheFiveQueriesInOrderAndCountsModes) {
+TEST_F(LumetraConnection, OpenSendsTheFiveQueriesInOrderAndCountsModes) {
     ScriptedUnit unit("127.0.1.10", smallUnit());
     ASSERT_TRUE(unit.listening());
     EXPECT_EQ(uxOpen("127.0.1.10"), 4);
@@ -29,7 +29,7 @@ TEST_F(Connection, OpenSendsTheFiveQueriesInOrderAndCountsModes) {
     }
 }
 
-TEST_F(Connection, RefusedConnectWaitsOutTheTimeOutThenSuccessResetsLastError) {
+TEST_F(LumetraConnection, RefusedConnectWaitsOutTheTimeOutThenSuccessResetsLastError) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(uxOpen("127.0.1.11"), 0);
     EXPECT_GE(since(start), 450ms);
@@ -39,7 +39,7 @@ TEST_F(Connection, RefusedConnectWaitsOutTheTimeOutThenSuccessResetsLastError) {
     EXPECT_EQ(uxGetLastError(), 0);
 }
 
-TEST_F(Connection, UnresolvableNameFailsWithoutWaiting) {
+TEST_F(LumetraConnection, UnresolvableNameFailsWithoutWaiting) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(uxOpen("no-such-unit.invalid"), 0);
     EXPECT_LT(since(start), 450ms);
@@ -48,14 +48,14 @@ TEST_F(Connection, UnresolvableNameFailsWithoutWaiting) {
     EXPECT_EQ(uxGetLastError(), 1);
 }
 
-TEST_F(Connection, EmptyDefinitionReplyGivesNoModesButNoError) {
+TEST_F(LumetraConnection, EmptyDefinitionReplyGivesNoModesButNoError) {
     ScriptedUnit unit("127.0.1.12", UnitScript{});
     EXPECT_EQ(uxOpen("127.0.1.12"), 0);
     EXPECT_EQ(uxGetLastError(), 0);
     EXPECT_EQ(take(GetFirstModeName()), "");
 }
 
-TEST_F(Connection, ReOpenKeepsTheTableAndSendsOnlyTheForceLines) {
+TEST_F(LumetraConnection, ReOpenKeepsTheTableAndSendsOnlyTheForceLines) {
     ScriptedUnit unit("127.0.1.13", smallUnit());
     ASSERT_EQ(uxOpen("127.0.1.13"), 4);
     EXPECT_EQ(uxClose(), 1);
@@ -70,7 +70,7 @@ TEST_F(Connection, ReOpenKeepsTheTableAndSendsOnlyTheForceLines) {
     EXPECT_EQ(take(GetFirstModeName()), "UnitID");
 }
 
-TEST_F(Connection, SecondOpenClosesTheFirstConnection) {
+TEST_F(LumetraConnection, SecondOpenClosesTheFirstConnection) {
     ScriptedUnit unit("127.0.1.14", smallUnit());
     ASSERT_EQ(uxOpen("127.0.1.14"), 4);
     ASSERT_EQ(ReOpen("127.0.1.14"), 1);
@@ -78,7 +78,7 @@ TEST_F(Connection, SecondOpenClosesTheFirstConnection) {
     EXPECT_EQ(unit.connections(), 2);
 }
 
-TEST_F(Connection, SilentUnitTimesOutInsteadOfBlocking) {
+TEST_F(LumetraConnection, SilentUnitTimesOutInsteadOfBlocking) {
     ScriptedUnit unit("127.0.1.15", smallUnit());
     unit.goSilent();
     EXPECT_EQ(uxOpen("127.0.1.15"), 0);
@@ -90,7 +90,7 @@ TEST_F(Connection, SilentUnitTimesOutInsteadOfBlocking) {
     EXPECT_EQ(SendDisplayText("x"), 0);
 }
 
-TEST_F(Connection, OversizedReplyIsRefusedAndBreaksTheConnection) {
+TEST_F(LumetraConnection, OversizedReplyIsRefusedAndBreaksTheConnection) {
     ScriptedUnit unit("127.0.1.16", smallUnit());
     ASSERT_EQ(uxOpen("127.0.1.16"), 4);
     unit.respond([](const Bytes&) { return Bytes{0x7F, 0xFF, 0xFF, 0xF0, 'M', 'O', 'D', 'R'}; });
@@ -100,7 +100,7 @@ TEST_F(Connection, OversizedReplyIsRefusedAndBreaksTheConnection) {
     EXPECT_TRUE(unit.waitForClosedByClient(1));
 }
 
-TEST_F(Connection, ReplyCutShortByTheUnitFailsTheCall) {
+TEST_F(LumetraConnection, ReplyCutShortByTheUnitFailsTheCall) {
     ScriptedUnit unit("127.0.1.17", smallUnit());
     ASSERT_EQ(uxOpen("127.0.1.17"), 4);
     // Half a frame, then the unit holds the connection without a word more.
@@ -115,7 +115,9 @@ TEST_F(Connection, ReplyCutShortByTheUnitFailsTheCall) {
 
 // Every export that needs the connection, with what it must return while
 // there is none.
-std::string num(long v) { return std::to_string(v); }
+std::string num(long v) {
+    return std::to_string(v);
+}
 
 struct NeedsConnection {
     const char* name;
@@ -150,7 +152,7 @@ void expectNothingSent(ScriptedUnit& unit, const std::string& file, const char* 
     EXPECT_EQ(unit.frameCount(), before) << when;
 }
 
-TEST_F(Connection, WithoutAConnectionNothingIsSentAndNothingCrashes) {
+TEST_F(LumetraConnection, WithoutAConnectionNothingIsSentAndNothingCrashes) {
     ScriptedUnit unit("127.0.1.18", smallUnit());
     std::string file = support::makeTempDir("lumetra_conn") + "/file.bin";
     support::writeFile(file, "0123456789");

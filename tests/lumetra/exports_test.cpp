@@ -13,7 +13,7 @@
 namespace lumetra_test {
 namespace {
 
-TEST(SharedLibrary, ExportsExactlyTheCApi) {
+TEST(LumetraSharedLibrary, ExportsExactlyTheCApi) {
     support::RunResult r = support::run({"/usr/bin/nm", "-D", "--defined-only", LUMETRA_SO});
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<std::string> names;
@@ -21,17 +21,37 @@ TEST(SharedLibrary, ExportsExactlyTheCApi) {
     std::string address, kind, name;
     while (lines >> address >> kind >> name) names.push_back(name);
     std::sort(names.begin(), names.end());
-    std::vector<std::string> expected = {
-        "Fennick", "GetFirstModeName", "GetMode", "GetModeHelp", "GetModeSize", "GetModeType",
-        "GetNVRamMode", "GetNextModeName", "LumetraFreeString", "LumetraStringByteLen", "Push",
-        "ReOpen", "SendDataNOP", "SendDisplayText", "SendFile", "SendImageToDisplay",
-        "SendRegistration", "SendSpecialText", "SendTarnix", "SendTerminate", "uxClose",
-        "uxCommit", "uxGetLastError", "uxOpen", "uxRestart", "uxSetMode"};
+    std::vector<std::string> expected = {"Fennick",
+                                         "GetFirstModeName",
+                                         "GetMode",
+                                         "GetModeHelp",
+                                         "GetModeSize",
+                                         "GetModeType",
+                                         "GetNVRamMode",
+                                         "GetNextModeName",
+                                         "LumetraFreeString",
+                                         "LumetraStringByteLen",
+                                         "Push",
+                                         "ReOpen",
+                                         "SendDataNOP",
+                                         "SendDisplayText",
+                                         "SendFile",
+                                         "SendImageToDisplay",
+                                         "SendRegistration",
+                                         "SendSpecialText",
+                                         "SendTarnix",
+                                         "SendTerminate",
+                                         "uxClose",
+                                         "uxCommit",
+                                         "uxGetLastError",
+                                         "uxOpen",
+                                         "uxRestart",
+                                         "uxSetMode"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
 }
 
-TEST(SharedLibrary, LoadsByNameAndAnswersWithoutAUnit) {
+TEST(LumetraSharedLibrary, LoadsByNameAndAnswersWithoutAUnit) {
     void* lib = dlopen(LUMETRA_SO, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
     auto getLastError = reinterpret_cast<int16_t (*)()>(dlsym(lib, "uxGetLastError"));
@@ -48,7 +68,7 @@ TEST(SharedLibrary, LoadsByNameAndAnswersWithoutAUnit) {
     dlclose(lib);
 }
 
-TEST(ListModesExample, PrintsEveryModeWithItsValue) {
+TEST(LumetraListModesExample, PrintsEveryModeWithItsValue) {
     ScriptedUnit unit("127.0.1.120", smallUnit());
     support::RunResult r = support::run({LIST_MODES_BIN, "127.0.1.120"});
     EXPECT_EQ(r.status, 0) << r.err;

@@ -15,7 +15,8 @@ namespace lumetra_test {
 
 // Takes a string result, frees it and returns its text ("<null>" for NULL).
 inline std::string take(LumetraString s) {
-    if (s == nullptr) return "<null>";
+    if (s == nullptr)
+        return "<null>";
     std::string text(s, LumetraStringByteLen(s));
     LumetraFreeString(s);
     while (!text.empty() && text.back() == '\0') text.pop_back();
@@ -23,21 +24,22 @@ inline std::string take(LumetraString s) {
 }
 
 inline std::chrono::milliseconds since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
 }
 
 // Definitions and values of a small unit used by most tests.
 inline UnitScript smallUnit() {
-    return {"UnitID = STRING,16 Name of the unit\r\n"
-            "POSTimeout = INTEGER\tSeconds before a sale is dropped\r\n"
-            "TextReset = BOOLEAN\r\n"
-            "ProductName = STRING, 32\r\n",
-            "UnitID = Till 4   \r\nPOSTimeout = 10\t\r\nTextReset = TRUE\r\nUnknown = 1\r\n"};
+    return {
+        "UnitID = STRING,16 Name of the unit\r\n"
+        "POSTimeout = INTEGER\tSeconds before a sale is dropped\r\n"
+        "TextReset = BOOLEAN\r\n"
+        "ProductName = STRING, 32\r\n",
+        "UnitID = Till 4   \r\nPOSTimeout = 10\t\r\nTextReset = TRUE\r\nUnknown = 1\r\n"};
 }
 
 class LibraryTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         uxClose();
         lumetra::session().setTimeouts(std::chrono::milliseconds(400),

@@ -7,8 +7,8 @@
 namespace lumetra_test {
 namespace {
 
-class ModeChanges : public LibraryTest {
-protected:
+class LumetraModeChanges : public LibraryTest {
+  protected:
     void open(const char* address) {
         unit_ = std::make_unique<ScriptedUnit>(address, smallUnit());
         ASSERT_EQ(uxOpen(address), 4);
@@ -22,7 +22,7 @@ protected:
     std::unique_ptr<ScriptedUnit> unit_;
 };
 
-TEST_F(ModeChanges, SetLineHasOneSpaceEachSideOfTheEqualsSign) {
+TEST_F(LumetraModeChanges, SetLineHasOneSpaceEachSideOfTheEqualsSign) {
     open("127.0.1.50");
     EXPECT_EQ(uxSetMode("unitID", "10.0.0.5"), 1);
     Bytes f = frame(0);
@@ -33,7 +33,7 @@ TEST_F(ModeChanges, SetLineHasOneSpaceEachSideOfTheEqualsSign) {
     EXPECT_EQ(f[25], 0);
 }
 
-TEST_F(ModeChanges, RefusalAfterKeepAlivesGivesZeroAndLeavesTheTable) {
+TEST_F(LumetraModeChanges, RefusalAfterKeepAlivesGivesZeroAndLeavesTheTable) {
     open("127.0.1.51");
     unit_->respond([](const Bytes&) { return keepAlive() + keepAlive() + errorReport("no"); });
     EXPECT_EQ(uxSetMode("UnitID", "Till 5"), 0);
@@ -42,7 +42,7 @@ TEST_F(ModeChanges, RefusalAfterKeepAlivesGivesZeroAndLeavesTheTable) {
     EXPECT_EQ(take(GetNVRamMode("UnitID")), "Till 4");
 }
 
-TEST_F(ModeChanges, TheReplyToSendTarnixIsReadByTheNextExchange) {
+TEST_F(LumetraModeChanges, TheReplyToSendTarnixIsReadByTheNextExchange) {
     open("127.0.1.52");
     unit_->respond([](const Bytes& f) {
         return queryText(f) == "UnitID = bad" ? errorReport("refused") : modeResponse("OK");
@@ -54,7 +54,7 @@ TEST_F(ModeChanges, TheReplyToSendTarnixIsReadByTheNextExchange) {
     EXPECT_EQ(queryText(sent), "UnitID = bad");
 }
 
-TEST_F(ModeChanges, CommitSendsItsLineAndReportsARefusal) {
+TEST_F(LumetraModeChanges, CommitSendsItsLineAndReportsARefusal) {
     open("127.0.1.53");
     EXPECT_EQ(uxCommit(), 1);
     EXPECT_EQ(queryText(frame(0)), "Commit = TRUE");
@@ -63,7 +63,7 @@ TEST_F(ModeChanges, CommitSendsItsLineAndReportsARefusal) {
     EXPECT_EQ(uxCommit(), 0);
 }
 
-TEST_F(ModeChanges, RestartSendsItsLineWithoutWaiting) {
+TEST_F(LumetraModeChanges, RestartSendsItsLineWithoutWaiting) {
     open("127.0.1.54");
     unit_->respond([](const Bytes&) { return Bytes{}; });  // a restarting unit says nothing
     EXPECT_EQ(uxRestart(), 1);
@@ -72,7 +72,7 @@ TEST_F(ModeChanges, RestartSendsItsLineWithoutWaiting) {
     EXPECT_EQ(f.size(), 21u);
 }
 
-TEST_F(ModeChanges, LineTooLongForTheUnitIsNotSent) {
+TEST_F(LumetraModeChanges, LineTooLongForTheUnitIsNotSent) {
     open("127.0.1.55");
     std::string value252(252 - 6, 'v');  // with "UnitID" exactly 252 characters
     EXPECT_EQ(uxSetMode("UnitID", value252.c_str()), 1);
@@ -86,7 +86,7 @@ TEST_F(ModeChanges, LineTooLongForTheUnitIsNotSent) {
     EXPECT_EQ(unit_->frameCount(), 1u);
 }
 
-TEST_F(ModeChanges, FailedSendIsReportedAsZero) {
+TEST_F(LumetraModeChanges, FailedSendIsReportedAsZero) {
     open("127.0.1.56");
     // The unit vanishes; the next sends meet a reset connection.
     unit_.reset();

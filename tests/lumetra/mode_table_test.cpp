@@ -7,8 +7,8 @@
 namespace lumetra_test {
 namespace {
 
-class ModeTable : public LibraryTest {
-protected:
+class LumetraModeTable : public LibraryTest {
+  protected:
     void open(const char* address, UnitScript script = smallUnit()) {
         unit_ = std::make_unique<ScriptedUnit>(address, std::move(script));
         ASSERT_TRUE(unit_->listening());
@@ -24,7 +24,7 @@ struct Field {
     int size;
 };
 
-TEST_F(ModeTable, GettersAnswerFromTheDefinitionAndValueReplies) {
+TEST_F(LumetraModeTable, GettersAnswerFromTheDefinitionAndValueReplies) {
     open("127.0.1.30");
     ASSERT_EQ(count_, 4);
     const std::vector<Field> expected = {
@@ -49,30 +49,31 @@ TEST_F(ModeTable, GettersAnswerFromTheDefinitionAndValueReplies) {
     EXPECT_EQ(unit_->frameCount(), 5u);  // the getters send nothing
 }
 
-TEST_F(ModeTable, EnumerationRunsInTheUnitsOrderThenStaysEmpty) {
+TEST_F(LumetraModeTable, EnumerationRunsInTheUnitsOrderThenStaysEmpty) {
     open("127.0.1.31");
     std::vector<std::string> names = {take(GetFirstModeName())};
     for (int i = 0; i < 3; ++i) names.push_back(take(GetNextModeName()));
-    EXPECT_EQ(names, (std::vector<std::string>{"UnitID", "POSTimeout", "TextReset", "ProductName"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"UnitID", "POSTimeout", "TextReset", "ProductName"}));
     for (int i = 0; i < 5; ++i) EXPECT_EQ(take(GetNextModeName()), "");
     EXPECT_EQ(take(GetFirstModeName()), "UnitID");
     EXPECT_EQ(take(GetNextModeName()), "POSTimeout");
 }
 
-TEST_F(ModeTable, ValuesKeepInnerSpacesAndEndAtATab) {
+TEST_F(LumetraModeTable, ValuesKeepInnerSpacesAndEndAtATab) {
     open("127.0.1.32", {"A = STRING,40\r\nB = STRING,40\r\n", "A = two  words  \r\nB = x\ty\r\n"});
     EXPECT_EQ(take(GetNVRamMode("A")), "two  words");
     EXPECT_EQ(take(GetNVRamMode("B")), "x");
 }
 
-TEST_F(ModeTable, GettersCutTextsAt1023Characters) {
+TEST_F(LumetraModeTable, GettersCutTextsAt1023Characters) {
     std::string help(2000, 'h');
     open("127.0.1.33", {"Long = STRING,9 " + help + "\r\n", "Long = " + std::string(1500, 'v')});
     EXPECT_EQ(take(GetModeHelp("Long")), std::string(1023, 'h'));
     EXPECT_EQ(take(GetNVRamMode("Long")), std::string(1023, 'v'));
 }
 
-TEST_F(ModeTable, GetModeAsksTheUnitWithTheNameAsGiven) {
+TEST_F(LumetraModeTable, GetModeAsksTheUnitWithTheNameAsGiven) {
     open("127.0.1.34");
     unit_->respond([](const Bytes& frame) {
         return keepAlive() + modeResponse(queryText(frame) + " = Till 9  \r\n");
@@ -86,7 +87,7 @@ TEST_F(ModeTable, GetModeAsksTheUnitWithTheNameAsGiven) {
     EXPECT_EQ(queryText(frames[6]), "NotInTable");
 }
 
-TEST_F(ModeTable, GetModeOfARefusedOrMissingNameIsEmpty) {
+TEST_F(LumetraModeTable, GetModeOfARefusedOrMissingNameIsEmpty) {
     open("127.0.1.35");
     unit_->respond([](const Bytes&) { return errorReport("Unknown mode: Nope"); });
     EXPECT_EQ(take(GetMode("Nope")), "");
@@ -94,7 +95,7 @@ TEST_F(ModeTable, GetModeOfARefusedOrMissingNameIsEmpty) {
     EXPECT_EQ(unit_->frameCount(), 6u);
 }
 
-TEST_F(ModeTable, ANewOpenReplacesTheTable) {
+TEST_F(LumetraModeTable, ANewOpenReplacesTheTable) {
     open("127.0.1.36");
     ASSERT_EQ(count_, 4);
     uxClose();

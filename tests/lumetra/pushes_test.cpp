@@ -29,8 +29,8 @@ std::string pattern(std::size_t n) {
     return s;
 }
 
-class Pushes : public LibraryTest {
-protected:
+class LumetraPushes : public LibraryTest {
+  protected:
     void SetUp() override {
         LibraryTest::SetUp();
         dir_ = support::makeTempDir("lumetra_push");
@@ -58,15 +58,16 @@ protected:
     std::unique_ptr<ScriptedUnit> unit_;
 };
 
-TEST_F(Pushes, TextsCarryFortyPaddingBytes) {
+TEST_F(LumetraPushes, TextsCarryFortyPaddingBytes) {
     open("127.0.1.70");
     struct Case {
         int32_t (*send)(const char*);
         const char* text;
         const char* subtype;
     };
-    for (const Case& c : {Case{SendDisplayText, "Hello", "TEXT"}, Case{SendSpecialText, "Hello", "SPEC"},
-                          Case{SendDisplayText, "", "TEXT"}}) {
+    for (const Case& c :
+         {Case{SendDisplayText, "Hello", "TEXT"}, Case{SendSpecialText, "Hello", "SPEC"},
+          Case{SendDisplayText, "", "TEXT"}}) {
         unit_->clearFrames();
         ASSERT_EQ(c.send(c.text), 1);
         Bytes f = lastFrame();
@@ -80,7 +81,7 @@ TEST_F(Pushes, TextsCarryFortyPaddingBytes) {
     }
 }
 
-TEST_F(Pushes, TextTooLongForTheFrameBufferIsNotSent) {
+TEST_F(LumetraPushes, TextTooLongForTheFrameBufferIsNotSent) {
     open("127.0.1.71");
     std::string longest(102347, 't');
     EXPECT_EQ(SendDisplayText(longest.c_str()), 1);
@@ -91,7 +92,7 @@ TEST_F(Pushes, TextTooLongForTheFrameBufferIsNotSent) {
     expectNothingMore(1);
 }
 
-TEST_F(Pushes, ImageGoesOutWithoutAName) {
+TEST_F(LumetraPushes, ImageGoesOutWithoutAName) {
     open("127.0.1.72");
     std::string image = pattern(1000);
     ASSERT_EQ(SendImageToDisplay(file("logo.gif", image).c_str()), 1);
@@ -105,7 +106,7 @@ TEST_F(Pushes, ImageGoesOutWithoutAName) {
     EXPECT_TRUE(allZero(f, 1020, 1052));
 }
 
-TEST_F(Pushes, FileGoesOutUnderItsDestinationName) {
+TEST_F(LumetraPushes, FileGoesOutUnderItsDestinationName) {
     open("127.0.1.73");
     ASSERT_EQ(SendFile(file("a.bin", pattern(1000)).c_str(), "ninechars"), 1);
     EXPECT_EQ(lastFrame().size(), 1062u);
@@ -121,7 +122,7 @@ TEST_F(Pushes, FileGoesOutUnderItsDestinationName) {
     EXPECT_TRUE(allZero(f, 35, 67));
 }
 
-TEST_F(Pushes, UnusableFilesAreNotSent) {
+TEST_F(LumetraPushes, UnusableFilesAreNotSent) {
     open("127.0.1.74");
     std::string empty = file("empty.gif", "");
     EXPECT_EQ(SendImageToDisplay(empty.c_str()), 0);
@@ -135,7 +136,7 @@ TEST_F(Pushes, UnusableFilesAreNotSent) {
     EXPECT_EQ(lastFrame().size(), 102400u);
 }
 
-TEST_F(Pushes, BareFramesAreNineBytesAndTheKeepAliveIsARealOne) {
+TEST_F(LumetraPushes, BareFramesAreNineBytesAndTheKeepAliveIsARealOne) {
     open("127.0.1.75");
     ASSERT_EQ(SendRegistration(), 1);
     ASSERT_EQ(SendTerminate(), 1);
@@ -147,7 +148,7 @@ TEST_F(Pushes, BareFramesAreNineBytesAndTheKeepAliveIsARealOne) {
     EXPECT_EQ(f[2], (Bytes{0, 0, 0, 12, 'D', 'A', 'T', 'A', 'N', 'O', 'P', '_'}));
 }
 
-TEST_F(Pushes, PushSendsOneFileOnItsOwnConnectionAndClosesIt) {
+TEST_F(LumetraPushes, PushSendsOneFileOnItsOwnConnectionAndClosesIt) {
     open("127.0.1.76");
     std::string big = pattern(300000);  // larger than the frame buffer
     ASSERT_EQ(Push("127.0.1.76", file("big.bin", big).c_str(), "dest.bin"), 1);
@@ -161,7 +162,7 @@ TEST_F(Pushes, PushSendsOneFileOnItsOwnConnectionAndClosesIt) {
     EXPECT_EQ(unit_->connections(), 2);
 }
 
-TEST_F(Pushes, FailedPushClosesItsConnection) {
+TEST_F(LumetraPushes, FailedPushClosesItsConnection) {
     unit_ = std::make_unique<ScriptedUnit>("127.0.1.77", smallUnit());
     EXPECT_EQ(Push("127.0.1.77", file("a.bin", "abc").c_str(), nullptr), 0);
     EXPECT_TRUE(unit_->waitForClosedByClient(1));
@@ -172,14 +173,14 @@ TEST_F(Pushes, FailedPushClosesItsConnection) {
     EXPECT_EQ(unit_->frameCount(), 0u);
 }
 
-TEST_F(Pushes, PushToAnAddressThatDoesNotAnswerGivesUpAfterTheConnectTimeOut) {
+TEST_F(LumetraPushes, PushToAnAddressThatDoesNotAnswerGivesUpAfterTheConnectTimeOut) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Push("127.0.1.78", file("a.bin", "abc").c_str(), "x"), 0);
     EXPECT_GE(since(start), 450ms);
     EXPECT_EQ(Fennick("127.0.1.78", 9600, 8, "N", 1, "N"), 0);
 }
 
-TEST_F(Pushes, PushReportsASendThatFailed) {
+TEST_F(LumetraPushes, PushReportsASendThatFailed) {
     // Accepts, then closes at once and with a reset: the big frame cannot go.
     net::Socket listener = net::createTcpSocket();
     ASSERT_TRUE(net::setReuseAddress(listener));
@@ -199,7 +200,7 @@ TEST_F(Pushes, PushReportsASendThatFailed) {
     EXPECT_NE(out.find("\nError sending..\n"), std::string::npos);
 }
 
-TEST_F(Pushes, PushToAUnitThatStopsReadingGivesUp) {
+TEST_F(LumetraPushes, PushToAUnitThatStopsReadingGivesUp) {
     // Connections complete in the backlog but are never accepted or read.
     net::Socket listener = net::createTcpSocket();
     ASSERT_TRUE(net::setReuseAddress(listener));
@@ -210,7 +211,7 @@ TEST_F(Pushes, PushToAUnitThatStopsReadingGivesUp) {
     testing::internal::GetCapturedStdout();
 }
 
-TEST_F(Pushes, FennickSendsTheSettingsLineAsAFileAndCloses) {
+TEST_F(LumetraPushes, FennickSendsTheSettingsLineAsAFileAndCloses) {
     unit_ = std::make_unique<ScriptedUnit>("127.0.1.80", smallUnit());
     ASSERT_EQ(Fennick("127.0.1.80", 9600, 8, "N", 1, "N"), 1);
     Bytes f = lastFrame();

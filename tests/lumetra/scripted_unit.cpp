@@ -24,16 +24,22 @@ bool readable(int fd, const std::atomic<bool>& stop) {
     while (!stop) {
         pollfd p{fd, POLLIN, 0};
         int n = ::poll(&p, 1, 50);
-        if (n > 0) return true;
-        if (n < 0 && errno != EINTR) return false;
+        if (n > 0)
+            return true;
+        if (n < 0 && errno != EINTR)
+            return false;
     }
     return false;
 }
 
 }  // namespace
 
-Bytes modeResponse(std::string_view text) { return frameOf(protocol::FrameType::ModeResponse, text); }
-Bytes errorReport(std::string_view text) { return frameOf(protocol::FrameType::ErrReport, text); }
+Bytes modeResponse(std::string_view text) {
+    return frameOf(protocol::FrameType::ModeResponse, text);
+}
+Bytes errorReport(std::string_view text) {
+    return frameOf(protocol::FrameType::ErrReport, text);
+}
 
 Bytes keepAlive() {
     Bytes b(16);
@@ -47,12 +53,14 @@ Bytes operator+(Bytes a, const Bytes& b) {
 }
 
 std::string queryText(const Bytes& frame) {
-    if (frame.size() <= 8) return {};
+    if (frame.size() <= 8)
+        return {};
     return std::string(protocol::textUntilZero(protocol::ConstBytes(frame).subspan(8)));
 }
 
 std::string codeAt(const Bytes& frame, std::size_t offset) {
-    if (frame.size() < offset + 4) return {};
+    if (frame.size() < offset + 4)
+        return {};
     return std::string(reinterpret_cast<const char*>(frame.data() + offset), 4);
 }
 
@@ -61,12 +69,17 @@ std::uint32_t be32At(const Bytes& frame, std::size_t offset) {
 }
 
 Bytes answerAsUnit(const UnitScript& script, const Bytes& frame) {
-    if (codeAt(frame, 4) != "MDSQ") return {};
+    if (codeAt(frame, 4) != "MDSQ")
+        return {};
     std::string query = queryText(frame);
-    if (query.empty()) return modeResponse(script.definitions);
-    if (query == "*") return modeResponse(script.values);
-    if (query == "RESTART=TRUE") return {};
-    if (query.find('=') != std::string::npos) return modeResponse("OK");
+    if (query.empty())
+        return modeResponse(script.definitions);
+    if (query == "*")
+        return modeResponse(script.values);
+    if (query == "RESTART=TRUE")
+        return {};
+    if (query.find('=') != std::string::npos)
+        return modeResponse("OK");
     return modeResponse(query + "=x");
 }
 
@@ -85,7 +98,8 @@ ScriptedUnit::ScriptedUnit(std::string address, UnitScript script)
 
 ScriptedUnit::~ScriptedUnit() {
     stop_ = true;
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void ScriptedUnit::respond(Responder responder) {
@@ -93,7 +107,9 @@ void ScriptedUnit::respond(Responder responder) {
     responder_ = std::move(responder);
 }
 
-void ScriptedUnit::goSilent() { silent_ = true; }
+void ScriptedUnit::goSilent() {
+    silent_ = true;
+}
 
 std::vector<Bytes> ScriptedUnit::frames() const {
     std::lock_guard lock(mutex_);
@@ -133,7 +149,8 @@ bool ScriptedUnit::waitForClosedByClient(int count, std::chrono::milliseconds ti
 void ScriptedUnit::run() {
     while (readable(listener_.fd(), stop_)) {
         net::Socket connection = net::acceptFrom(listener_);
-        if (!connection) continue;
+        if (!connection)
+            continue;
         {
             std::lock_guard lock(mutex_);
             ++connections_;
@@ -147,7 +164,8 @@ bool ScriptedUnit::readExactly(const net::Socket& connection, std::uint8_t* data
                                std::size_t size) {
     std::size_t got = 0;
     while (got < size) {
-        if (!readable(connection.fd(), stop_)) return false;
+        if (!readable(connection.fd(), stop_))
+            return false;
         long n = net::receiveSome(connection, data + got, size - got);
         if (n <= 0) {
             // End of stream, or a reset when the client closed with our
@@ -178,11 +196,14 @@ void ScriptedUnit::serve(net::Socket connection) {
     }
     for (;;) {
         Bytes frame(4);
-        if (!readExactly(connection, frame.data(), 4)) return;
+        if (!readExactly(connection, frame.data(), 4))
+            return;
         std::uint32_t length = protocol::readBE32(frame.data());
-        if (length < 8 || length > kLargestFrame) return;
+        if (length < 8 || length > kLargestFrame)
+            return;
         frame.resize(length);
-        if (!readExactly(connection, frame.data() + 4, length - 4)) return;
+        if (!readExactly(connection, frame.data() + 4, length - 4))
+            return;
         Responder responder;
         {
             std::lock_guard lock(mutex_);
@@ -191,7 +212,8 @@ void ScriptedUnit::serve(net::Socket connection) {
         }
         changed_.notify_all();
         Bytes answer = responder ? responder(frame) : Bytes{};
-        if (!answer.empty() && !net::sendAll(connection, answer.data(), answer.size())) return;
+        if (!answer.empty() && !net::sendAll(connection, answer.data(), answer.size()))
+            return;
     }
 }
 

@@ -41,7 +41,7 @@ struct UnitScript {
 Bytes answerAsUnit(const UnitScript& script, const Bytes& frame);
 
 class ScriptedUnit {
-public:
+  public:
     using Responder = std::function<Bytes(const Bytes& frame)>;
 
     explicit ScriptedUnit(std::string address, UnitScript script = {});
@@ -67,7 +67,7 @@ public:
     bool waitForClosedByClient(int count,
                                std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
-private:
+  private:
     void run();
     void serve(net::Socket connection);
     bool readExactly(const net::Socket& connection, std::uint8_t* data, std::size_t size);

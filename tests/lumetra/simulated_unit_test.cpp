@@ -9,8 +9,8 @@
 namespace lumetra_test {
 namespace {
 
-class SimulatedUnit : public LibraryTest {
-protected:
+class LumetraSimulatedUnit : public LibraryTest {
+  protected:
     std::unique_ptr<unitsim::Unit> start(const char* address, unitsim::Faults faults = {}) {
         unitsim::Options options;
         options.address = address;
@@ -22,7 +22,7 @@ protected:
     }
 };
 
-TEST_F(SimulatedUnit, ReadsTheWholeTableWithHelpAndValues) {
+TEST_F(LumetraSimulatedUnit, ReadsTheWholeTableWithHelpAndValues) {
     auto unit = start("127.0.1.110");
     std::vector<unitsim::ModeDef> defs = unitsim::defaultModes();
     ASSERT_EQ(uxOpen("127.0.1.110"), static_cast<int>(defs.size()));
@@ -32,7 +32,8 @@ TEST_F(SimulatedUnit, ReadsTheWholeTableWithHelpAndValues) {
         EXPECT_EQ(take(GetModeType(def.name.c_str())), def.type) << def.name;
         EXPECT_EQ(take(GetModeHelp(def.name.c_str())), def.help) << def.name;
         // The open itself turns the Force modes on.
-        bool force = def.name.size() > 5 && (def.name.rfind("force", 0) == 0 || def.name.rfind("Force", 0) == 0);
+        bool force = def.name.size() > 5 &&
+                     (def.name.rfind("force", 0) == 0 || def.name.rfind("Force", 0) == 0);
         std::string value = force ? "TRUE" : def.value;
         EXPECT_EQ(take(GetNVRamMode(def.name.c_str())), value) << def.name;
         EXPECT_EQ(GetModeSize(def.name.c_str()), def.type == "STRING" ? def.size : 0) << def.name;
@@ -41,7 +42,7 @@ TEST_F(SimulatedUnit, ReadsTheWholeTableWithHelpAndValues) {
     EXPECT_EQ(name, "");
 }
 
-TEST_F(SimulatedUnit, SetCommitAndReadBack) {
+TEST_F(LumetraSimulatedUnit, SetCommitAndReadBack) {
     auto unit = start("127.0.1.111");
     ASSERT_GT(uxOpen("127.0.1.111"), 0);
     std::string before = take(GetNVRamMode("POSTimeout"));
@@ -56,7 +57,7 @@ TEST_F(SimulatedUnit, SetCommitAndReadBack) {
     EXPECT_EQ(uxClose(), 1);
 }
 
-TEST_F(SimulatedUnit, KeepAlivesAheadOfEveryReplyAreSkipped) {
+TEST_F(LumetraSimulatedUnit, KeepAlivesAheadOfEveryReplyAreSkipped) {
     unitsim::Faults faults;
     faults.keepAlivesBeforeReply = 3;
     faults.refusedModes = {"TextReset"};
@@ -67,7 +68,7 @@ TEST_F(SimulatedUnit, KeepAlivesAheadOfEveryReplyAreSkipped) {
     EXPECT_EQ(uxSetMode("POSTimeout", "7"), 1);
 }
 
-TEST_F(SimulatedUnit, OversizedLengthAndDroppedFramesFailCleanly) {
+TEST_F(LumetraSimulatedUnit, OversizedLengthAndDroppedFramesFailCleanly) {
     unitsim::Faults oversized;
     oversized.oversizedLength = true;
     auto unit = start("127.0.1.113", oversized);
@@ -80,7 +81,7 @@ TEST_F(SimulatedUnit, OversizedLengthAndDroppedFramesFailCleanly) {
     EXPECT_EQ(uxGetLastError(), 1);
 }
 
-TEST_F(SimulatedUnit, DisplayTextReachesTheUnitByteForByte) {
+TEST_F(LumetraSimulatedUnit, DisplayTextReachesTheUnitByteForByte) {
     auto unit = start("127.0.1.115");
     ASSERT_EQ(ReOpen("127.0.1.115"), 1);
     ASSERT_EQ(SendDisplayText("Hello"), 1);

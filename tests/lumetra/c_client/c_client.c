@@ -14,12 +14,12 @@
 
 static int failures = 0;
 
-#define CHECK(cond)                                                   \
-    do {                                                              \
-        if (!(cond)) {                                                \
+#define CHECK(cond)                                                            \
+    do {                                                                       \
+        if (!(cond)) {                                                         \
             fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-            ++failures;                                               \
-        }                                                             \
+            ++failures;                                                        \
+        }                                                                      \
     } while (0)
 
 static const char* definitions = "UnitID = STRING,16 Name of the unit\r\nPOSTimeout = INTEGER\r\n";
@@ -28,7 +28,8 @@ static const char* values = "UnitID = Till 4\r\nPOSTimeout = 10\r\n";
 static int readAll(int fd, unsigned char* p, size_t n) {
     while (n > 0) {
         ssize_t got = read(fd, p, n);
-        if (got <= 0) return 0;
+        if (got <= 0)
+            return 0;
         p += got;
         n -= (size_t)got;
     }
@@ -44,7 +45,8 @@ static void reply(int fd, const char* text) {
     frame[3] = (unsigned char)length;
     memcpy(frame + 4, "MODR", 4);
     memcpy(frame + 8, text, strlen(text) + 1);
-    if (write(fd, frame, length) != (ssize_t)length) exit(2);
+    if (write(fd, frame, length) != (ssize_t)length)
+        exit(2);
 }
 
 /* The unit: answers each query of one connection with a MODR frame. */
@@ -53,13 +55,19 @@ static void serveUnit(int listener) {
     unsigned char frame[512];
     while (fd >= 0 && readAll(fd, frame, 4)) {
         size_t length = ((size_t)frame[2] << 8) | frame[3];
-        if (frame[0] != 0 || frame[1] != 0 || length < 9 || length > sizeof frame) break;
-        if (!readAll(fd, frame + 4, length - 4)) break;
+        if (frame[0] != 0 || frame[1] != 0 || length < 9 || length > sizeof frame)
+            break;
+        if (!readAll(fd, frame + 4, length - 4))
+            break;
         const char* query = (const char*)frame + 8;
-        if (query[0] == '\0') reply(fd, definitions);
-        else if (strcmp(query, "*") == 0) reply(fd, values);
-        else if (strcmp(query, "UnitID") == 0) reply(fd, "UnitID = Till 77");
-        else reply(fd, "OK");
+        if (query[0] == '\0')
+            reply(fd, definitions);
+        else if (strcmp(query, "*") == 0)
+            reply(fd, values);
+        else if (strcmp(query, "UnitID") == 0)
+            reply(fd, "UnitID = Till 77");
+        else
+            reply(fd, "OK");
     }
     exit(0);
 }
@@ -71,11 +79,14 @@ static pid_t startUnit(const char* address) {
     memset(&sa, 0, sizeof sa);
     sa.sin_family = AF_INET;
     sa.sin_port = htons(LUMETRA_PORT);
-    if (inet_pton(AF_INET, address, &sa.sin_addr) != 1) return -1;
+    if (inet_pton(AF_INET, address, &sa.sin_addr) != 1)
+        return -1;
     setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (bind(listener, (struct sockaddr*)&sa, sizeof sa) != 0 || listen(listener, 1) != 0) return -1;
+    if (bind(listener, (struct sockaddr*)&sa, sizeof sa) != 0 || listen(listener, 1) != 0)
+        return -1;
     pid_t pid = fork();
-    if (pid == 0) serveUnit(listener);
+    if (pid == 0)
+        serveUnit(listener);
     close(listener);
     return pid;
 }
@@ -108,7 +119,8 @@ int main(int argc, char** argv) {
     LumetraString odd = GetMode("UnitID");       /* "Till 77": 7 bytes */
     LumetraString two = GetNVRamMode("POSTimeout");
     LumetraString three = GetModeType("UnitID");
-    CHECK(LumetraStringByteLen(odd) == 8 && strcmp(odd, "Till 77") == 0 && odd[7] == 0 && odd[9] == 0);
+    CHECK(LumetraStringByteLen(odd) == 8 && strcmp(odd, "Till 77") == 0 && odd[7] == 0 &&
+          odd[9] == 0);
     CHECK(LumetraStringByteLen(even) == 6 && strcmp(even, "Till 4") == 0 && even[7] == 0);
     CHECK(LumetraStringByteLen(two) == 2 && two[2] == 0 && two[3] == 0);
     CHECK(LumetraStringByteLen(three) == 6 && memcmp(three, "STRING\0\0", 8) == 0);
@@ -127,6 +139,7 @@ int main(int argc, char** argv) {
         kill(unit, SIGTERM);
         waitpid(unit, NULL, 0);
     }
-    if (failures == 0) printf("c_client: all checks passed\n");
+    if (failures == 0)
+        printf("c_client: all checks passed\n");
     return failures == 0 ? 0 : 1;
 }
