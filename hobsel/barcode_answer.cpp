@@ -78,7 +78,8 @@ void imageAnswer(Context& c, Connection connection) {
 
 void sendFramedText(Context& c, Connection connection, Answer& answer, std::size_t textLength) {
     std::size_t length = answer.frameHeader(c, textLength);
-    if (c.verbose(2)) packetLog(c, "Sending", answer.frame());
+    if (c.verbose(2))
+        packetLog(c, "Sending", answer.frame());
     sendStep(c, connection, answer.bytes.data(), length, Dump::None);
 }
 
@@ -122,18 +123,22 @@ void quotedAnswer(Context& c, Connection connection, Answer& answer) {
 void printAnswer(Context& c, Connection connection, std::string_view record) {
     std::size_t at = 1;
     while (at < record.size() && !protocol::isWhite(record[at])) ++at;
-    if (at == record.size()) return;
+    if (at == record.size())
+        return;
     while (at < record.size() && protocol::isWhite(record[at])) ++at;
     std::vector<std::uint8_t> body = printBody(record.substr(at));
-    if (body.empty()) return;
+    if (body.empty())
+        return;
     c.say(2, "Sending message to printer\n");
     framedSend(c, connection, "DATA", body);
 }
 
 void logBarcode(const Context& c, const char* barcode) {
-    if (c.settings.barcodeLog.empty()) return;
+    if (c.settings.barcodeLog.empty())
+        return;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(c.settings.barcodeLog.c_str(), "a"));
-    if (file) std::fprintf(file.get(), "%s\n", barcode);
+    if (file)
+        std::fprintf(file.get(), "%s\n", barcode);
 }
 
 }  // namespace
@@ -141,7 +146,8 @@ void logBarcode(const Context& c, const char* barcode) {
 std::vector<std::uint8_t> printBody(std::string_view text) {
     std::string decoded(text);
     std::size_t length = protocol::decodeHexEscapes(decoded.data(), decoded.size());
-    if (length == 0) return {};
+    if (length == 0)
+        return {};
     length = std::min(length, kMostPrintText);
     std::vector<std::uint8_t> body(4 + length + 8, 0);
     std::memcpy(body.data(), "SPEC", 4);
@@ -157,11 +163,13 @@ void textAnswer(Context& c, char* request, Connection connection) {
         return;
     }
     Answer answer;
-    if (c.verbose(1)) c.say(1, "%s<%s<\n", c.timeLine().c_str(), request);
+    if (c.verbose(1))
+        c.say(1, "%s<%s<\n", c.timeLine().c_str(), request);
     c.printArmed = true;
     const char* barcode = request;
     if (!s.console) {
-        if (const char* tab = std::strchr(request, '\t')) barcode = tab + 1;
+        if (const char* tab = std::strchr(request, '\t'))
+            barcode = tab + 1;
     }
     c.say(1, "(%s)\n", barcode);
 
@@ -191,7 +199,8 @@ void textAnswer(Context& c, char* request, Connection connection) {
             case '<':
             case '@':
                 c.say(2, "sending file\n");
-                if (fileSend(c, connection, record)) return;
+                if (fileSend(c, connection, record))
+                    return;
                 break;
             case '{':
                 printAnswer(c, connection, record);
@@ -205,7 +214,8 @@ void textAnswer(Context& c, char* request, Connection connection) {
         }
     } else {
         std::snprintf(record, kAnswerTextCapacity, "%s\r\n  %d", barcode, c.requestCounter);
-        if (record[0] == '/' || record[0] == '<') record[0] = ' ';
+        if (record[0] == '/' || record[0] == '<')
+            record[0] = ' ';
     }
     plainTextAnswer(c, connection, answer);
     logBarcode(c, barcode);

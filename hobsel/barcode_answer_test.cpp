@@ -18,7 +18,7 @@ using std::chrono::milliseconds;
 
 // Console mode: answers are dumped to the context's output instead of sent.
 class ConsoleAnswer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = support::makeTempDir("hobsel-answer");
         context_.settings.console = true;

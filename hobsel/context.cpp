@@ -15,7 +15,8 @@ Context::Context()
 Context::~Context() = default;
 
 void Context::say(int level, const char* format, ...) {
-    if (settings.verbosity < level) return;
+    if (settings.verbosity < level)
+        return;
     va_list args;
     va_start(args, format);
     std::vfprintf(out, format, args);

@@ -23,13 +23,14 @@ std::vector<std::string_view> dataLines(std::string_view content) {
     while (at < content.size()) {
         std::string_view rest = content.substr(at);
         std::size_t end = rest.substr(0, kLinePiece).find('\n');
-        std::size_t take = end == std::string_view::npos ? std::min(rest.size(), kLinePiece)
-                                                         : end + 1;
+        std::size_t take =
+            end == std::string_view::npos ? std::min(rest.size(), kLinePiece) : end + 1;
         std::string_view piece = rest.substr(0, take);
         at += take;
         piece = piece.substr(0, piece.find('\0'));
         piece = protocol::trimRight(piece);
-        if (piece.empty() || protocol::isWhite(piece[0])) continue;
+        if (piece.empty() || protocol::isWhite(piece[0]))
+            continue;
         lines.push_back(piece);
     }
     return lines;
@@ -37,7 +38,8 @@ std::vector<std::string_view> dataLines(std::string_view content) {
 
 bool DataFileCache::readFile(const std::string& path, std::string& content) const {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return false;
+    if (!file)
+        return false;
     content.clear();
     char chunk[65536];
     std::size_t n;
@@ -61,7 +63,8 @@ bool DataFileCache::refresh(const std::string& path, std::int64_t nowSeconds) {
     // system's clock resolution of the last could leave every field as it
     // was, so a file written in the last two seconds is never trusted.
     bool recent = nowSeconds - std::int64_t(st.st_mtim.tv_sec) < 2;
-    if (valid_ && !recent && path == path_ && seen == identity_) return true;
+    if (valid_ && !recent && path == path_ && seen == identity_)
+        return true;
 
     std::string content;
     if (!readFile(path, content)) {
@@ -81,7 +84,8 @@ void DataFileCache::load(std::string content) {
     index_.clear();
     for (std::uint32_t i = 0; i < lines_.size(); ++i) {
         std::size_t tab = lines_[i].find('\t');
-        if (tab == std::string_view::npos) continue;
+        if (tab == std::string_view::npos)
+            continue;
         index_[lines_[i].substr(0, tab)].push_back(i);
     }
 }

@@ -25,7 +25,7 @@ inline constexpr std::size_t kLinePiece = 511;
 std::vector<std::string_view> dataLines(std::string_view content);
 
 class DataFileCache {
-public:
+  public:
     // Brings the cache up to date with the file; false when it cannot be read.
     bool refresh(const std::string& path, std::int64_t nowSeconds);
 
@@ -36,7 +36,7 @@ public:
     // Builds the cache from content directly (tests and fuzzing).
     void load(std::string content);
 
-private:
+  private:
     struct Identity {
         std::uint64_t device = 0, inode = 0;
         std::int64_t size = -1;

@@ -7,7 +7,9 @@ namespace hobsel {
 
 void processEvent(Context&, protocol::ConstBytes, net::Ipv4, std::span<char>) {}
 
-bool touchDemoIdle(const Context&) { return true; }
+bool touchDemoIdle(const Context&) {
+    return true;
+}
 
 void touchDemoSwipeOrScan(Context&, std::string_view) {}
 

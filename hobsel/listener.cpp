@@ -21,7 +21,8 @@ ConstBytes requestBytes(const char* buffer) {
 
 void skipInput(Context& c, char* buffer) {
     int skip = c.settings.inputSkip;
-    if (skip <= 0) return;
+    if (skip <= 0)
+        return;
     std::size_t count = std::min<std::size_t>(skip, kRequestSize);
     std::memmove(buffer, buffer + count, kRequestSize - count);
     std::memset(buffer + kRequestSize - count, 0, count);
@@ -36,8 +37,7 @@ void serveProductQuery(Context& c, char* buffer, Connection connection) {
 }
 
 // Accepts one connection; nothing after a failure that ends Hobsel.
-std::optional<net::Socket> getConnection(Context& c, const net::Socket& listener,
-                                         net::Ipv4& peer) {
+std::optional<net::Socket> getConnection(Context& c, const net::Socket& listener, net::Ipv4& peer) {
     c.say(2, "Waiting for connection on %d\n", listener.fd());
     net::Socket accepted = net::acceptFrom(listener, &peer);
     if (!accepted && net::lastError() == EINTR) {
@@ -94,7 +94,8 @@ void serveRequest(Context& c, char* buffer, Connection connection, net::Ipv4 pee
         textAnswer(c, buffer, connection);
         return;
     }
-    if (c.settings.verbosity == 1) c.write("Received a Nominal-mode packet\n");
+    if (c.settings.verbosity == 1)
+        c.write("Received a Nominal-mode packet\n");
     if (c.verbose(2)) {
         c.write("%s", c.timeLine().c_str());
         packetLog(c, "Received", requestBytes(buffer));
@@ -134,7 +135,8 @@ int serveNetwork(Context& c, const net::Socket& listener) {
         c.say(1, "\nWaiting for connection\n");
         net::Ipv4 peer = 0;
         std::optional<net::Socket> accepted = getConnection(c, listener, peer);
-        if (!accepted) return 1;
+        if (!accepted)
+            return 1;
         c.say(1, "Got connection %d\n", accepted->fd());
         serveConnection(c, std::move(*accepted), peer);
         ++c.requestCounter;
@@ -148,7 +150,8 @@ int serveConsole(Context& c, std::FILE* input) {
         std::fill(buffer.begin(), buffer.end(), 0);
         c.write("listening: ");
         // End of input ends Hobsel: there is nothing more to serve.
-        if (std::fgets(buffer.data(), static_cast<int>(kRequestSize), input) == nullptr) return 0;
+        if (std::fgets(buffer.data(), static_cast<int>(kRequestSize), input) == nullptr)
+            return 0;
         serveRequest(c, buffer.data(), nullptr, 0);
         ++c.requestCounter;
     }
@@ -157,12 +160,15 @@ int serveConsole(Context& c, std::FILE* input) {
 int runHobsel(Context& c, const std::vector<std::string>& args) {
     c.write("Version V7.01\n");
     CommandLine line = readCommandLine(c, args);
-    if (line.exit) return line.status;
+    if (line.exit)
+        return line.status;
     startupSummary(c);
-    if (c.settings.console) return serveConsole(c, stdin);
+    if (c.settings.console)
+        return serveConsole(c, stdin);
     net::Socket listener = establish(c);
     c.say(2, "establish returned %d\n", listener.fd());
-    if (!listener) return 1;
+    if (!listener)
+        return 1;
     return serveNetwork(c, listener);
 }
 

@@ -15,12 +15,15 @@ bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-int printable(std::size_t size) { return static_cast<int>(std::min<std::size_t>(size, 1 << 30)); }
+int printable(std::size_t size) {
+    return static_cast<int>(std::min<std::size_t>(size, 1 << 30));
+}
 
 // Makes `text` the saved record unless it is an event or touch code.
 void recordHistory(Context& c, std::string_view text) {
     c.say(2, "recordHistory\n");
-    if (isEventCode(text)) return;
+    if (isEventCode(text))
+        return;
     c.say(2, "Save data: [%.*s]\n", printable(text.size()), text.data());
     c.history.savedRecord.assign(protocol::cut(text, kSavedRecordCapacity - 1));
 }
@@ -53,7 +56,8 @@ void checkResponse(Context& c, std::string_view text) {
 }
 
 void updateHistory(Context& c, const std::string& key) {
-    if (isEventCode(key)) return;
+    if (isEventCode(key))
+        return;
     History& h = c.history;
     std::time_t now = c.clock();
     bool match = key == h.lastBarcode;
@@ -87,7 +91,8 @@ void checkTouchResponse(Context& c, std::string_view response) {
     }
     std::string_view rest = response.substr(found->second);
     while (!rest.empty() && protocol::isWhite(rest[0])) rest.remove_prefix(1);
-    if (rest.empty()) return;
+    if (rest.empty())
+        return;
     c.say(3, "Touch %c%c found within %c%c-%c%c\n", 'A' + c.touchPoint.column,
           '0' + c.touchPoint.row, 'A' + r.firstColumn, '0' + r.firstRow, 'A' + r.lastColumn,
           '0' + r.lastRow);
@@ -95,32 +100,38 @@ void checkTouchResponse(Context& c, std::string_view response) {
 }
 
 std::optional<std::pair<int, int>> readCell(std::string_view text) {
-    if (text.size() < 2) return std::nullopt;
+    if (text.size() < 2)
+        return std::nullopt;
     char letter = protocol::lowerAscii(text[0]);
-    if (letter < 'a' || letter > 'f' || text[1] < '0' || text[1] > '7') return std::nullopt;
+    if (letter < 'a' || letter > 'f' || text[1] < '0' || text[1] > '7')
+        return std::nullopt;
     return std::pair{letter - 'a', text[1] - '0'};
 }
 
 }  // namespace
 
 bool isEventCode(std::string_view text) {
-    if (startsWith(text, "T-")) return true;
+    if (startsWith(text, "T-"))
+        return true;
     return startsWith(text, "EV") && (text.size() < 4 || text[3] != '-');
 }
 
 std::optional<std::pair<Rectangle, std::size_t>> readRectangle(std::string_view text) {
     auto first = readCell(text);
-    if (!first) return std::nullopt;
+    if (!first)
+        return std::nullopt;
     Rectangle r{first->first, first->second, first->first, first->second};
     std::size_t used = 2;
     if (text.size() > 2 && text[2] == '-') {
         auto last = readCell(text.substr(3));
-        if (!last) return std::nullopt;
+        if (!last)
+            return std::nullopt;
         r.lastColumn = last->first;
         r.lastRow = last->second;
         used = 5;
     }
-    if (used < text.size() && !protocol::isWhite(text[used])) return std::nullopt;
+    if (used < text.size() && !protocol::isWhite(text[used]))
+        return std::nullopt;
     return std::pair{r, used};
 }
 
@@ -162,7 +173,8 @@ std::string fillKeyTemplate(std::string_view pattern, long keyCode, std::size_t 
              ++m) {
             ++j;  // the value is always formatted as an int
         }
-        bool integer = j < pattern.size() && kConversions.find(pattern[j]) != std::string_view::npos;
+        bool integer =
+            j < pattern.size() && kConversions.find(pattern[j]) != std::string_view::npos;
         if (!fits || !integer || filled >= 2) {
             out += pattern[i++];  // not honoured: the "%" and what follows stay as text
             continue;
@@ -170,24 +182,28 @@ std::string fillKeyTemplate(std::string_view pattern, long keyCode, std::size_t 
         char conversion = pattern[j];
         spec += conversion;
         char piece[2 * 10000];
-        int n = conversion == 'd' || conversion == 'i' || conversion == 'c'
-                    ? std::snprintf(piece, sizeof piece, spec.c_str(), static_cast<int>(keyCode))
-                    : std::snprintf(piece, sizeof piece, spec.c_str(),
-                                    static_cast<unsigned>(keyCode));
-        if (n > 0) out.append(piece, std::min<std::size_t>(n, sizeof piece - 1));
+        int n =
+            conversion == 'd' || conversion == 'i' || conversion == 'c'
+                ? std::snprintf(piece, sizeof piece, spec.c_str(), static_cast<int>(keyCode))
+                : std::snprintf(piece, sizeof piece, spec.c_str(), static_cast<unsigned>(keyCode));
+        if (n > 0)
+            out.append(piece, std::min<std::size_t>(n, sizeof piece - 1));
         ++filled;
         i = j + 1;
     }
     out = out.substr(0, out.find('\0'));
-    if (capacity > 0 && out.size() > capacity - 1) out.resize(capacity - 1);
+    if (capacity > 0 && out.size() > capacity - 1)
+        out.resize(capacity - 1);
     return out;
 }
 
 int lookupRecord(Context& c, std::string_view keyIn, char* output, std::size_t capacity,
                  bool history) {
-    if (output == nullptr || capacity == 0) return 0;
+    if (output == nullptr || capacity == 0)
+        return 0;
     output[0] = '\0';
-    if (c.settings.dataFile.empty()) return 0;
+    if (c.settings.dataFile.empty())
+        return 0;
     if (!c.dataCache->refresh(c.settings.dataFile, c.clock())) {
         c.say(2, "can't open datafile %s\n", c.settings.dataFile.c_str());
         return 0;
@@ -198,11 +214,13 @@ int lookupRecord(Context& c, std::string_view keyIn, char* output, std::size_t c
         c.say(2, "filename stripped to null string");
         return 0;
     }
-    if (history) updateHistory(c, key);
+    if (history)
+        updateHistory(c, key);
 
     std::string& saved = c.history.savedRecord;
     saved.clear();
-    if (key.size() + 2 > kSearchPrefixCapacity) return 0;
+    if (key.size() + 2 > kSearchPrefixCapacity)
+        return 0;
     bool touch = startsWith(key, "T-");
     for (std::string_view response : c.dataCache->responses(key)) {
         if (touch) {
@@ -211,16 +229,19 @@ int lookupRecord(Context& c, std::string_view keyIn, char* output, std::size_t c
             checkResponse(c, response);
         }
     }
-    if (saved.empty()) return 0;
+    if (saved.empty())
+        return 0;
 
     bool doubleByte = startsWith(saved, "|>") || startsWith(saved, "|<");
     // A double-byte record keeps room for the second zero byte that ends it.
     std::size_t room = doubleByte ? capacity - std::min<std::size_t>(capacity, 1) : capacity;
     std::string text = startsWith(key, "EV6") ? fillKeyTemplate(saved, c.keyCode, room)
                                               : std::string(protocol::cut(saved, room - 1));
-    if (room == 0) text.clear();
+    if (room == 0)
+        text.clear();
     std::memcpy(output, text.c_str(), text.size() + 1);
-    if (doubleByte && text.size() + 1 < capacity) output[text.size() + 1] = '\0';
+    if (doubleByte && text.size() + 1 < capacity)
+        output[text.size() + 1] = '\0';
     c.say(2, "Data Record [%s]\n", output);
     return static_cast<int>(text.size()) + (doubleByte ? 2 : 1);
 }

@@ -37,7 +37,8 @@ TEST(KeyTemplate, OnlyIntegerConversionsAreFilled) {
         {"%ld %hhx", "65 41"},
         {"end %", "end %"},
     };
-    for (const auto& c : cases) EXPECT_EQ(fillKeyTemplate(c.pattern, 'A', 8192), c.out) << c.pattern;
+    for (const auto& c : cases)
+        EXPECT_EQ(fillKeyTemplate(c.pattern, 'A', 8192), c.out) << c.pattern;
     EXPECT_EQ(fillKeyTemplate("%9999d", 7, 20).size(), 19u);
     EXPECT_EQ(fillKeyTemplate("a%cb", 0, 100), "a");
 }
@@ -51,16 +52,18 @@ TEST(Rectangle, CellsAndRanges) {
     auto cell = readRectangle("F7");
     ASSERT_TRUE(cell);
     EXPECT_TRUE(cell->first.contains(5, 7));
-    for (const char* bad : {"G0", "A8", "A0-", "A0-Z1", "A0x", ""}) EXPECT_FALSE(readRectangle(bad)) << bad;
+    for (const char* bad : {"G0", "A8", "A0-", "A0-Z1", "A0x", ""})
+        EXPECT_FALSE(readRectangle(bad)) << bad;
 }
 
 TEST(EventCodes, TouchAndEventKeysAreNeverResponses) {
-    for (const char* yes : {"T-x", "EV6", "EV6A", "EV", "EV50312"}) EXPECT_TRUE(isEventCode(yes)) << yes;
+    for (const char* yes : {"T-x", "EV6", "EV6A", "EV", "EV50312"})
+        EXPECT_TRUE(isEventCode(yes)) << yes;
     for (const char* no : {"EV1-B", "EVX-", "T", "E", "text"}) EXPECT_FALSE(isEventCode(no)) << no;
 }
 
 class Lookup : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = support::makeTempDir("hobsel-lookup");
         context_.settings.dataFile = dir_ + "/data.dat";

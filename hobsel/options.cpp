@@ -59,9 +59,13 @@ std::string fit(const std::string& value, std::size_t capacity) {
     return value.substr(0, capacity - 1);
 }
 
-int readCount(const std::string& text) { return static_cast<int>(readNumber(text, INT_MIN, INT_MAX)); }
+int readCount(const std::string& text) {
+    return static_cast<int>(readNumber(text, INT_MIN, INT_MAX));
+}
 
-const char* plural(int count) { return count == 1 ? "" : "s"; }
+const char* plural(int count) {
+    return count == 1 ? "" : "s";
+}
 
 void readMixedText(Context& c, std::string value) {
     Settings& s = c.settings;
@@ -94,49 +98,73 @@ void readProtocol(Context& c, const std::string& value) {
 // One option; false when reading ends (the usage text was asked for).
 bool readOption(Context& c, const std::string& arg) {
     Settings& s = c.settings;
-    char letter = arg.size() > 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1])))
-                                 : '\0';
+    char letter =
+        arg.size() > 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1]))) : '\0';
     std::string value = arg.size() > 2 ? arg.substr(2) : std::string();
     switch (letter) {
-        case '?': writeUsage(c); return false;
+        case '?':
+            writeUsage(c);
+            return false;
         case 'A':
-            if (value.empty()) break;
+            if (value.empty())
+                break;
             s.outputPrefix = readCount(value);
             c.write("Adding %d chars out\n", s.outputPrefix);
             break;
-        case 'B': s.showMessage = true; break;
-        case 'C': s.console = true; c.write("Using console for input\n"); break;
+        case 'B':
+            s.showMessage = true;
+            break;
+        case 'C':
+            s.console = true;
+            c.write("Using console for input\n");
+            break;
         case 'D':
             s.dataFile = fit(value, kNameCapacity);
             c.write("Using data file %s\n", s.dataFile.c_str());
             break;
-        case 'E': s.eventPrinting = true; break;
+        case 'E':
+            s.eventPrinting = true;
+            break;
         case 'F':
             s.imageCount = value.empty() ? 1 : readCount(value);
             c.write("Send %d image%s per barcode\n", s.imageCount, plural(s.imageCount));
             break;
-        case 'G': s.inlineGraphics = true; c.write("Using In-Line graphics\n"); break;
+        case 'G':
+            s.inlineGraphics = true;
+            c.write("Using In-Line graphics\n");
+            break;
         case 'H':
             s.hostName = fit(value, kNameCapacity);
             c.write("Identifying myself as host %s\n", s.hostName.c_str());
             break;
         case 'I':
-            if (value.empty()) break;
+            if (value.empty())
+                break;
             s.inputSkip = readCount(value);
             c.write("Ignoring %d chars on input\n", s.inputSkip);
             break;
-        case 'K': s.bareKey = true; c.write("Showing any key press as EV6\n"); break;
+        case 'K':
+            s.bareKey = true;
+            c.write("Showing any key press as EV6\n");
+            break;
         case 'L':
             s.barcodeLog = fit(value, kNameCapacity);
             c.write("Logging to %s\n", s.barcodeLog.c_str());
             break;
-        case 'M': readMixedText(c, value); break;
-        case 'P': readProtocol(c, value); break;
+        case 'M':
+            readMixedText(c, value);
+            break;
+        case 'P':
+            readProtocol(c, value);
+            break;
         case 'R':
             s.registrationsFile = fit(value, kNameCapacity);
             c.write("Registrations to %s\n", s.registrationsFile.c_str());
             break;
-        case 'S': s.multipleText = true; c.write("Multiple text responses\n"); break;
+        case 'S':
+            s.multipleText = true;
+            c.write("Multiple text responses\n");
+            break;
         case 'T':
             s.threshold = readCount(value);
             c.write("Threshhold is %d seconds\n", s.threshold);
@@ -145,8 +173,12 @@ bool readOption(Context& c, const std::string& arg) {
             c.write(s.verbosity == 0 ? "Verbose\n" : "Even more verbose\n");
             ++s.verbosity;
             break;
-        case 'Z': s.touchDemo = !s.touchDemo; break;
-        default: c.write("Unknown: %s, use ? for help\n", arg.c_str()); break;
+        case 'Z':
+            s.touchDemo = !s.touchDemo;
+            break;
+        default:
+            c.write("Unknown: %s, use ? for help\n", arg.c_str());
+            break;
     }
     return true;
 }
@@ -155,17 +187,22 @@ bool readOption(Context& c, const std::string& arg) {
 
 long readNumber(const std::string& text, long low, long high) {
     long long value = std::strtoll(text.c_str(), nullptr, 10);
-    if (value < low) return low;
-    if (value > high) return high;
+    if (value < low)
+        return low;
+    if (value > high)
+        return high;
     return static_cast<long>(value);
 }
 
-void writeUsage(Context& c) { c.write("%s", kUsage); }
+void writeUsage(Context& c) {
+    c.write("%s", kUsage);
+}
 
 CommandLine readCommandLine(Context& c, const std::vector<std::string>& args) {
     for (const std::string& arg : args) {
         if (!arg.empty() && (arg[0] == '-' || arg[0] == '/')) {
-            if (!readOption(c, arg)) return {true, 0};
+            if (!readOption(c, arg))
+                return {true, 0};
             continue;
         }
         long port = readNumber(arg, -1, 1L << 20);
@@ -184,11 +221,15 @@ void startupSummary(Context& c) {
     if (c.verbose(1)) {
         c.write("Using %s format packets for responses.\n",
                 s.format == ResponseFormat::Trivial ? "trivial" : "nominal");
-        if (s.showMessage) c.write("Using SLD_SHOWMESSAGE.\n");
-        if (s.barcodeLog.empty()) c.write("Not logging received barcodes\n");
-        if (s.registrationsFile.empty()) c.write("Not logging Registrations\n");
+        if (s.showMessage)
+            c.write("Using SLD_SHOWMESSAGE.\n");
+        if (s.barcodeLog.empty())
+            c.write("Not logging received barcodes\n");
+        if (s.registrationsFile.empty())
+            c.write("Not logging Registrations\n");
         c.write("Using data file %s\n", s.dataFile.c_str());
-        if (!s.console) c.write("Using port %d\n", s.port);
+        if (!s.console)
+            c.write("Using port %d\n", s.port);
         c.write("Threshhold time in seconds: %d\n", s.threshold);
     }
     if (s.imageCount != 0 && s.mixedText) {

@@ -1,12 +1,12 @@
 #include "hobsel/packet_log.h"
 
-#include "protocol/payload.h"
-
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "protocol/payload.h"
 
 namespace hobsel {
 
@@ -22,20 +22,25 @@ struct BufferReader {
     protocol::ConstBytes bytes;
 
     std::uint32_t field(std::size_t offset) const {
-        if (offset + 4 > bytes.size()) return 0;
+        if (offset + 4 > bytes.size())
+            return 0;
         return protocol::readBE32(bytes.data() + offset);
     }
     std::string_view text(std::size_t offset) const {
-        if (offset >= bytes.size()) return {};
+        if (offset >= bytes.size())
+            return {};
         return protocol::textUntilZero(bytes.subspan(offset));
     }
 };
 
-int size(std::string_view text) { return static_cast<int>(text.size()); }
+int size(std::string_view text) {
+    return static_cast<int>(text.size());
+}
 
 void appendLine(const std::string& path, const std::string& line) {
     File file(std::fopen(path.c_str(), "a"));
-    if (!file) return;  // the record is lost; the unit is still served
+    if (!file)
+        return;  // the record is lost; the unit is still served
     std::fputs(line.c_str(), file.get());
 }
 
@@ -47,13 +52,26 @@ void logData(Context& c, const BufferReader& r) {
     const char* word = nullptr;
     if (subtype) {
         switch (*subtype) {
-            case protocol::DataSubtype::SpecialText: word = "SPECIALTEXT"; break;
-            case protocol::DataSubtype::DisplayText: word = "DISPLAYTEXT"; break;
-            case protocol::DataSubtype::ShowMessage: word = "SHOWMESSAGE"; break;
-            case protocol::DataSubtype::Unc: word = "UNC"; break;
-            case protocol::DataSubtype::Url: word = "URL"; break;
-            case protocol::DataSubtype::Nop: c.write("NOP\n"); return;
-            case protocol::DataSubtype::File: break;
+            case protocol::DataSubtype::SpecialText:
+                word = "SPECIALTEXT";
+                break;
+            case protocol::DataSubtype::DisplayText:
+                word = "DISPLAYTEXT";
+                break;
+            case protocol::DataSubtype::ShowMessage:
+                word = "SHOWMESSAGE";
+                break;
+            case protocol::DataSubtype::Unc:
+                word = "UNC";
+                break;
+            case protocol::DataSubtype::Url:
+                word = "URL";
+                break;
+            case protocol::DataSubtype::Nop:
+                c.write("NOP\n");
+                return;
+            case protocol::DataSubtype::File:
+                break;
         }
     }
     if (word != nullptr) {
@@ -68,7 +86,8 @@ void logData(Context& c, const BufferReader& r) {
 void logEvent(Context& c, const BufferReader& r) {
     unsigned long starts = r.field(8), stops = r.field(12), time = r.field(16);
     std::uint32_t key = r.field(20);
-    if (starts & 0x20) c.write("Got key x%02X (%c) at %lu\n", key, static_cast<int>(key & 0xFF), time);
+    if (starts & 0x20)
+        c.write("Got key x%02X (%c) at %lu\n", key, static_cast<int>(key & 0xFF), time);
     if (starts & 0x0F) {
         std::string_view text = r.text(protocol::kEventTextOffset);
         c.write("%.*s New Starts: %08lX  New Stops: %08lX  at %lu\n", size(text), text.data(),
@@ -87,7 +106,8 @@ void logRegistration(Context& c, const BufferReader& r) {
     c.write("unitID:    %.*s\n", size(unit), unit.data());
     c.write("productID: %.*s\n", size(product), product.data());
     c.write("IPaddress: %.*s\n", size(ip), ip.data());
-    if (c.settings.registrationsFile.empty()) return;
+    if (c.settings.registrationsFile.empty())
+        return;
     std::string line;
     line.append(unit).append("\t").append(product).append("\t").append(ip).append("\t");
     appendLine(c.settings.registrationsFile, line + c.timeLine());
@@ -102,7 +122,8 @@ void logErrorReport(Context& c, const BufferReader& r) {
 }  // namespace
 
 std::string_view referencePath(std::string_view reference) {
-    if (reference.empty()) return {};
+    if (reference.empty())
+        return {};
     std::string_view path = reference.substr(1);
     path = path.substr(0, path.find(';'));
     return path.substr(0, kMostPath);
@@ -121,11 +142,21 @@ void packetLog(Context& c, const char* label, protocol::ConstBytes frame) {
     if (type) {
         using protocol::FrameType;
         switch (*type) {
-            case FrameType::Data: logData(c, r); break;
-            case FrameType::Terminate: c.write("(no data)\n"); break;
-            case FrameType::Event: logEvent(c, r); break;
-            case FrameType::Registration: logRegistration(c, r); break;
-            case FrameType::ErrReport: logErrorReport(c, r); break;
+            case FrameType::Data:
+                logData(c, r);
+                break;
+            case FrameType::Terminate:
+                c.write("(no data)\n");
+                break;
+            case FrameType::Event:
+                logEvent(c, r);
+                break;
+            case FrameType::Registration:
+                logRegistration(c, r);
+                break;
+            case FrameType::ErrReport:
+                logErrorReport(c, r);
+                break;
             case FrameType::ProductQuery:
             case FrameType::CapQuery:
             case FrameType::TarnixQuery:
@@ -140,8 +171,7 @@ void packetLog(Context& c, const char* label, protocol::ConstBytes frame) {
     c.write("\n");
 }
 
-void sendStep(Context& c, Connection connection, const void* data, std::size_t length,
-              Dump dump) {
+void sendStep(Context& c, Connection connection, const void* data, std::size_t length, Dump dump) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     bool console = c.settings.console;
     if (dump != Dump::None && (console || c.verbose(1))) {
@@ -161,7 +191,8 @@ void sendStep(Context& c, Connection connection, const void* data, std::size_t l
         std::fflush(c.out);
     }
     if (console || connection == nullptr) {
-        if (dump != Dump::None) return;
+        if (dump != Dump::None)
+            return;
         if (length == 4) {
             c.write("\nFile length: %lu\n", static_cast<unsigned long>(protocol::readBE32(bytes)));
         } else {
@@ -169,10 +200,12 @@ void sendStep(Context& c, Connection connection, const void* data, std::size_t l
         }
         return;
     }
-    if (length == 0) return;
+    if (length == 0)
+        return;
     c.say(2, "socksend %d\n", static_cast<int>(length));
     if (net::sendAll(*connection, bytes, length)) {
-        if (dump == Dump::None) c.say(1, "Sent %d\n", static_cast<int>(length));
+        if (dump == Dump::None)
+            c.say(1, "Sent %d\n", static_cast<int>(length));
     } else {
         c.say(1, "Error %d\n", -1);
     }
@@ -180,16 +213,19 @@ void sendStep(Context& c, Connection connection, const void* data, std::size_t l
 
 bool fileSend(Context& c, Connection connection, std::string_view reference) {
     reference = reference.substr(0, reference.find('\0'));
-    if (reference.empty() || (reference[0] != '<' && reference[0] != '@')) return false;
+    if (reference.empty() || (reference[0] != '<' && reference[0] != '@'))
+        return false;
     std::string path(referencePath(reference));
     File file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         c.say(1, "Can't open [%s]\n", path.c_str());
         return false;
     }
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+    if (std::fseek(file.get(), 0, SEEK_END) != 0)
+        return false;
     long size = std::ftell(file.get());
-    if (size <= 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
+    if (size <= 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
+        return false;
     std::vector<std::uint8_t> content(static_cast<std::size_t>(size) + 2, 0);
     if (std::fread(content.data(), 1, size, file.get()) != static_cast<std::size_t>(size)) {
         c.say(1, "Read failed\n");

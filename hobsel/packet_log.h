@@ -28,8 +28,7 @@ inline constexpr std::size_t kMostPath = 127;
 void packetLog(Context& c, const char* label, protocol::ConstBytes frame);
 
 // Sends `bytes` on the connection and dumps them as the mode asks.
-void sendStep(Context& c, Connection connection, const void* bytes, std::size_t length,
-              Dump dump);
+void sendStep(Context& c, Connection connection, const void* bytes, std::size_t length, Dump dump);
 
 // Sends the file a "<" or "@" reference names; false when it is not a
 // reference or the file is missing, empty or unreadable.

@@ -47,7 +47,9 @@ void add(load::LoadResult& total, const load::LoadResult& part) {
     total.seconds += part.seconds;
 }
 
-double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
+double seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
+}
 
 // CPU time (user and system) of the reaped children.
 double cpuSeconds(int who) {
@@ -60,15 +62,17 @@ double cpuSeconds(int who) {
 // both pay the same for switching between client and server. It serves
 // until the parent closes its end of the pipe (or dies).
 class BareChild {
-public:
+  public:
     explicit BareChild(const load::Bytes& answer) {
         int fds[2];
-        if (pipe(fds) != 0) return;
+        if (pipe(fds) != 0)
+            return;
         pid_ = fork();
         if (pid_ == 0) {
             ::close(fds[1]);
             load::BareServer bare("127.0.0.1", kBarePort, answer);
-            if (!bare.start()) _exit(1);
+            if (!bare.start())
+                _exit(1);
             char byte;
             while (::read(fds[0], &byte, 1) > 0) {
             }
@@ -82,13 +86,15 @@ public:
     ~BareChild() { stop(); }
     bool started() const { return started_; }
     void stop() {
-        if (parentEnd_ >= 0) ::close(parentEnd_);
+        if (parentEnd_ >= 0)
+            ::close(parentEnd_);
         parentEnd_ = -1;
-        if (pid_ > 0) waitpid(pid_, nullptr, 0);
+        if (pid_ > 0)
+            waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     int parentEnd_ = -1;
     bool started_ = false;
@@ -149,16 +155,18 @@ int main(int argc, char** argv) {
         }
         failures += h.failed + b.failed;
         double ratio = b.perSecond() > 0 ? h.perSecond() / b.perSecond() : 0.0;
-        std::printf("round %d: Hobsel %.0f/s (%zu failed), bare loop %.0f/s (%zu failed), "
-                    "ratio %.2f\n",
-                    round + 1, h.perSecond(), h.failed, b.perSecond(), b.failed, ratio);
+        std::printf(
+            "round %d: Hobsel %.0f/s (%zu failed), bare loop %.0f/s (%zu failed), "
+            "ratio %.2f\n",
+            round + 1, h.perSecond(), h.failed, b.perSecond(), b.failed, ratio);
         hobselRates.push_back(h.perSecond());
         bareRates.push_back(b.perSecond());
         ratios.push_back(ratio);
     }
-    std::printf("median: Hobsel %.0f requests/s, bare loop %.0f requests/s, ratio %.2f "
-                "(target >= 0.80)\n",
-                median(hobselRates), median(bareRates), median(ratios));
+    std::printf(
+        "median: Hobsel %.0f requests/s, bare loop %.0f requests/s, ratio %.2f "
+        "(target >= 0.80)\n",
+        median(hobselRates), median(bareRates), median(ratios));
     // CPU per request, which holds however busy the machine is, from each
     // server process once it is reaped.
     bare.stop();
@@ -166,10 +174,10 @@ int main(int argc, char** argv) {
     hobsel.stop();
     double hobselCpu = cpuSeconds(RUSAGE_CHILDREN) - bareCpu;
     double total = static_cast<double>(requests) * rounds;
-    std::printf("server CPU per request: Hobsel %.1f us, bare loop %.1f us; "
-                "CPU-bound ratio %.2f\n",
-                hobselCpu / total * 1e6, bareCpu / total * 1e6,
-                hobselCpu > 0 ? bareCpu / hobselCpu : 0.0);
+    std::printf(
+        "server CPU per request: Hobsel %.1f us, bare loop %.1f us; "
+        "CPU-bound ratio %.2f\n",
+        hobselCpu / total * 1e6, bareCpu / total * 1e6, hobselCpu > 0 ? bareCpu / hobselCpu : 0.0);
     std::fflush(stdout);
     std::filesystem::remove_all(dir);
     return failures == 0 ? 0 : 1;

@@ -17,15 +17,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(hex.get(), data, size);
     std::size_t c = protocol::decodeControlEscapes(control.get(), size);
     std::size_t h = protocol::decodeHexEscapes(hex.get(), size);
-    if (c > size || h > size) __builtin_trap();
+    if (c > size || h > size)
+        __builtin_trap();
     // Both in a row, as trivial answers are decoded.
     protocol::decodeHexEscapes(control.get(), c);
 
     std::string text(reinterpret_cast<const char*>(data), size);
     long keyCode = size > 0 ? data[0] : 0;
     std::size_t capacity = 1 + size % 300;
-    if (hobsel::fillKeyTemplate(text, keyCode, capacity).size() >= capacity) __builtin_trap();
-    if (auto r = hobsel::readRectangle(text); r && r->second > text.size()) __builtin_trap();
-    if (hobsel::printBody(text).size() > hobsel::kMostFramedBody) __builtin_trap();
+    if (hobsel::fillKeyTemplate(text, keyCode, capacity).size() >= capacity)
+        __builtin_trap();
+    if (auto r = hobsel::readRectangle(text); r && r->second > text.size())
+        __builtin_trap();
+    if (hobsel::printBody(text).size() > hobsel::kMostFramedBody)
+        __builtin_trap();
     return 0;
 }

@@ -21,7 +21,8 @@ std::string dataPath() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1) return 0;
+    if (size < 1)
+        return 0;
     std::uint8_t mode = data[0];
     std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
     std::size_t feed = input.find('\n');
@@ -29,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string content = feed == std::string::npos ? std::string() : input.substr(feed + 1);
 
     std::FILE* file = std::fopen(dataPath().c_str(), "wb");
-    if (file == nullptr) return 0;
+    if (file == nullptr)
+        return 0;
     std::fwrite(content.data(), 1, content.size(), file);
     std::fclose(file);
 
@@ -44,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<char> output(capacity, 'z');
     for (int scan = 0; scan < 3; ++scan) {
         int n = hobsel::lookupRecord(context, key, output.data(), capacity, (mode & 1) != 0);
-        if (n < 0 || (n > 0 && std::string(output.data()).size() >= capacity)) __builtin_trap();
+        if (n < 0 || (n > 0 && std::string(output.data()).size() >= capacity))
+            __builtin_trap();
     }
     return 0;
 }

@@ -87,7 +87,8 @@ TEST(HobselOptions, EachOptionAnnouncesItselfAndStartsInConsoleMode) {
          console + "Verbose\nUsing nominal format packets for responses.\n"
                    "Not logging received barcodes\nNot logging Registrations\n"
                    "Using data file data.dat\nThreshhold time in seconds: 10\n"},
-        {{"-c", "-PN", "-pX", "-p"}, console + "Unknown protocol mode: X\nUnknown protocol mode: \n"},
+        {{"-c", "-PN", "-pX", "-p"},
+         console + "Unknown protocol mode: X\nUnknown protocol mode: \n"},
         {{"-c", "-a", "-i"}, console},
         {{"-c", "-a5", "-I3", "-f", "-f0"},
          console + "Adding 5 chars out\nIgnoring 3 chars on input\nSend 1 image per barcode\n"
@@ -111,7 +112,8 @@ TEST(HobselOptions, EachOptionAnnouncesItselfAndStartsInConsoleMode) {
          console + "Verbose\nLogging to x\nRegistrations to Y\n"
                    "Using trivial format packets for responses.\nUsing SLD_SHOWMESSAGE.\n"
                    "Using data file data.dat\nThreshhold time in seconds: 10\n"},
-        {{"-c", "-d" + std::string(200, 'x')}, console + "Using data file " + std::string(127, 'x') + "\n"},
+        {{"-c", "-d" + std::string(200, 'x')},
+         console + "Using data file " + std::string(127, 'x') + "\n"},
         {{"-c", "-m" + std::string(1100, 'b')},
          console + "Using Mixed text, barcode is [" + std::string(1023, 'b') + "]\n"},
     };
@@ -159,7 +161,7 @@ TEST(HobselOptions, PortsAtTheEdgesOfTheRangeAreAccepted) {
 }
 
 class HobselConsole : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { dir_ = support::makeTempDir("hobsel-console"); }
     std::string serve(const std::vector<std::string>& args, const std::string& data,
                       const std::string& input) {
@@ -213,7 +215,8 @@ TEST_F(HobselConsole, HugeSkipAndPrefixCountsStayInsideTheBuffers) {
               "Ignoring 8192 chars on input\nlistening: listening: ");
     EXPECT_EQ(serve({"-i99999"}, data, "xxA\n"),
               "Ignoring 99999 chars on input\nlistening: listening: ");
-    EXPECT_EQ(serve({"-i2"}, data, "xxA\n"), "Ignoring 2 chars on input\nlistening: 7 >answer\\x00>\nlistening: ");
+    EXPECT_EQ(serve({"-i2"}, data, "xxA\n"),
+              "Ignoring 2 chars on input\nlistening: 7 >answer\\x00>\nlistening: ");
     EXPECT_EQ(serve({"-a99999"}, data, "A\n"),
               "Adding 99999 chars out\nlistening: (8192 bytes of the file)\n7 >answer\\x00>\n"
               "listening: ");

@@ -58,7 +58,7 @@ const std::string kAnswers =
 
 // Each test runs in a process of its own, so each gets a port of its own.
 class HobselAnswers : public ::testing::Test {
-protected:
+  protected:
     void start(std::uint16_t port) {
         server_ = std::make_unique<HobselServer>(port, std::vector<std::string>{}, kAnswers);
         support::writeFile(server_->dir() + "/file.bin", "abc");
@@ -175,7 +175,8 @@ TEST(HobselNetwork, OnlyTheFirstSegmentOfARequestIsRead) {
     ASSERT_TRUE(net::sendAll(unit, "A", 1));
     char answer[32] = {};
     std::size_t got = 0;
-    for (long n; got < sizeof answer && (n = net::receiveSome(unit, answer + got, sizeof answer - got)) > 0;)
+    for (long n; got < sizeof answer &&
+                 (n = net::receiveSome(unit, answer + got, sizeof answer - got)) > 0;)
         got += static_cast<std::size_t>(n);
     EXPECT_EQ(std::string(answer, got), std::string("found A\0", 8));
 }
@@ -247,14 +248,15 @@ TEST(HobselNetwork, ImageCountReplacesTheMixedTextAnswer) {
         expected.insert(expected.end(), part.begin(), part.end());
     }
     EXPECT_EQ(server.barcode("B"), expected);
-    EXPECT_NE(server.output().find(
-                  "Sending 3 images in response to [B], overriding Mixed text test.\n"),
-              std::string::npos);
+    EXPECT_NE(
+        server.output().find("Sending 3 images in response to [B], overriding Mixed text test.\n"),
+        std::string::npos);
 }
 
 TEST(HobselNetwork, RegistrationsAndErrorReportsAreRecordedOnlyAtVerbosityTwo) {
-    Bytes registration = frameOf(protocol::FrameType::Registration,
-                                 std::string("U1\0P1\0" "1.2.3.4\0", 14));
+    Bytes registration = frameOf(protocol::FrameType::Registration, std::string("U1\0P1\0"
+                                                                                "1.2.3.4\0",
+                                                                                14));
     Bytes report = frameOf(protocol::FrameType::ErrReport, std::string("oops\0", 5));
     {
         HobselServer quiet(41013, {"-v", "-rreg.log"}, "");

@@ -4,9 +4,13 @@
 
 namespace hobsel_test {
 
-Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
-std::string textOf(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string textOf(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
 
 HobselServer::HobselServer(std::uint16_t port, const std::vector<std::string>& args,
                            const std::string& data)

@@ -18,7 +18,7 @@ Bytes bytesOf(const std::string& text);  // the text's bytes, no zero added
 std::string textOf(const Bytes& bytes);
 
 class HobselServer {
-public:
+  public:
     // Starts Hobsel with `args` and `port`; the folder holds "data.dat" with
     // `data`. Readiness is probed with one connection that sends nothing, which
     // Hobsel counts as a request.
@@ -32,7 +32,7 @@ public:
     std::string output() { return process_->outputSoFar(); }
     support::RunResult stop() { return process_->stop(); }
 
-private:
+  private:
     std::uint16_t port_;
     std::string dir_;
     std::unique_ptr<support::Background> process_;
