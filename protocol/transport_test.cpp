@@ -147,3 +147,34 @@ TEST(SendQuery, FailsWhenTheTextDoesNotFit) {
 
 }  // namespace
 }  // namespace protocol
+
+namespace protocol {
+namespace {
+
+TEST(ReceiveReply, SaysWhyItFailed) {
+    struct Case {
+        const char* what;
+        Buffer bytes;
+        bool closeAfter;
+        ReplyFailure why;
+    };
+    std::vector<Case> cases = {
+        {"closed mid-frame", {0, 0, 0, 40, 'M', 'O'}, true, ReplyFailure::Closed},
+        {"silent", {}, false, ReplyFailure::TimedOut},
+        {"length too big", {0, 0, 0, 200, 'M', 'O', 'D', 'R'}, false, ReplyFailure::BadLength},
+        {"length too small", {0, 0, 0, 4}, false, ReplyFailure::BadLength},
+        {"whole frame", {0, 0, 0, 9, 'M', 'O', 'D', 'R', 0}, false, ReplyFailure::None},
+    };
+    for (Case& c : cases) {
+        Pair p;
+        if (!c.bytes.empty()) p.send(c.bytes);
+        if (c.closeAfter) p.unit.close();
+        Buffer b(64);
+        ReplyFailure why = ReplyFailure::Failed;
+        receiveReply(p.client, b, ReplyMode::AnyFrame, why);
+        EXPECT_EQ(why, c.why) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace protocol
