@@ -24,6 +24,14 @@ void* operator new(std::size_t size) {
 void* operator new[](std::size_t size) {
     return allocate(size);
 }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (counting)
+        ++allocations;
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
