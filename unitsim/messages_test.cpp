@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "protocol/payload.h"
 
 namespace unitsim {
@@ -121,6 +123,38 @@ TEST(UnitsimDescribe, HexDumpShowsOffsetsBytesAndText) {
     EXPECT_EQ(hexDump(bytes),
               "00000000  30 31 32 33 34 35 36 37 38 39 61 62 63 64 65 66  |0123456789abcdef|\n"
               "00000010  58 59 00                                         |XY.|\n");
+}
+
+}  // namespace
+}  // namespace unitsim
+
+namespace unitsim {
+namespace {
+
+// Random streams, many of them starting like frames: every cut must lie
+// inside the stream and every description must stay within its bytes
+// (the sanitizer build checks the reads).
+TEST(UnitsimDescribe, RandomStreamsAreCutAndDescribedWithinTheirBounds) {
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0xFF; };
+    const char* codes[] = {"MDSQ", "DATA", "RGST", "EVNT", "TERM", "ERR_"};
+    for (int round = 0; round < 3000; ++round) {
+        Bytes stream(next() % 64);
+        for (auto& b : stream) b = static_cast<std::uint8_t>(next());
+        if (stream.size() >= 8 && round % 2 == 0) {
+            stream[0] = stream[1] = stream[2] = 0;
+            stream[3] = static_cast<std::uint8_t>(next() % 72);
+            std::memcpy(&stream[4], codes[round % 6], 4);
+            if (round % 4 == 0 && stream.size() >= 12)
+                std::memcpy(&stream[8], "FILE", 4);
+        }
+        Cut cut = cutMessage(stream);
+        if (cut.kind == CutKind::Frame || cut.kind == CutKind::Text) {
+            ASSERT_LE(cut.size, stream.size());
+        }
+        std::vector<std::string> lines = describeStream(stream);
+        EXPECT_EQ(lines.empty(), stream.empty());
+    }
 }
 
 }  // namespace
