@@ -81,16 +81,5 @@ TEST_F(LumetraSimulatedUnit, OversizedLengthAndDroppedFramesFailCleanly) {
     EXPECT_EQ(uxGetLastError(), 1);
 }
 
-TEST_F(LumetraSimulatedUnit, DisplayTextReachesTheUnitByteForByte) {
-    auto unit = start("127.0.1.115");
-    ASSERT_EQ(ReOpen("127.0.1.115"), 1);
-    ASSERT_EQ(SendDisplayText("Hello"), 1);
-    ASSERT_TRUE(unit->waitForReceived(4, std::chrono::seconds(5)));
-    std::vector<unitsim::Received> got = unit->received();
-    const std::vector<std::uint8_t>& f = got.back().bytes;
-    ASSERT_EQ(f.size(), 58u);
-    EXPECT_EQ(std::string(f.begin() + 4, f.begin() + 17), std::string("DATATEXTHello"));
-}
-
 }  // namespace
 }  // namespace lumetra_test
