@@ -4,13 +4,15 @@
 #include <thread>
 
 #include "hobsel/data_file.h"
+#include "hobsel/touch_demo.h"
 
 namespace hobsel {
 
 Context::Context()
     : sleep([](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); }),
       clock([] { return std::time(nullptr); }),
-      dataCache(std::make_unique<DataFileCache>()) {}
+      dataCache(std::make_unique<DataFileCache>()),
+      demo(std::make_unique<TouchDemo>()) {}
 
 Context::~Context() = default;
 

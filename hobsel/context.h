@@ -63,6 +63,17 @@ struct TouchPoint {
 };
 
 class DataFileCache;
+struct TouchDemo;
+
+// An event answer on its way back to the unit that reported the event.
+struct EventAnswer {
+    bool print = false;  // a print packet; otherwise a record, sent as it stands
+    net::Ipv4 unit = 0;
+    // The record and the bytes the look-up reported for it (its zero byte
+    // included, two for a double-byte record).
+    const char* record = nullptr;
+    std::size_t length = 0;
+};
 
 struct Context {
     Context();
@@ -94,6 +105,15 @@ struct Context {
     std::function<std::time_t()> clock;
 
     std::unique_ptr<DataFileCache> dataCache;
+    // The touch demonstration's script and where it stands.
+    std::unique_ptr<TouchDemo> demo;
+
+    // Connections to a unit's port 1283 give up after this long, so one
+    // unit that does not answer cannot hold the server.
+    std::chrono::milliseconds unitTimeout{5000};
+    // When set, event answers go here instead of to the unit (tests and
+    // fuzzing record them).
+    std::function<void(const EventAnswer&)> forwardHook;
 
     // Writes a message when the verbosity is at least `level`, and flushes.
     void say(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
