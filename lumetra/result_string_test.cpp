@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "lumetra/lumetra.h"
@@ -14,6 +15,10 @@ struct Case {
     std::string text;
     std::uint32_t byteCount;
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 
 class LumetraResultString : public testing::TestWithParam<Case> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace lumetra {
 namespace {
 
@@ -10,6 +12,10 @@ struct Case {
     SerialSettings settings;
     const char* expected;
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class LumetraSttyLine : public testing::TestWithParam<Case> {};
 
