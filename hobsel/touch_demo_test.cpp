@@ -1,0 +1,211 @@
+#include "hobsel/touch_demo.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "hobsel/seams.h"
+#include "protocol/frame.h"
+#include "tests/support/process.h"
+#include "unitsim/unit.h"
+
+namespace hobsel {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using std::chrono::milliseconds;
+
+Bytes mdsq(const std::string& text) {
+    Bytes frame(8, 0);
+    protocol::writeBE32(frame.data(), static_cast<std::uint32_t>(8 + text.size() + 1));
+    std::copy_n("MDSQ", 4, frame.begin() + 4);
+    frame.insert(frame.end(), text.begin(), text.end());
+    frame.push_back(0);
+    return frame;
+}
+
+Bytes fileSent(const std::string& reference, const std::string& content) {
+    Bytes bytes(reference.begin(), reference.end());
+    bytes.push_back(0);
+    std::uint8_t size[4];
+    protocol::writeBE32(size, static_cast<std::uint32_t>(content.size()));
+    bytes.insert(bytes.end(), size, size + 4);
+    bytes.insert(bytes.end(), content.begin(), content.end());
+    return bytes;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The demo in-process against a simulated unit, with the clock and the
+// one-second pause replaced.
+class Demo : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        static int next = 10;
+        address_ = "127.0.5." + std::to_string(next);
+        peer_ = 0x7F000500u + static_cast<net::Ipv4>(next++);
+        dir_ = support::makeTempDir("hobsel-demo");
+        context_.out = std::tmpfile();
+        context_.settings.touchDemo = true;
+        context_.settings.verbosity = 2;
+        context_.demo->scriptPath = dir_ + "/touch.dat";
+        context_.clock = [this] { return now_; };
+        context_.sleep = [this](milliseconds wait) { waits_.push_back(wait); };
+        unitsim::Options options;
+        options.address = address_;
+        unit_ = std::make_unique<unitsim::Unit>(options);
+        std::string why;
+        ASSERT_TRUE(unit_->start(&why)) << why;
+    }
+    void TearDown() override { std::fclose(context_.out); }
+    void script(const std::string& text) { support::writeFile(dir_ + "/touch.dat", text); }
+    void touch(int column, int row) {
+        now_ += 2;
+        touchDemoTouch(context_, peer_, column, row);
+        context_.unitConnection.close();  // as after every served connection
+    }
+    // What each connection to the unit carried, once `count` were made.
+    std::vector<Bytes> streams(std::size_t count) {
+        for (int i = 0; i < 100 && unit_->streams().size() < count; ++i)
+            std::this_thread::sleep_for(milliseconds(20));
+        std::this_thread::sleep_for(milliseconds(150));  // the last bytes of a closed stream
+        return unit_->streams();
+    }
+    std::string output() {
+        std::fflush(context_.out);
+        std::rewind(context_.out);
+        std::string text;
+        for (int ch; (ch = std::fgetc(context_.out)) != EOF;) text += static_cast<char>(ch);
+        return text;
+    }
+    std::string current() const {
+        return context_.demo->current ? context_.demo->current->name : "(none)";
+    }
+    std::string address_;
+    net::Ipv4 peer_ = 0;
+    std::string dir_;
+    std::time_t now_ = 100;
+    std::vector<milliseconds> waits_;
+    std::unique_ptr<unitsim::Unit> unit_;
+    Context context_;
+};
+
+constexpr const char* kInitTable =
+    "[INIT]\nROOT_DIR %s\nTOUCH TRUE\nIMAGE start.gif\nA0-B1 = S\n"
+    "[S]\nIMAGE s.gif\nC0 NOWHERE\n";
+
+std::string withDir(const char* pattern, const std::string& dir) {
+    char text[1024];
+    std::snprintf(text, sizeof text, pattern, dir.c_str());
+    return text;
+}
+
+TEST_F(Demo, FirstTouchEntersInitAndIsThenMatched) {
+    script(withDir(kInitTable, dir_));
+    support::writeFile(dir_ + "/start.gif", "START");
+    support::writeFile(dir_ + "/s.gif", "S!");
+    touch(5, 5);  // outside the rectangle: stays in INIT
+    EXPECT_EQ(current(), "INIT");
+    touch(1, 1);
+    EXPECT_EQ(current(), "S");
+    std::vector<Bytes> sent = streams(3);
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0], mdsq("POSTimeout=999999"));
+    EXPECT_EQ(sent[1], fileSent("<" + dir_ + "/start.gif", "START"));
+    EXPECT_EQ(sent[2], fileSent("<" + dir_ + "/s.gif", "S!"));
+}
+
+TEST_F(Demo, MissingStateRunsTheExitSequence) {
+    script(withDir(kInitTable, dir_));
+    support::writeFile(dir_ + "/start.gif", "START");
+    support::writeFile(dir_ + "/s.gif", "S!");
+    touch(0, 0);  // INIT, then S at once
+    EXPECT_EQ(current(), "S");
+    touch(2, 0);  // C0 leads to a state the table lacks
+    EXPECT_EQ(current(), "(none)");
+    EXPECT_TRUE(touchDemoIdle(context_));
+    ASSERT_EQ(waits_, std::vector<milliseconds>{milliseconds(1000)});
+    std::vector<Bytes> sent = streams(4);
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[3], mdsq("POSTimeout=0") + fileSent("<" + dir_ + "/s.gif", "S!") +
+                           mdsq("POSTimeout=10"));
+    EXPECT_NE(output().find("touchEnterState try to enter NOWHERE failed\n"
+                            "touchEnterState exit\nexitDemoProcessing\n"),
+              std::string::npos);
+}
+
+TEST_F(Demo, TouchesWithinASecondAreDiscarded) {
+    script("[INIT]\nTOUCH\n");
+    touchDemoTouch(context_, peer_, 1, 1);
+    now_ += 1;
+    touchDemoTouch(context_, peer_, 1, 1);
+    EXPECT_NE(output().find("Touch discarded\n"), std::string::npos);
+    now_ += 1;
+    touchDemoTouch(context_, peer_, 1, 1);
+    std::string out = output();
+    EXPECT_EQ(out.find("Touch discarded\n"), out.rfind("Touch discarded\n"));
+}
+
+TEST_F(Demo, ScriptsThatDoNotStartOrStop) {
+    std::string hundred = "[INIT]\nTOUCH\n";
+    for (int i = 1; i < 100; ++i) hundred += "[S" + std::to_string(i) + "]\n";
+    const struct {
+        std::string script;
+        std::string state;  // after one touch
+        std::string trace;  // part of the output
+    } cases[] = {
+        {"[START]\nTOUCH\n", "(none)", "initTouchDemo\n"},
+        {hundred, "(none)", "initTouchDemo\n"},
+        {"[INIT]\nIMAGE\nTOUCH\nA0 S\n", "INIT", "processOp IMAGE\n"},
+        {"[INIT]\nTOUCH\nA0 S\n[S]\nIMAGE\n", "(none)", "processOp IMAGE\ntouchEnterState exit\n"},
+        {"[INIT]\nTOUCH # on\nA0 S # to S\n[S]\nTOUCH\n", "S", "Setting touchProcessTouch to TRUE\n"},
+        {"[INIT]\nTOUCH off\nA0 S\n[S]\n", "INIT", "Setting touchProcessTouch to FALSE\n"},
+    };
+    for (const auto& c : cases) {
+        script(c.script);
+        initTouchDemo(context_);
+        touch(0, 0);
+        EXPECT_EQ(current(), c.state) << c.script;
+        EXPECT_NE(output().find(c.trace), std::string::npos) << c.script;
+    }
+    // A second touch on "INIT" after a failed IMAGE goes on from "INIT".
+    script("[INIT]\nTOUCH\nIMAGE\nA0 S\n[S]\n");
+    initTouchDemo(context_);
+    touch(0, 0);
+    EXPECT_EQ(current(), "INIT");
+    touch(0, 0);
+    EXPECT_EQ(current(), "S");
+}
+
+TEST_F(Demo, SwipesAndScansFollowTheirTransitions) {
+    const struct {
+        const char* input;
+        const char* state;
+    } cases[] = {{"%B123", "CARD"}, {"12345", "INIT"}};
+    for (const auto& c : cases) {
+        script("[INIT]\nMSR CARD\nSCAN NEXT\n[CARD]\n");
+        initTouchDemo(context_);
+        touchDemoSwipeOrScan(context_, c.input);
+        EXPECT_EQ(current(), c.state) << c.input;
+    }
+    EXPECT_NE(output().find("Setting touchProcessScan to FALSE\n"), std::string::npos);
+    EXPECT_TRUE(streams(0).empty());  // no touch yet, so no unit to reach
+}
+
+TEST_F(Demo, LongRootAndImageAreCutToFit) {
+    script("[INIT]\nROOT_DIR " + std::string(400, 'd') + "\nIMAGE " + std::string(400, 'i') +
+           "\n");
+    touch(0, 0);
+    EXPECT_EQ(context_.demo->imageRoot.size(), kMostImageRoot);
+    EXPECT_EQ(context_.demo->imageRoot.back(), '/');
+    EXPECT_NE(output().find("tdSendFile\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace hobsel
