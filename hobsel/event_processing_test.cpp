@@ -20,7 +20,7 @@ struct Sent {
 };
 
 // Events through processEvent with the answers recorded instead of sent.
-class Events : public ::testing::Test {
+class EventAnswers : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_ = support::makeTempDir("hobsel-events");
@@ -74,7 +74,7 @@ std::string z(std::string text) {
     return text;
 }
 
-TEST_F(Events, EachEventFindsItsKey) {
+TEST_F(EventAnswers, EachEventFindsItsKey) {
     data("EV6A\tkey A\n"
          "EV6\tany key %c=%02X\n"
          "EV50312\ttouch D-12\n"
@@ -114,7 +114,7 @@ TEST_F(Events, EachEventFindsItsKey) {
     }
 }
 
-TEST_F(Events, KeyCodeIsKeptFromTheLastKeyEvent) {
+TEST_F(EventAnswers, KeyCodeIsKeptFromTheLastKeyEvent) {
     data("EV6\tkey %c\nEV3\tkey was %d\n");
     EXPECT_EQ(event(0x20, 'Q').at(0).bytes, z("key Q"));
     // 0x24 is button 3; its key code is still taken.
@@ -124,10 +124,10 @@ TEST_F(Events, KeyCodeIsKeptFromTheLastKeyEvent) {
     EXPECT_EQ(context_.keyCode, 'R');
 }
 
-TEST_F(Events, PrintingFollowsTheLastScan) {
+TEST_F(EventAnswers, PrintingFollowsTheLastScan) {
     context_.settings.eventPrinting = true;
     data("B\tscanned\n"
-         "T-B\tA0-B2 {p touched \\x41\n"
+         "T-B\tA0-B2 touched \\x41\n"
          "T-B\tC0 <missing.gif\n"
          "EV2-B\tpressed\n");
     scan("B");
@@ -136,7 +136,7 @@ TEST_F(Events, PrintingFollowsTheLastScan) {
     std::vector<Sent> sent = event(0x10, 0, 1, 2);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_TRUE(sent[0].print);
-    EXPECT_EQ(sent[0].bytes, z("{p touched \\x41"));
+    EXPECT_EQ(sent[0].bytes, z("touched \\x41"));
     EXPECT_TRUE(event(0x10, 0, 1, 2).empty());  // once per scan
     EXPECT_TRUE(event(0x02).empty());
 
@@ -152,7 +152,7 @@ TEST_F(Events, PrintingFollowsTheLastScan) {
     EXPECT_EQ(out.find("Too old"), std::string::npos);  // verbosity 0
 }
 
-TEST_F(Events, ButtonBeforeAnyScanIsTooOld) {
+TEST_F(EventAnswers, ButtonBeforeAnyScanIsTooOld) {
     context_.settings.eventPrinting = true;
     context_.settings.verbosity = 2;
     data("EV1-\tprint\nEV1\tplain\n");
@@ -163,7 +163,7 @@ TEST_F(Events, ButtonBeforeAnyScanIsTooOld) {
     EXPECT_TRUE(check != std::string::npos && found != std::string::npos && check < found) << out;
 }
 
-TEST_F(Events, ForwardingToAnUnreachableUnitIsReportedAndServingGoesOn) {
+TEST_F(EventAnswers, ForwardingToAnUnreachableUnitIsReportedAndServingGoesOn) {
     context_.forwardHook = nullptr;
     const char record[] = "answer";
     for (net::Ipv4 unit : {net::Ipv4(0), net::Ipv4(0x7F0005FE)}) {

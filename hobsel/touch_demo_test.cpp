@@ -44,7 +44,7 @@ Bytes operator+(Bytes a, const Bytes& b) {
 
 // The demo in-process against a simulated unit, with the clock and the
 // one-second pause replaced.
-class Demo : public ::testing::Test {
+class TouchDemoStates : public ::testing::Test {
   protected:
     void SetUp() override {
         static int next = 10;
@@ -106,7 +106,7 @@ std::string withDir(const char* pattern, const std::string& dir) {
     return text;
 }
 
-TEST_F(Demo, FirstTouchEntersInitAndIsThenMatched) {
+TEST_F(TouchDemoStates, FirstTouchEntersInitAndIsThenMatched) {
     script(withDir(kInitTable, dir_));
     support::writeFile(dir_ + "/start.gif", "START");
     support::writeFile(dir_ + "/s.gif", "S!");
@@ -121,7 +121,7 @@ TEST_F(Demo, FirstTouchEntersInitAndIsThenMatched) {
     EXPECT_EQ(sent[2], fileSent("<" + dir_ + "/s.gif", "S!"));
 }
 
-TEST_F(Demo, MissingStateRunsTheExitSequence) {
+TEST_F(TouchDemoStates, MissingStateRunsTheExitSequence) {
     script(withDir(kInitTable, dir_));
     support::writeFile(dir_ + "/start.gif", "START");
     support::writeFile(dir_ + "/s.gif", "S!");
@@ -140,7 +140,7 @@ TEST_F(Demo, MissingStateRunsTheExitSequence) {
               std::string::npos);
 }
 
-TEST_F(Demo, TouchesWithinASecondAreDiscarded) {
+TEST_F(TouchDemoStates, TouchesWithinASecondAreDiscarded) {
     script("[INIT]\nTOUCH\n");
     touchDemoTouch(context_, peer_, 1, 1);
     now_ += 1;
@@ -152,7 +152,7 @@ TEST_F(Demo, TouchesWithinASecondAreDiscarded) {
     EXPECT_EQ(out.find("Touch discarded\n"), out.rfind("Touch discarded\n"));
 }
 
-TEST_F(Demo, ScriptsThatDoNotStartOrStop) {
+TEST_F(TouchDemoStates, ScriptsThatDoNotStartOrStop) {
     std::string hundred = "[INIT]\nTOUCH\n";
     for (int i = 1; i < 100; ++i) hundred += "[S" + std::to_string(i) + "]\n";
     const struct {
@@ -183,7 +183,7 @@ TEST_F(Demo, ScriptsThatDoNotStartOrStop) {
     EXPECT_EQ(current(), "S");
 }
 
-TEST_F(Demo, SwipesAndScansFollowTheirTransitions) {
+TEST_F(TouchDemoStates, SwipesAndScansFollowTheirTransitions) {
     const struct {
         const char* input;
         const char* state;
@@ -198,7 +198,7 @@ TEST_F(Demo, SwipesAndScansFollowTheirTransitions) {
     EXPECT_TRUE(streams(0).empty());  // no touch yet, so no unit to reach
 }
 
-TEST_F(Demo, LongRootAndImageAreCutToFit) {
+TEST_F(TouchDemoStates, LongRootAndImageAreCutToFit) {
     script("[INIT]\nROOT_DIR " + std::string(400, 'd') + "\nIMAGE " + std::string(400, 'i') +
            "\n");
     touch(0, 0);

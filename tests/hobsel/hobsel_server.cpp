@@ -13,8 +13,8 @@ std::string textOf(const Bytes& bytes) {
 }
 
 HobselServer::HobselServer(std::uint16_t port, const std::vector<std::string>& args,
-                           const std::string& data)
-    : port_(port), dir_(support::makeTempDir("hobsel")) {
+                           const std::string& data, const std::string& unitNet)
+    : port_(port), unitNet_(unitNet), dir_(support::makeTempDir("hobsel")) {
     support::writeFile(dir_ + "/data.dat", data);
     std::vector<std::string> argv{HOBSEL_BIN};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -27,7 +27,7 @@ unitsim::HostTarget HobselServer::unit(int last) const {
     unitsim::HostTarget target;
     target.host = "127.0.0.1";
     target.port = port_;
-    target.from = "127.0.4." + std::to_string(last);
+    target.from = unitNet_ + std::to_string(last);
     target.timeout = std::chrono::milliseconds(5000);
     return target;
 }

@@ -2,6 +2,7 @@
 // data file, and the simulated unit's view of it.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,7 +23,9 @@ class HobselServer {
     // Starts Hobsel with `args` and `port`; the folder holds "data.dat" with
     // `data`. Readiness is probed with one connection that sends nothing, which
     // Hobsel counts as a request.
-    HobselServer(std::uint16_t port, const std::vector<std::string>& args, const std::string& data);
+    // Units connect from `unitNet` followed by their last octet.
+    HobselServer(std::uint16_t port, const std::vector<std::string>& args, const std::string& data,
+                 const std::string& unitNet = "127.0.4.");
 
     bool ready() const { return ready_; }
     const std::string& dir() const { return dir_; }
@@ -30,10 +33,15 @@ class HobselServer {
     unitsim::HostTarget unit(int last = 1) const;
     Bytes barcode(const std::string& text, int last = 1) const;  // sent as bare text
     std::string output() { return process_->outputSoFar(); }
+    bool waitForOutput(const std::string& text) {
+        return process_->waitForOutput(text, std::chrono::seconds(10));
+    }
+    bool running() const { return process_->running(); }
     support::RunResult stop() { return process_->stop(); }
 
   private:
     std::uint16_t port_;
+    std::string unitNet_;
     std::string dir_;
     std::unique_ptr<support::Background> process_;
     bool ready_ = false;
