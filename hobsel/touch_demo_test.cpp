@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -47,9 +48,17 @@ Bytes operator+(Bytes a, const Bytes& b) {
 class TouchDemoStates : public ::testing::Test {
   protected:
     void SetUp() override {
-        static int next = 10;
+        // Tests may run in parallel processes: each has an address of its own.
+        static const std::vector<std::string> kTests{
+            "FirstTouchEntersInitAndIsThenMatched", "MissingStateRunsTheExitSequence",
+            "TouchesWithinASecondAreDiscarded",     "ScriptsThatDoNotStartOrStop",
+            "SwipesAndScansFollowTheirTransitions", "LongRootAndImageAreCutToFit"};
+        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        auto at = std::find(kTests.begin(), kTests.end(), test);
+        ASSERT_NE(at, kTests.end()) << "give " << test << " an address";
+        int next = 10 + static_cast<int>(at - kTests.begin());
         address_ = "127.0.5." + std::to_string(next);
-        peer_ = 0x7F000500u + static_cast<net::Ipv4>(next++);
+        peer_ = 0x7F000500u + static_cast<net::Ipv4>(next);
         dir_ = support::makeTempDir("hobsel-demo");
         context_.out = std::tmpfile();
         context_.settings.touchDemo = true;
