@@ -1,5 +1,8 @@
 #include "bench/load/load_driver.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <thread>
 
@@ -119,5 +122,42 @@ void BareServer::stop() {
 }
 
 std::size_t BareServer::served() const { return state_->served; }
+
+BareServerProcess::BareServerProcess(const std::string& address, std::uint16_t port,
+                                     const Bytes& answer) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    int ready[2];
+    if (::pipe(ready) != 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return;
+    }
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::close(fds[1]);
+        ::close(ready[0]);
+        BareServer bare(address, port, answer);
+        char ok = bare.start() ? 1 : 0;
+        (void)!::write(ready[1], &ok, 1);
+        ::close(ready[1]);
+        char byte;
+        while (::read(fds[0], &byte, 1) > 0) {
+        }  // the parent's end closes when it is done, or dies
+        bare.stop();
+        _exit(0);
+    }
+    ::close(fds[0]);
+    ::close(ready[1]);
+    parentEnd_ = fds[1];
+    char ok = 0;
+    started_ = pid_ > 0 && ::read(ready[0], &ok, 1) == 1 && ok == 1;
+    ::close(ready[0]);
+}
+
+BareServerProcess::~BareServerProcess() {
+    if (parentEnd_ >= 0) ::close(parentEnd_);
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+}
 
 }  // namespace load

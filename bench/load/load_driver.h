@@ -18,7 +18,7 @@ using Bytes = std::vector<std::uint8_t>;
 struct LoadOptions {
     std::string host = "127.0.0.1";  // loopback only: the driver refuses others
     std::uint16_t port = 1283;
-    Bytes request;                    // sent on every connection
+    Bytes request;                    // sent on every connection (empty: nothing is sent)
     std::size_t requests = 10000;     // bounded: the run always ends
     std::chrono::milliseconds timeout{5000};  // per request
     std::optional<Bytes> expectedAnswer;      // other answers count as failures
@@ -53,6 +53,25 @@ public:
 private:
     struct State;
     std::unique_ptr<State> state_;
+};
+
+// The bare loop in a child process of its own, so that it pays what a server
+// program pays for switching between client and server. It ends when this
+// object goes (or the parent dies).
+class BareServerProcess {
+public:
+    BareServerProcess(const std::string& address, std::uint16_t port, const Bytes& answer);
+    ~BareServerProcess();
+    BareServerProcess(const BareServerProcess&) = delete;
+    BareServerProcess& operator=(const BareServerProcess&) = delete;
+
+    bool started() const { return started_; }
+    int pid() const { return pid_; }
+
+private:
+    int pid_ = -1;
+    int parentEnd_ = -1;
+    bool started_ = false;
 };
 
 }  // namespace load

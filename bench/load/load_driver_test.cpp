@@ -46,3 +46,20 @@ TEST(LoadDriver, FailedConnectionsAreCountedNotHung) {
 
 }  // namespace
 }  // namespace load
+
+namespace load {
+namespace {
+
+TEST(LoadDriver, BareLoopInItsOwnProcess) {
+    BareServerProcess bare("127.0.3.203", 1283, Bytes{'o', 'k', 0});
+    ASSERT_TRUE(bare.started());
+    LoadOptions options;
+    options.host = "127.0.3.203";
+    options.request = Bytes{'x', 0};
+    options.requests = 20;
+    options.expectedAnswer = Bytes{'o', 'k', 0};
+    EXPECT_EQ(runLoad(options).completed, 20u);
+}
+
+}  // namespace
+}  // namespace load

@@ -15,7 +15,7 @@ void usage() {
                  "  Sends N requests (default 10000) to HOST:PORT, one connection each: TEXT\n"
                  "  and its zero byte, then reads the answer until the server closes.\n"
                  "  --bare PORT  also runs a bare accept/receive/send/close loop on\n"
-                 "               HOST:PORT2 with the same load and prints the ratio.\n"
+                 "               HOST:PORT (its own process) with the same load and prints the ratio.\n"
                  "  HOST must be a loopback address (127.0.0.0/8).\n");
 }
 
@@ -66,11 +66,11 @@ int main(int argc, char** argv) {
     }
     print("server", server);
     if (barePort > 0) {
-        load::BareServer bare(options.host, static_cast<std::uint16_t>(barePort),
-                              load::Bytes{'o', 'k', 0});
-        std::string why;
-        if (!bare.start(&why)) {
-            std::fprintf(stderr, "loadrun: bare loop: %s\n", why.c_str());
+        load::BareServerProcess bare(options.host, static_cast<std::uint16_t>(barePort),
+                                     load::Bytes{'o', 'k', 0});
+        if (!bare.started()) {
+            std::fprintf(stderr, "loadrun: the bare loop could not listen on %s:%d\n",
+                         options.host.c_str(), barePort);
             return 1;
         }
         options.port = static_cast<std::uint16_t>(barePort);

@@ -102,40 +102,6 @@ private:
     bool started_ = false;
 };
 
-// A child process serving the bare loop until the parent goes away.
-class BareProcess {
-public:
-    explicit BareProcess(const load::Bytes& answer) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            ::close(fds[1]);
-            load::BareServer bare("127.0.0.1", kBarePort, answer);
-            if (!bare.start()) _exit(1);
-            char byte;
-            while (::read(fds[0], &byte, 1) > 0) {
-            }  // the parent's end closes when it is done (or dies)
-            bare.stop();
-            _exit(0);
-        }
-        ::close(fds[0]);
-        parentEnd_ = fds[1];
-        started_ = pid_ > 0 && support::waitForPort("127.0.0.1", kBarePort, 5s);
-    }
-    ~BareProcess() {
-        if (parentEnd_ >= 0) ::close(parentEnd_);
-        if (pid_ > 0) waitpid(pid_, nullptr, 0);
-    }
-    bool started() const { return started_; }
-    pid_t pid() const { return pid_; }
-
-private:
-    pid_t pid_ = -1;
-    int parentEnd_ = -1;
-    bool started_ = false;
-};
-
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -178,7 +144,7 @@ int main(int argc, char** argv) {
     }
     // The bare loop runs in a process of its own, as Mibbet does, so both
     // pay the same for switching between client and server.
-    BareProcess bare(answer);
+    load::BareServerProcess bare("127.0.0.1", kBarePort, answer);
     if (!bare.started()) {
         std::fprintf(stderr, "mibbet_load: bare loop did not start\n");
         return 1;
