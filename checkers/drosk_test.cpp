@@ -58,14 +58,5 @@ TEST(DroskLoop, CarriesOnAfterAReplyItCannotTake) {
     EXPECT_EQ(out.text(), "0: 1: 2: S=2");
 }
 
-TEST(DroskLoop, UnresolvableAddressEndsAtOnce) {
-    DroskSettings settings;
-    settings.address = "no-such-unit.invalid";
-    settings.wait = [](std::chrono::seconds) { FAIL() << "no check may follow"; };
-    Capture out;
-    EXPECT_EQ(runDrosk(settings, out.file()), 1);
-    EXPECT_EQ(out.text(), "DNS lookup failed for host: no-such-unit.invalid\n");
-}
-
 }  // namespace
 }  // namespace checkers

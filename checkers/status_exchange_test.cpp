@@ -112,27 +112,5 @@ TEST(ProbeQuery, ReplyTimeOutBoundsATricklingUnit) {
     EXPECT_EQ(out.text(), "");
 }
 
-TEST(ProbeFailures, RefusedConnectionGivesTimeLine) {
-    Capture out;
-    EXPECT_EQ(runProbe({"127.0.3.13"}, out.file()), 1);
-    EXPECT_TRUE(out.text().starts_with("Error connecting to 127.0.3.13 at "));
-    EXPECT_EQ(out.text().size(), std::string("Error connecting to 127.0.3.13 at ").size() + 25);
-    EXPECT_EQ(out.text().back(), '\n');
-}
-
-TEST(ProbeFailures, UnresolvableAddress) {
-    Capture out;
-    EXPECT_EQ(runProbe({"no-such-unit.invalid"}, out.file()), 1);
-    EXPECT_EQ(out.text(), "DNS lookup failed for host: no-such-unit.invalid\n");
-}
-
-TEST(TimeStamp, HasTheCtimeForm) {
-    std::string t = timeStamp();
-    ASSERT_EQ(t.size(), 25u);
-    EXPECT_EQ(t[3], ' ');
-    EXPECT_EQ(t[13], ':');
-    EXPECT_EQ(t[24], '\n');
-}
-
 }  // namespace
 }  // namespace checkers
