@@ -110,6 +110,14 @@ double median(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("usage: mibbet_load [REQUESTS (10000)] [ROUNDS (3)]\n"
+                    "  Runs Mibbet in a network namespace of its own with a %d-line data file\n"
+                    "  and asks for the key on its last line, in turns with a bare\n"
+                    "  accept/receive/send/close loop; prints both rates and their ratio.\n",
+                    kLines);
+        return 0;
+    }
     std::size_t requests = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 10000;
     int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     if (requests == 0 || requests > 200000 || rounds < 1 || rounds > 9) {
