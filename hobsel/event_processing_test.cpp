@@ -75,13 +75,14 @@ std::string z(std::string text) {
 }
 
 TEST_F(EventAnswers, EachEventFindsItsKey) {
-    data("EV6A\tkey A\n"
-         "EV6\tany key %c=%02X\n"
-         "EV50312\ttouch D-12\n"
-         "EV0\tboth bits\n"
-         "EV1\tbutton one\n"
-         "EV4\t<missing.gif\n"
-         "D\t|>\\x00\\x41\n");
+    data(
+        "EV6A\tkey A\n"
+        "EV6\tany key %c=%02X\n"
+        "EV50312\ttouch D-12\n"
+        "EV0\tboth bits\n"
+        "EV1\tbutton one\n"
+        "EV4\t<missing.gif\n"
+        "D\t|>\\x00\\x41\n");
     const struct {
         std::uint32_t starts, key, column, row;
         bool bareKey;
@@ -126,12 +127,13 @@ TEST_F(EventAnswers, KeyCodeIsKeptFromTheLastKeyEvent) {
 
 TEST_F(EventAnswers, PrintingFollowsTheLastScan) {
     context_.settings.eventPrinting = true;
-    data("B\tscanned\n"
-         "T-B\tA0-B2 touched \\x41\n"
-         "T-B\tC0 <missing.gif\n"
-         "EV2-B\tpressed\n");
+    data(
+        "B\tscanned\n"
+        "T-B\tA0-B2 touched \\x41\n"
+        "T-B\tC0 <missing.gif\n"
+        "EV2-B\tpressed\n");
     scan("B");
-    EXPECT_TRUE(event(0x10, 0, 5, 5).empty());       // outside every rectangle
+    EXPECT_TRUE(event(0x10, 0, 5, 5).empty());                       // outside every rectangle
     EXPECT_EQ(event(0x10, 0, 2, 0).at(0).bytes, z("<missing.gif"));  // a picture leaves it armed
     std::vector<Sent> sent = event(0x10, 0, 1, 2);
     ASSERT_EQ(sent.size(), 1u);

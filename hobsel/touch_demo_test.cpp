@@ -142,8 +142,8 @@ TEST_F(TouchDemoStates, MissingStateRunsTheExitSequence) {
     ASSERT_EQ(waits_, std::vector<milliseconds>{milliseconds(1000)});
     std::vector<Bytes> sent = streams(4);
     ASSERT_EQ(sent.size(), 4u);
-    EXPECT_EQ(sent[3], mdsq("POSTimeout=0") + fileSent("<" + dir_ + "/s.gif", "S!") +
-                           mdsq("POSTimeout=10"));
+    EXPECT_EQ(sent[3],
+              mdsq("POSTimeout=0") + fileSent("<" + dir_ + "/s.gif", "S!") + mdsq("POSTimeout=10"));
     EXPECT_NE(output().find("touchEnterState try to enter NOWHERE failed\n"
                             "touchEnterState exit\nexitDemoProcessing\n"),
               std::string::npos);
@@ -173,7 +173,8 @@ TEST_F(TouchDemoStates, ScriptsThatDoNotStartOrStop) {
         {hundred, "(none)", "initTouchDemo\n"},
         {"[INIT]\nIMAGE\nTOUCH\nA0 S\n", "INIT", "processOp IMAGE\n"},
         {"[INIT]\nTOUCH\nA0 S\n[S]\nIMAGE\n", "(none)", "processOp IMAGE\ntouchEnterState exit\n"},
-        {"[INIT]\nTOUCH # on\nA0 S # to S\n[S]\nTOUCH\n", "S", "Setting touchProcessTouch to TRUE\n"},
+        {"[INIT]\nTOUCH # on\nA0 S # to S\n[S]\nTOUCH\n", "S",
+         "Setting touchProcessTouch to TRUE\n"},
         {"[INIT]\nTOUCH off\nA0 S\n[S]\n", "INIT", "Setting touchProcessTouch to FALSE\n"},
     };
     for (const auto& c : cases) {
@@ -208,8 +209,7 @@ TEST_F(TouchDemoStates, SwipesAndScansFollowTheirTransitions) {
 }
 
 TEST_F(TouchDemoStates, LongRootAndImageAreCutToFit) {
-    script("[INIT]\nROOT_DIR " + std::string(400, 'd') + "\nIMAGE " + std::string(400, 'i') +
-           "\n");
+    script("[INIT]\nROOT_DIR " + std::string(400, 'd') + "\nIMAGE " + std::string(400, 'i') + "\n");
     touch(0, 0);
     EXPECT_EQ(context_.demo->imageRoot.size(), kMostImageRoot);
     EXPECT_EQ(context_.demo->imageRoot.back(), '/');

@@ -74,10 +74,10 @@ TEST(TouchTable, BooleanValues) {
         const char* value;
         bool boolean;
         bool reads;  // with fallback true
-    } cases[] = {{"1", true, true},      {"true", true, true},   {"Yes", true, true},
-                 {"0", true, false},     {"false", true, false}, {"no", true, false},
-                 {"NEXT", true, false},  {"on", true, true},     {"OFF", true, false},
-                 {"Oh", false, true},    {"2", false, true},     {"", false, true}};
+    } cases[] = {{"1", true, true},     {"true", true, true},   {"Yes", true, true},
+                 {"0", true, false},    {"false", true, false}, {"no", true, false},
+                 {"NEXT", true, false}, {"on", true, true},     {"OFF", true, false},
+                 {"Oh", false, true},   {"2", false, true},     {"", false, true}};
     for (const auto& c : cases) {
         std::optional<std::string> v = std::string(c.value);
         EXPECT_EQ(isBooleanValue(v), c.boolean) << c.value;

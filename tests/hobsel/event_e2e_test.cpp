@@ -71,16 +71,16 @@ TEST_F(HobselEvents, BareKeySwitchUsesTheKeyTemplate) {
 TEST_F(HobselEvents, PrintingOncePerScanWithinTheThreshold) {
     start(42003, 3, {"-e"}, kEventData);
     EXPECT_EQ(server_->barcode("B", 3), z("scanned B"));
-    event(0x10, 0, 1, 1);   // inside A0-B2: prints
-    event(0x10, 0, 1, 1);   // printed already
-    event(0x02);            // so is the button
+    event(0x10, 0, 1, 1);  // inside A0-B2: prints
+    event(0x10, 0, 1, 1);  // printed already
+    event(0x02);           // so is the button
     EXPECT_EQ(server_->barcode("B", 3), z("scanned B"));
-    event(0x02);            // armed again
+    event(0x02);  // armed again
     EXPECT_EQ(server_->barcode("B", 3), z("scanned B"));
-    event(0x10, 0, 2, 5);   // C0-C7 names a picture, which leaves the print armed
+    event(0x10, 0, 2, 5);  // C0-C7 names a picture, which leaves the print armed
     event(0x02);
-    EXPECT_EQ(streams(4), (std::vector<Bytes>{printed("printed A"), printed("pressed"), {},
-                                              printed("pressed")}));
+    EXPECT_EQ(streams(4), (std::vector<Bytes>{
+                              printed("printed A"), printed("pressed"), {}, printed("pressed")}));
 }
 
 TEST_F(HobselEvents, PrintingAfterTheThresholdOrBeforeAnyScanIsTooOld) {

@@ -3,12 +3,12 @@
 // pushes back.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "protocol/frame.h"
 #include "tests/hobsel/hobsel_server.h"
@@ -62,8 +62,8 @@ class PushingUnit : public ::testing::Test {
         ASSERT_TRUE(unit_->start(&why)) << why;
     }
     unitsim::HostTarget from() const { return server_->unit(last_); }
-    unitsim::HostReply event(std::uint32_t starts, std::uint32_t key = 0,
-                             std::uint32_t column = 0, std::uint32_t row = 0) {
+    unitsim::HostReply event(std::uint32_t starts, std::uint32_t key = 0, std::uint32_t column = 0,
+                             std::uint32_t row = 0) {
         return unitsim::sendEvent(from(), starts, key, column, row);
     }
     // What each connection to the unit carried, once `count` were made.

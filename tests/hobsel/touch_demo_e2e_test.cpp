@@ -84,5 +84,32 @@ TEST_F(HobselTouchDemo, ScanStartsTheDemoAndNextIsNoTransition) {
     EXPECT_TRUE(streams(0).empty());
 }
 
+TEST_F(HobselTouchDemo, ImageWithoutValueKeepsInitButEndsAnyOtherState) {
+    startDemo(42106, 106, "[INIT]\nROOT_DIR pics\nTOUCH\nIMAGE\nA0 S\n[S]\nIMAGE s.gif\n");
+    event(0x10, 0, 0, 0);  // INIT fails to initialise: it stays, and no move is made
+    EXPECT_EQ(server_->barcode("12345", 106), z("from the data file"));  // a state is current
+    std::this_thread::sleep_for(2100ms);
+    event(0x10, 0, 0, 0);  // goes on from INIT
+    EXPECT_EQ(streams(2), (std::vector<Bytes>{init(), s_}));
+}
+
+TEST_F(HobselTouchDemo, ImageWithoutValueInALaterStateExits) {
+    startDemo(42107, 107, "[INIT]\nTOUCH\nA0 S\n[S]\nIMAGE\n");
+    event(0x10, 0, 0, 0);
+    // No image was shown, so the exit sequence has none to show again.
+    EXPECT_EQ(streams(2),
+              (std::vector<Bytes>{init(), mdsq("POSTimeout=0") + mdsq("POSTimeout=10")}));
+    EXPECT_TRUE(server_->barcode("12345", 107).empty());  // idle again
+}
+
+TEST_F(HobselTouchDemo, ScriptWithAHundredStatesDoesNotLoad) {
+    std::string script = "[INIT]\nTOUCH\nIMAGE start.gif\n";
+    for (int i = 1; i < 100; ++i) script += "[S" + std::to_string(i) + "]\n";
+    startDemo(42108, 108, script);
+    event(0x10, 0, 0, 0);
+    EXPECT_TRUE(server_->barcode("12345", 108).empty());
+    EXPECT_TRUE(streams(0).empty());
+}
+
 }  // namespace
 }  // namespace hobsel_test
