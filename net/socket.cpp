@@ -122,7 +122,13 @@ void Socket::close() {
 }
 
 Socket createTcpSocket() {
+#ifdef _WIN32
     return Socket(static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0)));
+#else
+    // Close-on-exec, so a program a test (or a server) starts never inherits
+    // a listener and keeps its port accepting after the owner closed it.
+    return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+#endif
 }
 
 bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port) {
@@ -211,7 +217,11 @@ bool listenOn(const Socket& socket, int backlog) { return ::listen(socket.fd(), 
 Socket acceptFrom(const Socket& listener, Ipv4* peer) {
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
+#ifdef _WIN32
     int fd = static_cast<int>(::accept(listener.fd(), reinterpret_cast<sockaddr*>(&sa), &len));
+#else
+    int fd = ::accept4(listener.fd(), reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC);
+#endif
     if (fd >= 0 && peer != nullptr) *peer = ntohl(sa.sin_addr.s_addr);
     return Socket(fd);
 }
