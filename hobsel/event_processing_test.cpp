@@ -154,17 +154,6 @@ TEST_F(EventAnswers, PrintingFollowsTheLastScan) {
     EXPECT_EQ(out.find("Too old"), std::string::npos);  // verbosity 0
 }
 
-TEST_F(EventAnswers, ButtonBeforeAnyScanIsTooOld) {
-    context_.settings.eventPrinting = true;
-    context_.settings.verbosity = 2;
-    data("EV1-\tprint\nEV1\tplain\n");
-    EXPECT_TRUE(event(0x01).empty());
-    std::string out = output();
-    std::size_t check = out.find("Check out button EV1-\n");
-    std::size_t found = out.find("Data Record [print]\nButton found\nToo old\n");
-    EXPECT_TRUE(check != std::string::npos && found != std::string::npos && check < found) << out;
-}
-
 TEST_F(EventAnswers, ForwardingToAnUnreachableUnitIsReportedAndServingGoesOn) {
     context_.forwardHook = nullptr;
     const char record[] = "answer";

@@ -50,8 +50,7 @@ class TouchDemoStates : public ::testing::Test {
     void SetUp() override {
         // Tests may run in parallel processes: each has an address of its own.
         static const std::vector<std::string> kTests{
-            "FirstTouchEntersInitAndIsThenMatched", "MissingStateRunsTheExitSequence",
-            "TouchesWithinASecondAreDiscarded",     "ScriptsThatDoNotStartOrStop",
+            "MissingStateRunsTheExitSequence", "ScriptsThatDoNotStartOrStop",
             "SwipesAndScansFollowTheirTransitions", "LongRootAndImageAreCutToFit"};
         std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         auto at = std::find(kTests.begin(), kTests.end(), test);
@@ -115,21 +114,6 @@ std::string withDir(const char* pattern, const std::string& dir) {
     return text;
 }
 
-TEST_F(TouchDemoStates, FirstTouchEntersInitAndIsThenMatched) {
-    script(withDir(kInitTable, dir_));
-    support::writeFile(dir_ + "/start.gif", "START");
-    support::writeFile(dir_ + "/s.gif", "S!");
-    touch(5, 5);  // outside the rectangle: stays in INIT
-    EXPECT_EQ(current(), "INIT");
-    touch(1, 1);
-    EXPECT_EQ(current(), "S");
-    std::vector<Bytes> sent = streams(3);
-    ASSERT_EQ(sent.size(), 3u);
-    EXPECT_EQ(sent[0], mdsq("POSTimeout=999999"));
-    EXPECT_EQ(sent[1], fileSent("<" + dir_ + "/start.gif", "START"));
-    EXPECT_EQ(sent[2], fileSent("<" + dir_ + "/s.gif", "S!"));
-}
-
 TEST_F(TouchDemoStates, MissingStateRunsTheExitSequence) {
     script(withDir(kInitTable, dir_));
     support::writeFile(dir_ + "/start.gif", "START");
@@ -147,18 +131,6 @@ TEST_F(TouchDemoStates, MissingStateRunsTheExitSequence) {
     EXPECT_NE(output().find("touchEnterState try to enter NOWHERE failed\n"
                             "touchEnterState exit\nexitDemoProcessing\n"),
               std::string::npos);
-}
-
-TEST_F(TouchDemoStates, TouchesWithinASecondAreDiscarded) {
-    script("[INIT]\nTOUCH\n");
-    touchDemoTouch(context_, peer_, 1, 1);
-    now_ += 1;
-    touchDemoTouch(context_, peer_, 1, 1);
-    EXPECT_NE(output().find("Touch discarded\n"), std::string::npos);
-    now_ += 1;
-    touchDemoTouch(context_, peer_, 1, 1);
-    std::string out = output();
-    EXPECT_EQ(out.find("Touch discarded\n"), out.rfind("Touch discarded\n"));
 }
 
 TEST_F(TouchDemoStates, ScriptsThatDoNotStartOrStop) {
