@@ -34,6 +34,7 @@ public:
     Background& operator=(const Background&) = delete;
 
     bool running() const;
+    int pid() const { return pid_; }
     // Stops the process and returns what it wrote so far.
     RunResult stop();
     // Standard output written so far (read without blocking).
