@@ -3,21 +3,21 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/checkers/fake_unit.h"
+#include "tests/support/process.h"
+#include "tests/support/scripted_unit.h"
 
 namespace checkers {
 namespace {
 
-using checkers_test::Answer;
-using checkers_test::Capture;
-using checkers_test::cut;
-using checkers_test::modeReply;
-using checkers_test::ScriptedUnit;
+using support::Answer;
+using support::Capture;
+using support::cut;
+using support::modeReply;
+using support::ScriptedUnit;
 
 TEST(DroskLoop, NumbersAnswersAndRestartsAfterAFailedConnection) {
-    ScriptedUnit unit("127.0.3.20");
-    ASSERT_TRUE(unit.start());
-    unit.script({}, Answer{modeReply("S=1\r\n"), false});
+    ScriptedUnit unit("127.0.3.20", ScriptedUnit::inTurn({}, {modeReply("S=1\r\n"), true}));
+    ASSERT_TRUE(unit.listening());
     std::vector<std::chrono::seconds> waits;
     DroskSettings settings;
     settings.address = "127.0.3.20";
@@ -40,14 +40,14 @@ TEST(DroskLoop, NumbersAnswersAndRestartsAfterAFailedConnection) {
     ASSERT_TRUE(text.starts_with(head)) << text;
     EXPECT_EQ(text.substr(head.size() + 25), "0: S=1\r\n1: S=1\r\n2: S=1\r\n");
     EXPECT_EQ(waits, std::vector<std::chrono::seconds>(5, std::chrono::seconds(3)));
-    EXPECT_EQ(unit.queries().size(), 5u);
+    EXPECT_EQ(unit.frameCount(), 5u);
 }
 
 TEST(DroskLoop, CarriesOnAfterAReplyItCannotTake) {
-    ScriptedUnit unit("127.0.3.21");
-    ASSERT_TRUE(unit.start());
-    unit.script({Answer{cut(modeReply("S=1"), 10), false}, Answer{{}, true}},
-                Answer{modeReply("S=2"), false});
+    // Half a reply, then silence, then whole replies.
+    ScriptedUnit unit("127.0.3.21", ScriptedUnit::inTurn({{cut(modeReply("S=1"), 10), true}, {}},
+                                                         {modeReply("S=2"), true}));
+    ASSERT_TRUE(unit.listening());
     DroskSettings settings;
     settings.address = "127.0.3.21";
     settings.replyTimeout = std::chrono::milliseconds(300);

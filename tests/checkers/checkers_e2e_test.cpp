@@ -5,19 +5,26 @@
 #include <regex>
 #include <thread>
 
-#include "tests/checkers/fake_unit.h"
 #include "tests/support/process.h"
+#include "tests/support/scripted_unit.h"
 #include "unitsim/unit.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using checkers_test::Answer;
-using checkers_test::Bytes;
-using checkers_test::cut;
-using checkers_test::frame;
-using checkers_test::modeReply;
-using checkers_test::ScriptedUnit;
+using protocol::FrameType;
+using support::Bytes;
+using support::cut;
+using support::frame;
+using support::modeReply;
+using support::ScriptedUnit;
+
+// Every connection gets the next of `replies`, then `after`, and is closed.
+ScriptedUnit::Responder eachOnce(std::vector<Bytes> replies, Bytes after = {}) {
+    std::vector<support::Answer> answers(replies.begin(), replies.end());
+    for (support::Answer& a : answers) a.close = true;
+    return ScriptedUnit::inTurn(answers, {after, true});
+}
 
 const std::string kProbeUsage = "\nprobe IPAddress\n";
 const std::string kDroskUsage = "\nDrosk [-Ds] IPAddress\n  -D delay s seconds between checks\n";
@@ -113,9 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DroskDelay, SeparateArgumentIsTakenAsTheAddress) {
-    ScriptedUnit unit("127.0.3.31");
-    ASSERT_TRUE(unit.start());
-    unit.script({}, Answer{modeReply("UnitStatus = OK\r\n"), false});
+    ScriptedUnit unit("127.0.3.31", eachOnce({}, modeReply("UnitStatus = OK\r\n")));
+    ASSERT_TRUE(unit.listening());
     support::Background d({DROSK_BIN, "-D", "127.0.3.31"});
     EXPECT_TRUE(d.waitForOutput("0: UnitStatus = OK\r\n", 5s));
     EXPECT_EQ(d.stop().out, "Delay in seconds: 1\n0: UnitStatus = OK\r\n");
@@ -137,28 +143,25 @@ TEST(Probe, AsksTheSimulatedUnitForItsStatus) {
 }
 
 TEST(Probe, TheLastOfTwoAddressesIsProbed) {
-    ScriptedUnit unit("127.0.3.33");
-    ASSERT_TRUE(unit.start());
-    unit.script({Answer{modeReply("second"), false}});
+    ScriptedUnit unit("127.0.3.33", eachOnce({modeReply("second")}));
+    ASSERT_TRUE(unit.listening());
     support::RunResult r = probe({"127.0.3.250", "127.0.3.33"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "second");
 }
 
 TEST(Probe, PrintsAnyReplyTypeWithoutALineEnd) {
-    ScriptedUnit unit("127.0.3.34");
-    ASSERT_TRUE(unit.start());
-    unit.script({Answer{frame("ERR_", std::string("Unknown mode\0tail", 17)), false},
-                 Answer{frame("DATA", std::string("TEXT hello\0", 11)), false}});
+    ScriptedUnit unit("127.0.3.34", eachOnce({frame(FrameType::ErrReport, std::string("Unknown mode\0tail", 17)),
+                 frame(FrameType::Data, std::string("TEXT hello\0", 11))}));
+    ASSERT_TRUE(unit.listening());
     EXPECT_EQ(probe({"127.0.3.34"}).out, "Unknown mode");
     EXPECT_EQ(probe({"127.0.3.34"}).out, "TEXT hello");
 }
 
 TEST(Probe, ReplyItCannotTakeGivesStatusOneAndNoOutput) {
-    ScriptedUnit unit("127.0.3.35");
-    ASSERT_TRUE(unit.start());
-    unit.script({Answer{cut(modeReply("UnitStatus = OK"), 11), false},
-                 Answer{frame("MODR", std::string(2040, 'x')), false}});
+    ScriptedUnit unit("127.0.3.35", eachOnce({cut(modeReply("UnitStatus = OK"), 11),
+                 frame(FrameType::ModeResponse, std::string(2040, 'x'))}));
+    ASSERT_TRUE(unit.listening());
     for (int i = 0; i < 2; ++i) {
         support::RunResult r = probe({"127.0.3.35"});
         EXPECT_EQ(r.status, 1);
@@ -193,9 +196,8 @@ bool waitForAnswerAfterFailure(support::Background& d, std::chrono::milliseconds
 }
 
 TEST(Drosk, NumberingRestartsAfterTheUnitWasAway) {
-    ScriptedUnit unit("127.0.3.37");
-    ASSERT_TRUE(unit.start());
-    unit.script({}, Answer{modeReply("UnitStatus = OK\r\n"), false});
+    ScriptedUnit unit("127.0.3.37", eachOnce({}, modeReply("UnitStatus = OK\r\n")));
+    ASSERT_TRUE(unit.listening());
     support::Background d({DROSK_BIN, "-D1", "127.0.3.37"});
     ASSERT_TRUE(d.waitForOutput("1: UnitStatus = OK\r\n", 8s)) << d.outputSoFar();
     unit.stop();

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "protocol/payload.h"
 #include "tests/hobsel/pushing_unit.h"
 
 namespace hobsel_test {
@@ -24,12 +25,8 @@ const std::string kEventData =
     "EV2-B\tpressed\n";
 
 Bytes printed(const std::string& text) {
-    Bytes frame(8, 0);
-    protocol::writeBE32(frame.data(), static_cast<std::uint32_t>(text.size() + 20));
-    std::copy_n("DATA", 4, frame.begin() + 4);
-    frame = frame + bytesOf("SPEC" + text);
-    frame.insert(frame.end(), 8, 0);
-    return frame;
+    return support::dataText(protocol::DataSubtype::SpecialText, text,
+                             protocol::kHostSpecialPadding);
 }
 
 using HobselEvents = PushingUnit;

@@ -8,31 +8,19 @@
 #include "net/socket.h"
 #include "protocol/payload.h"
 #include "tests/hobsel/hobsel_server.h"
+#include "tests/support/scripted_unit.h"
 
 namespace hobsel_test {
 namespace {
 
 using namespace std::chrono_literals;
 
-Bytes z(std::string text) {  // a text and its zero byte
-    text.push_back('\0');
-    return bytesOf(text);
-}
-
-Bytes frameOf(protocol::FrameType type, const std::string& body) {
-    Bytes frame(8 + body.size() + 64);
-    frame.resize(protocol::buildFrame(frame, type, bytesOf(body)));
-    return frame;
-}
-
-Bytes dataText(const std::string& subtype, const Bytes& content) {
-    Bytes frame(12);
-    protocol::writeBE32(frame.data(), static_cast<std::uint32_t>(12 + content.size()));
-    std::copy_n("DATA", 4, frame.begin() + 4);
-    std::copy_n(subtype.begin(), 4, frame.begin() + 8);
-    frame.insert(frame.end(), content.begin(), content.end());
-    return frame;
-}
+using protocol::DataSubtype;
+using protocol::FrameType;
+using protocol::kHostTextPadding;
+using support::dataText;
+using support::frame;
+using support::z;
 
 const std::string kAnswers =
     "A\tfound A\n"
@@ -70,9 +58,7 @@ class HobselAnswers : public ::testing::Test {
 TEST_F(HobselAnswers, EveryKindOfRecordIsSentAsItsExactBytes) {
     start(41001);
     ASSERT_TRUE(server_->ready());
-    Bytes print = dataText("SPEC", z("print me!"));
-    print.insert(print.end(), 7, 0);  // 8 zero bytes end the printed text
-    protocol::writeBE32(print.data(), static_cast<std::uint32_t>(print.size()));
+    Bytes print = dataText(DataSubtype::SpecialText, "print me!", protocol::kHostSpecialPadding);
     Bytes withFile = z("<file.bin;extra");
     for (std::uint8_t b : Bytes{0, 0, 0, 3, 'a', 'b', 'c'}) withFile.push_back(b);
     Bytes ten = bytesOf("0123456789");
@@ -118,15 +104,15 @@ TEST_F(HobselAnswers, ProductQueriesAreAnsweredLikeText) {
 TEST_F(HobselAnswers, FramesOtherThanQueriesAndEventsGetNoAnswer) {
     start(41018);
     ASSERT_TRUE(server_->ready());
-    Bytes shortLength = frameOf(protocol::FrameType::ProductQuery, "A");
+    Bytes shortLength = frame(FrameType::ProductQuery, "A");
     protocol::writeBE32(shortLength.data(), 7);
-    Bytes unknown = frameOf(protocol::FrameType::ProductQuery, "A");
+    Bytes unknown = frame(FrameType::ProductQuery, "A");
     std::copy_n("prod", 4, unknown.begin() + 4);
     const Bytes frames[] = {
-        frameOf(protocol::FrameType::Terminate, std::string(1, '\0')),
-        dataText("TEXT", z("abc")),
-        frameOf(protocol::FrameType::Registration, std::string("U\0P\0IP\0", 7)),
-        frameOf(protocol::FrameType::ErrReport, std::string("oops\0", 5)),
+        frame(FrameType::Terminate, std::string(1, '\0')),
+        dataText(DataSubtype::DisplayText, "abc", kHostTextPadding),
+        frame(FrameType::Registration, std::string("U\0P\0IP\0", 7)),
+        frame(FrameType::ErrReport, std::string("oops\0", 5)),
         shortLength,
         unknown,
     };
@@ -184,11 +170,13 @@ TEST(HobselNetwork, OnlyTheFirstSegmentOfARequestIsRead) {
 TEST(HobselNetwork, NominalFormatFramesTextWithoutEscapes) {
     HobselServer server(41004, {"-pn"}, "E\thello\\nworld \\x41 \\q\nD\t|>\\x00\\x41\n");
     ASSERT_TRUE(server.ready());
-    EXPECT_EQ(server.barcode("E"), dataText("TEXT", z("hello\\nworld \\x41 \\q")));
-    EXPECT_EQ(server.barcode("D"), dataText("TEXT", {0xFE, 0xFF, 0x00, 0x41, 0x00, 0x00}));
+    EXPECT_EQ(server.barcode("E"),
+              dataText(DataSubtype::DisplayText, "hello\\nworld \\x41 \\q", kHostTextPadding));
+    EXPECT_EQ(server.barcode("D"),
+              dataText(DataSubtype::DisplayText, std::string("\xFE\xFF\0A\0\0", 6), 0));
     HobselServer show(41005, {"-pN", "-b"}, "E\tplain\n");
     ASSERT_TRUE(show.ready());
-    EXPECT_EQ(show.barcode("E"), dataText("SHOW", z("plain")));
+    EXPECT_EQ(show.barcode("E"), dataText(DataSubtype::ShowMessage, "plain", kHostTextPadding));
 }
 
 TEST(HobselNetwork, OutputPrefixGoesBeforeEveryAnswer) {
@@ -208,7 +196,7 @@ TEST(HobselNetwork, InputSkipDropsJunkBeforeTextAndFrames) {
     text.insert(text.end(), barcode.begin(), barcode.end());
     EXPECT_EQ(unitsim::sendRaw(server.unit(), text).bytes, z("found A"));
     Bytes framed = bytesOf("xyz");
-    Bytes query = frameOf(protocol::FrameType::ProductQuery, std::string("A\0", 2));
+    Bytes query = frame(FrameType::ProductQuery, std::string("A\0", 2));
     framed.insert(framed.end(), query.begin(), query.end());
     EXPECT_EQ(unitsim::sendRaw(server.unit(), framed).bytes, z("found A"));
 }
@@ -222,7 +210,8 @@ TEST(HobselNetwork, MixedTextAnswerIsRawWhateverTheFormat) {
     Bytes mixed = z("Mixed Text");
     expected.insert(expected.end(), mixed.begin(), mixed.end());
     EXPECT_EQ(plain.barcode("B"), expected);
-    EXPECT_EQ(plain.barcode("C"), dataText("TEXT", z("from file")));
+    EXPECT_EQ(plain.barcode("C"),
+              dataText(DataSubtype::DisplayText, "from file", kHostTextPadding));
     EXPECT_EQ(noGraphic.barcode("B"), mixed);
 
     std::filesystem::create_directories(inLine.dir() + "/images");
@@ -254,10 +243,10 @@ TEST(HobselNetwork, ImageCountReplacesTheMixedTextAnswer) {
 }
 
 TEST(HobselNetwork, RegistrationsAndErrorReportsAreRecordedOnlyAtVerbosityTwo) {
-    Bytes registration = frameOf(protocol::FrameType::Registration, std::string("U1\0P1\0"
-                                                                                "1.2.3.4\0",
-                                                                                14));
-    Bytes report = frameOf(protocol::FrameType::ErrReport, std::string("oops\0", 5));
+    Bytes registration = frame(FrameType::Registration, std::string("U1\0P1\0"
+                                                                    "1.2.3.4\0",
+                                                                    14));
+    Bytes report = frame(FrameType::ErrReport, std::string("oops\0", 5));
     {
         HobselServer quiet(41013, {"-v", "-rreg.log"}, "");
         ASSERT_TRUE(quiet.ready());
@@ -284,8 +273,8 @@ TEST(HobselNetwork, RegistrationsAndErrorReportsAreRecordedOnlyAtVerbosityTwo) {
 TEST(HobselNetwork, PacketLogShowsReceivedFramesFieldByField) {
     HobselServer server(41015, {"-v", "-v"}, "");
     ASSERT_TRUE(server.ready());
-    unitsim::sendRaw(server.unit(), dataText("TEXT", z("abc")));
-    Bytes unknown = frameOf(protocol::FrameType::Terminate, "x");
+    unitsim::sendRaw(server.unit(), dataText(DataSubtype::DisplayText, "abc", kHostTextPadding));
+    Bytes unknown = frame(FrameType::Terminate, "x");
     std::copy_n("ABCD", 4, unknown.begin() + 4);
     unitsim::sendRaw(server.unit(), unknown);
     std::string out = server.stop().out;

@@ -12,22 +12,13 @@
 
 #include "protocol/frame.h"
 #include "tests/hobsel/hobsel_server.h"
+#include "tests/support/scripted_unit.h"
 
 namespace hobsel_test {
 
-inline Bytes z(std::string text) {  // a text and its zero byte
-    text.push_back('\0');
-    return bytesOf(text);
-}
-
-inline Bytes mdsq(const std::string& text) {
-    Bytes frame(8, 0);
-    protocol::writeBE32(frame.data(), static_cast<std::uint32_t>(8 + text.size() + 1));
-    std::copy_n("MDSQ", 4, frame.begin() + 4);
-    Bytes body = z(text);
-    frame.insert(frame.end(), body.begin(), body.end());
-    return frame;
-}
+using support::operator+;
+using support::query;
+using support::z;
 
 // What a "<" file send puts on the wire.
 inline Bytes fileSent(const std::string& reference, const std::string& content) {
@@ -37,11 +28,6 @@ inline Bytes fileSent(const std::string& reference, const std::string& content) 
     bytes.insert(bytes.end(), size, size + 4);
     bytes.insert(bytes.end(), content.begin(), content.end());
     return bytes;
-}
-
-inline Bytes operator+(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 class PushingUnit : public ::testing::Test {

@@ -33,7 +33,7 @@ class HobselTouchDemo : public PushingUnit {
         support::writeFile(dir() + "/pics/start.gif", "START");
         support::writeFile(dir() + "/pics/s.gif", "S!");
     }
-    Bytes init() const { return mdsq("POSTimeout=999999"); }
+    Bytes init() const { return query("POSTimeout=999999"); }
     Bytes start_ = fileSent("<pics/start.gif", "START");
     Bytes s_ = fileSent("<pics/s.gif", "S!");
 };
@@ -60,8 +60,9 @@ TEST_F(HobselTouchDemo, MissingStateEndsTheDemoWithTheExitSequence) {
     event(0x10, 0, 0, 0);
     std::this_thread::sleep_for(2100ms);
     event(0x10, 0, 2, 0);  // C0 names a state the script lacks
-    EXPECT_EQ(streams(4), (std::vector<Bytes>{init(), start_, s_,
-                                              mdsq("POSTimeout=0") + s_ + mdsq("POSTimeout=10")}));
+    EXPECT_EQ(streams(4),
+              (std::vector<Bytes>{init(), start_, s_,
+                                  query("POSTimeout=0") + s_ + query("POSTimeout=10")}));
     EXPECT_TRUE(server_->waitForOutput("touchEnterState exit\nexitDemoProcessing\n"));
     // Idle again: a scan goes to the demo and gets no answer.
     EXPECT_TRUE(server_->barcode("12345", 103).empty());
@@ -98,7 +99,7 @@ TEST_F(HobselTouchDemo, ImageWithoutValueInALaterStateExits) {
     event(0x10, 0, 0, 0);
     // No image was shown, so the exit sequence has none to show again.
     EXPECT_EQ(streams(2),
-              (std::vector<Bytes>{init(), mdsq("POSTimeout=0") + mdsq("POSTimeout=10")}));
+              (std::vector<Bytes>{init(), query("POSTimeout=0") + query("POSTimeout=10")}));
     EXPECT_TRUE(server_->barcode("12345", 107).empty());  // idle again
 }
 

@@ -25,7 +25,7 @@ void exchangeEveryKindOfFrame() {
 TEST_F(LumetraAllocation, NoneOnTheSendAndReceivePath) {
     ScriptedUnit unit("127.0.1.90", smallUnit());
     unit.respond([script = smallUnit()](const Bytes& f) {
-        Bytes answer = answerAsUnit(script, f);
+        Bytes answer = script(f);
         return answer.empty() ? answer : keepAlive() + answer;
     });
     ASSERT_EQ(uxOpen("127.0.1.90"), 4);

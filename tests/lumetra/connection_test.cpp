@@ -105,7 +105,7 @@ TEST_F(LumetraConnection, ReplyCutShortByTheUnitFailsTheCall) {
     ASSERT_EQ(uxOpen("127.0.1.17"), 4);
     // Half a frame, then the unit holds the connection without a word more.
     unit.respond([](const Bytes&) {
-        Bytes half = modeResponse("UnitID = Till 4");
+        Bytes half = modeReply("UnitID = Till 4");
         half.resize(10);
         return half;
     });

@@ -9,9 +9,11 @@
 
 #include "lumetra/lumetra.h"
 #include "lumetra/session.h"
-#include "tests/lumetra/scripted_unit.h"
+#include "tests/support/scripted_unit.h"
 
 namespace lumetra_test {
+
+using namespace support;
 
 // Takes a string result, frees it and returns its text ("<null>" for NULL).
 inline std::string take(LumetraString s) {
@@ -27,6 +29,28 @@ inline std::chrono::milliseconds since(std::chrono::steady_clock::time_point sta
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                  start);
 }
+
+// Answers like a unit: MODR for every query (definitions, values, "name=x"
+// for a one-mode query and "OK" for set lines); nothing for other frames.
+struct UnitScript {
+    std::string definitions;  // reply to the empty query
+    std::string values;       // reply to "*"
+
+    Bytes operator()(const Bytes& frame) const {
+        if (codeAt(frame, 4) != "MDSQ")
+            return {};
+        std::string query = queryText(frame);
+        if (query.empty())
+            return modeReply(definitions);
+        if (query == "*")
+            return modeReply(values);
+        if (query == "RESTART=TRUE")
+            return {};
+        if (query.find('=') != std::string::npos)
+            return modeReply("OK");
+        return modeReply(query + "=x");
+    }
+};
 
 // Definitions and values of a small unit used by most tests.
 inline UnitScript smallUnit() {

@@ -37,7 +37,7 @@ TEST_F(LumetraModeChanges, RefusalAfterKeepAlivesGivesZeroAndLeavesTheTable) {
     open("127.0.1.51");
     unit_->respond([](const Bytes&) { return keepAlive() + keepAlive() + errorReport("no"); });
     EXPECT_EQ(uxSetMode("UnitID", "Till 5"), 0);
-    unit_->respond([](const Bytes&) { return keepAlive() + modeResponse("OK"); });
+    unit_->respond([](const Bytes&) { return keepAlive() + modeReply("OK"); });
     EXPECT_EQ(uxSetMode("UnitID", "Till 5"), 1);
     EXPECT_EQ(take(GetNVRamMode("UnitID")), "Till 4");
 }
@@ -45,7 +45,7 @@ TEST_F(LumetraModeChanges, RefusalAfterKeepAlivesGivesZeroAndLeavesTheTable) {
 TEST_F(LumetraModeChanges, TheReplyToSendTarnixIsReadByTheNextExchange) {
     open("127.0.1.52");
     unit_->respond([](const Bytes& f) {
-        return queryText(f) == "UnitID = bad" ? errorReport("refused") : modeResponse("OK");
+        return queryText(f) == "UnitID = bad" ? errorReport("refused") : modeReply("OK");
     });
     EXPECT_EQ(SendTarnix("UnitID", "bad"), 1);
     EXPECT_EQ(uxSetMode("POSTimeout", "20"), 0);  // reads the refusal of "bad"

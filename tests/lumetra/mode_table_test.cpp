@@ -76,7 +76,7 @@ TEST_F(LumetraModeTable, GettersCutTextsAt1023Characters) {
 TEST_F(LumetraModeTable, GetModeAsksTheUnitWithTheNameAsGiven) {
     open("127.0.1.34");
     unit_->respond([](const Bytes& frame) {
-        return keepAlive() + modeResponse(queryText(frame) + " = Till 9  \r\n");
+        return keepAlive() + modeReply(queryText(frame) + " = Till 9  \r\n");
     });
     EXPECT_EQ(take(GetMode("unitid")), "Till 9");
     EXPECT_EQ(take(GetMode("NotInTable")), "Till 9");
@@ -99,7 +99,7 @@ TEST_F(LumetraModeTable, ANewOpenReplacesTheTable) {
     open("127.0.1.36");
     ASSERT_EQ(count_, 4);
     uxClose();
-    ScriptedUnit other("127.0.1.37", {"Only = BOOLEAN\r\n", "Only = FALSE\r\n"});
+    ScriptedUnit other("127.0.1.37", UnitScript{"Only = BOOLEAN\r\n", "Only = FALSE\r\n"});
     EXPECT_EQ(uxOpen("127.0.1.37"), 1);
     EXPECT_EQ(take(GetFirstModeName()), "Only");
     EXPECT_EQ(take(GetNextModeName()), "");

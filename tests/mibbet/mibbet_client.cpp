@@ -4,7 +4,6 @@
 #include <sys/socket.h>
 
 #include "net/socket.h"
-#include "protocol/frame.h"
 #include "tests/support/process.h"
 
 namespace mibbet_test {
@@ -38,14 +37,6 @@ Reply exchange(const Bytes& request, std::chrono::milliseconds timeout) {
 }
 
 Reply exchangeText(std::string_view text) { return exchange(Bytes(text.begin(), text.end())); }
-
-Bytes frame(std::string_view code, std::string_view body) {
-    Bytes f(8 + body.size());
-    protocol::writeBE32(f.data(), static_cast<std::uint32_t>(f.size()));
-    std::copy(code.begin(), code.end(), f.begin() + 4);
-    std::copy(body.begin(), body.end(), f.begin() + 8);
-    return f;
-}
 
 bool ownNetwork(std::string& why) {
     static bool entered = false;

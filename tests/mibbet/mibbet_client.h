@@ -22,7 +22,6 @@ struct Reply {
 // its sending side) and reads until the server closes or `timeout` passes.
 Reply exchange(const Bytes& request, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 Reply exchangeText(std::string_view text);  // the text as it stands, no zero byte added
-Bytes frame(std::string_view code, std::string_view body);
 
 // Brings this process into a network namespace of its own once; false with
 // a reason when that cannot be done (the test should skip).

@@ -9,6 +9,7 @@
 #include "protocol/payload.h"
 #include "tests/mibbet/mibbet_client.h"
 #include "tests/support/process.h"
+#include "tests/support/scripted_unit.h"
 
 namespace {
 
@@ -17,7 +18,8 @@ using namespace std::string_literals;
 using mibbet_test::Bytes;
 using mibbet_test::exchange;
 using mibbet_test::exchangeText;
-using mibbet_test::frame;
+using protocol::FrameType;
+using support::frame;
 
 const std::string kData =
     "K1\tvalue with  blanks\r\n"
@@ -91,8 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         AnswerCase{"textCrLf", text("K1\r\n"), "value with  blanks\0"s},
         AnswerCase{"textWithZero", text("K1\0ignored"s), "value with  blanks\0"s},
-        AnswerCase{"prodFrame", frame("PROD", "K1\0"s), "value with  blanks\0"s},
-        AnswerCase{"prodWithPrefix", frame("PROD", "pre\tK1\0"s), "value with  blanks\0"s},
+        AnswerCase{"prodFrame", frame(FrameType::ProductQuery, "K1\0"s), "value with  blanks\0"s},
+        AnswerCase{"prodWithPrefix", frame(FrameType::ProductQuery, "pre\tK1\0"s), "value with  blanks\0"s},
         AnswerCase{"onlyFirstTabSplits", text("pre\tA\tB"), "value of A tab B\0"s},
         AnswerCase{"keyBeforeSecondTab", text("A"), "B\tvalue of A tab B\0"s},
         AnswerCase{"firstDuplicateWins", text("DUP"), "first\0"s},
@@ -108,16 +110,16 @@ INSTANTIATE_TEST_SUITE_P(
                    std::string(8192, 'z') + "\r\n  1\0"s},
         AnswerCase{"whiteSpaceOnly", text(" \t\r\n"), ""},
         AnswerCase{"eventFrame", eventFrame(), ""},
-        AnswerCase{"terminateFrame", frame("TERM", "\0"s), ""},
-        AnswerCase{"queryFrame", frame("MDSQ", "K1\0"s), ""},
-        AnswerCase{"unknownCode", frame("prod", "K1\0"s), ""},
+        AnswerCase{"terminateFrame", frame(FrameType::Terminate, "\0"s), ""},
+        AnswerCase{"queryFrame", frame(FrameType::TarnixQuery, "K1\0"s), ""},
+        AnswerCase{"unknownCode", support::withCode(frame(FrameType::ProductQuery, "K1\0"s), "prod"), ""},
         AnswerCase{"lengthBelowEight", text("\0\0\0\x07PRODK1\0"s), ""},
         AnswerCase{"emptyConnection", {}, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MibbetRun, CounterCountsEveryConnectionAnsweredOrNot) {
     EXPECT_EQ(exchange({}).bytes, "");                     // 1: empty
-    EXPECT_EQ(exchange(frame("TERM", "\0"s)).bytes, "");  // 2: no answer
+    EXPECT_EQ(exchange(frame(FrameType::Terminate, "\0"s)).bytes, "");  // 2: no answer
     EXPECT_EQ(exchangeText("K1").bytes, "value with  blanks\0"s);  // 3: found
     EXPECT_EQ(exchangeText("X").bytes, "X\r\n  4\0"s);
     EXPECT_EQ(exchangeText("X").bytes, "X\r\n  5\0"s);

@@ -225,6 +225,16 @@ bool enterOwnNetworkNamespace(std::string* why) {
     return ok;
 }
 
+std::string Capture::text() const {
+    std::fflush(file_);
+    long end = std::ftell(file_);
+    std::string all(static_cast<std::size_t>(end < 0 ? 0 : end), '\0');
+    std::rewind(file_);
+    all.resize(std::fread(all.data(), 1, all.size(), file_));
+    std::fseek(file_, 0, SEEK_END);
+    return all;
+}
+
 std::string makeTempDir(const std::string& prefix) {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/" + prefix + "-XXXXXX";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,22 @@ bool waitForPort(const std::string& address, unsigned short port,
 // without touching the machine's own. Needs root; false (with a reason in
 // `why`) when the namespace cannot be made, and the test should then skip.
 bool enterOwnNetworkNamespace(std::string* why = nullptr);
+
+// A FILE* that in-process runs write to, read back as a string.
+class Capture {
+public:
+    Capture() : file_(std::tmpfile()) {}
+    ~Capture() {
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    Capture(const Capture&) = delete;
+    Capture& operator=(const Capture&) = delete;
+    std::FILE* file() const { return file_; }
+    std::string text() const;
+
+private:
+    std::FILE* file_;
+};
 
 // A fresh empty directory under the build tree's temporary area.
 std::string makeTempDir(const std::string& prefix);

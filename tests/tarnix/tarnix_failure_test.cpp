@@ -46,31 +46,6 @@ TEST_F(TarnixFailure, SilentUnitTimesOutAfterTenSeconds) {
     EXPECT_EQ(r.status, 1);
 }
 
-// Captures what a run writes, without a process.
-class Captured {
-  public:
-    Captured() : out_(std::tmpfile()), err_(std::tmpfile()) {}
-    ~Captured() {
-        std::fclose(out_);
-        std::fclose(err_);
-    }
-    tarnix::Console console() const { return {out_, err_}; }
-    std::string out() const { return read(out_); }
-    std::string err() const { return read(err_); }
-
-  private:
-    static std::string read(std::FILE* file) {
-        std::rewind(file);
-        std::string text;
-        char chunk[1024];
-        std::size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-        return text;
-    }
-    std::FILE* out_;
-    std::FILE* err_;
-};
-
 TEST_F(TarnixFailure, ReplyTimeOutCoversEveryStepOfTheRun) {
     // The listing and the single get read their replies on separate paths.
     struct Case {
@@ -85,10 +60,10 @@ TEST_F(TarnixFailure, ReplyTimeOutCoversEveryStepOfTheRun) {
         startUnit(c.host, testModes(), c.faults);
         tarnix::Settings settings = tarnix::parseArguments(c.args);
         settings.replyTimeout = std::chrono::milliseconds(300);
-        Captured captured;
-        EXPECT_EQ(tarnix::run(settings, captured.console()), 1);
-        EXPECT_EQ(captured.err(), "No reply from " + address(c.host) + " within 0.3 seconds\n");
-        EXPECT_EQ(captured.out(), "");
+        support::Capture out, err;
+        EXPECT_EQ(tarnix::run(settings, {out.file(), err.file()}), 1);
+        EXPECT_EQ(err.text(), "No reply from " + address(c.host) + " within 0.3 seconds\n");
+        EXPECT_EQ(out.text(), "");
     }
 }
 

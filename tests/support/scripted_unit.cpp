@@ -1,22 +1,22 @@
-#include "tests/lumetra/scripted_unit.h"
+#include "tests/support/scripted_unit.h"
 
 #include <poll.h>
 
-#include <cstring>
+#include <cerrno>
+#include <memory>
 
-#include "protocol/frame.h"
 #include "protocol/payload.h"
 
-namespace lumetra_test {
+namespace support {
 
 namespace {
 
 constexpr std::size_t kLargestFrame = 16 * 1024 * 1024;
 
-Bytes frameOf(protocol::FrameType type, std::string_view text) {
-    Bytes b(text.size() + 16);
-    protocol::ConstBytes body(reinterpret_cast<const std::uint8_t*>(text.data()), text.size() + 1);
-    b.resize(protocol::buildFrame(b, type, body));
+template <typename Build>
+Bytes built(std::size_t room, Build build) {
+    Bytes b(room);
+    b.resize(build(protocol::Bytes(b)));
     return b;
 }
 
@@ -34,17 +34,54 @@ bool readable(int fd, const std::atomic<bool>& stop) {
 
 }  // namespace
 
-Bytes modeResponse(std::string_view text) {
-    return frameOf(protocol::FrameType::ModeResponse, text);
+Bytes z(std::string_view text) {
+    Bytes b(text.begin(), text.end());
+    b.push_back(0);
+    return b;
 }
+
+static Bytes framed(protocol::FrameType type, protocol::ConstBytes body) {
+    return built(body.size() + protocol::kHeaderSize,
+                 [&](protocol::Bytes b) { return protocol::buildFrame(b, type, body); });
+}
+
+Bytes frame(protocol::FrameType type, std::string_view body) {
+    return framed(type, {reinterpret_cast<const std::uint8_t*>(body.data()), body.size()});
+}
+
+Bytes modeReply(std::string_view text) {
+    return framed(protocol::FrameType::ModeResponse, z(text));
+}
+
 Bytes errorReport(std::string_view text) {
-    return frameOf(protocol::FrameType::ErrReport, text);
+    return framed(protocol::FrameType::ErrReport, z(text));
+}
+
+Bytes query(std::string_view text) {
+    return built(text.size() + protocol::kHeaderSize + 1,
+                 [&](protocol::Bytes b) { return protocol::buildQuery(b, text); });
+}
+
+Bytes dataText(protocol::DataSubtype subtype, std::string_view text, std::size_t zeroPadding) {
+    return built(text.size() + protocol::kDataHeaderSize + zeroPadding, [&](protocol::Bytes b) {
+        return protocol::buildDataText(b, subtype, text, zeroPadding);
+    });
 }
 
 Bytes keepAlive() {
-    Bytes b(16);
-    b.resize(protocol::buildKeepAlive(b));
-    return b;
+    return built(protocol::kDataHeaderSize,
+                 [](protocol::Bytes b) { return protocol::buildKeepAlive(b); });
+}
+
+Bytes withCode(Bytes frame, std::string_view code) {
+    std::copy_n(code.begin(), 4, frame.begin() + 4);
+    return frame;
+}
+
+Bytes cut(Bytes bytes, std::size_t n) {
+    if (bytes.size() > n)
+        bytes.resize(n);
+    return bytes;
 }
 
 Bytes operator+(Bytes a, const Bytes& b) {
@@ -53,9 +90,10 @@ Bytes operator+(Bytes a, const Bytes& b) {
 }
 
 std::string queryText(const Bytes& frame) {
-    if (frame.size() <= 8)
+    if (frame.size() <= protocol::kHeaderSize)
         return {};
-    return std::string(protocol::textUntilZero(protocol::ConstBytes(frame).subspan(8)));
+    return std::string(
+        protocol::textUntilZero(protocol::ConstBytes(frame).subspan(protocol::kHeaderSize)));
 }
 
 std::string codeAt(const Bytes& frame, std::size_t offset) {
@@ -68,38 +106,40 @@ std::uint32_t be32At(const Bytes& frame, std::size_t offset) {
     return frame.size() < offset + 4 ? 0 : protocol::readBE32(frame.data() + offset);
 }
 
-Bytes answerAsUnit(const UnitScript& script, const Bytes& frame) {
-    if (codeAt(frame, 4) != "MDSQ")
-        return {};
-    std::string query = queryText(frame);
-    if (query.empty())
-        return modeResponse(script.definitions);
-    if (query == "*")
-        return modeResponse(script.values);
-    if (query == "RESTART=TRUE")
-        return {};
-    if (query.find('=') != std::string::npos)
-        return modeResponse("OK");
-    return modeResponse(query + "=x");
+ScriptedUnit::Responder ScriptedUnit::inTurn(std::vector<Answer> answers, Answer after) {
+    auto next = std::make_shared<std::size_t>(0);
+    return [answers = std::move(answers), after = std::move(after), next](const Bytes&) {
+        return *next < answers.size() ? answers[(*next)++] : after;
+    };
 }
 
-ScriptedUnit::ScriptedUnit(std::string address, UnitScript script)
-    : address_(std::move(address)),
-      responder_([script](const Bytes& frame) { return answerAsUnit(script, frame); }) {
+ScriptedUnit::ScriptedUnit(std::string address, Responder responder)
+    : address_(std::move(address)), responder_(std::move(responder)) {
+    start();
+}
+
+ScriptedUnit::~ScriptedUnit() {
+    stop();
+}
+
+bool ScriptedUnit::start() {
     net::Socket listener = net::createTcpSocket();
     std::optional<net::Ipv4> ip = net::lookupHost(address_);
     if (!listener || !ip || !net::setReuseAddress(listener) ||
         !net::bindTo(listener, protocol::kUnitPort, *ip) || !net::listenOn(listener, 4)) {
-        return;
+        return false;
     }
+    stop_ = false;
     listener_ = std::move(listener);
     thread_ = std::thread([this] { run(); });
+    return true;
 }
 
-ScriptedUnit::~ScriptedUnit() {
+void ScriptedUnit::stop() {
     stop_ = true;
     if (thread_.joinable())
         thread_.join();
+    listener_.close();
 }
 
 void ScriptedUnit::respond(Responder responder) {
@@ -146,17 +186,21 @@ bool ScriptedUnit::waitForClosedByClient(int count, std::chrono::milliseconds ti
     return changed_.wait_for(lock, timeout, [&] { return closedByClient_ >= count; });
 }
 
+void ScriptedUnit::count(int& counter) {
+    {
+        std::lock_guard lock(mutex_);
+        ++counter;
+    }
+    changed_.notify_all();
+}
+
 void ScriptedUnit::run() {
     while (readable(listener_.fd(), stop_)) {
         net::Socket connection = net::acceptFrom(listener_);
         if (!connection)
             continue;
-        {
-            std::lock_guard lock(mutex_);
-            ++connections_;
-        }
-        changed_.notify_all();
-        serve(std::move(connection));
+        count(connections_);
+        serve(connection);
     }
 }
 
@@ -170,11 +214,7 @@ bool ScriptedUnit::readExactly(const net::Socket& connection, std::uint8_t* data
         if (n <= 0) {
             // End of stream, or a reset when the client closed with our
             // answer still unread: either way the client hung up.
-            {
-                std::lock_guard lock(mutex_);
-                ++closedByClient_;
-            }
-            changed_.notify_all();
+            count(closedByClient_);
             return false;
         }
         got += static_cast<std::size_t>(n);
@@ -182,16 +222,15 @@ bool ScriptedUnit::readExactly(const net::Socket& connection, std::uint8_t* data
     return true;
 }
 
-void ScriptedUnit::serve(net::Socket connection) {
+void ScriptedUnit::serve(const net::Socket& connection) {
     if (silent_) {
         // Take what comes but never answer, until the client gives up.
         std::uint8_t sink[256];
         while (readable(connection.fd(), stop_) &&
                net::receiveSome(connection, sink, sizeof sink) > 0) {
         }
-        std::lock_guard lock(mutex_);
-        ++closedByClient_;
-        changed_.notify_all();
+        if (!stop_)
+            count(closedByClient_);
         return;
     }
     for (;;) {
@@ -199,7 +238,7 @@ void ScriptedUnit::serve(net::Socket connection) {
         if (!readExactly(connection, frame.data(), 4))
             return;
         std::uint32_t length = protocol::readBE32(frame.data());
-        if (length < 8 || length > kLargestFrame)
+        if (length < protocol::kHeaderSize || length > kLargestFrame)
             return;
         frame.resize(length);
         if (!readExactly(connection, frame.data() + 4, length - 4))
@@ -211,10 +250,13 @@ void ScriptedUnit::serve(net::Socket connection) {
             responder = responder_;
         }
         changed_.notify_all();
-        Bytes answer = responder ? responder(frame) : Bytes{};
-        if (!answer.empty() && !net::sendAll(connection, answer.data(), answer.size()))
+        Answer answer = responder ? responder(frame) : Answer{};
+        if (!answer.bytes.empty() &&
+            !net::sendAll(connection, answer.bytes.data(), answer.bytes.size()))
+            return;
+        if (answer.close)
             return;
     }
 }
 
-}  // namespace lumetra_test
+}  // namespace support
