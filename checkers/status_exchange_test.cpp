@@ -21,6 +21,11 @@ using support::modeReply;
 using support::ScriptedUnit;
 using support::withCode;
 
+// A MODR frame whose body is exactly `body`.
+Bytes modr(std::string_view body) {
+    return frame(FrameType::ModeResponse, body);
+}
+
 Bytes withLength(Bytes bytes, std::uint32_t length) {
     protocol::writeBE32(bytes.data(), length);
     return bytes;
@@ -62,24 +67,26 @@ INSTANTIATE_TEST_SUITE_P(
     Replies, ProbeReply,
     ::testing::ValuesIn(withAddresses({
         ReplyCase{"modeReply", reply(modeReply(kStatus)), kStatus, 0},
-        ReplyCase{"errorReport", reply(frame(FrameType::ErrReport, std::string("no such mode\0", 13))),
+        ReplyCase{"errorReport",
+                  reply(frame(FrameType::ErrReport, std::string("no such mode\0", 13))),
                   "no such mode", 0},
         ReplyCase{"keepAliveIsPrintedToo", reply(frame(FrameType::Data, "NOP_")), "NOP_", 0},
-        ReplyCase{"unknownType", reply(withCode(frame(FrameType::ModeResponse, std::string("abc\0def", 7)), "xyzw")), "abc", 0},
-        ReplyCase{"emptyBody", reply(frame(FrameType::ModeResponse, "")), "", 0},
+        ReplyCase{"unknownType", reply(withCode(modr(std::string("abc\0def", 7)), "xyzw")), "abc",
+                  0},
+        ReplyCase{"emptyBody", reply(modr("")), "", 0},
         ReplyCase{"noZeroRunsToFrameEnd",
                   reply([] {
-                      Bytes f = frame(FrameType::ModeResponse, "abcdef");
+                      Bytes f = modr("abcdef");
                       f.push_back('X');  // a byte past the frame: never printed
                       return f;
                   }()),
                   "abcdef", 0},
-        ReplyCase{"largestFrame", reply(frame(FrameType::ModeResponse, std::string(2047 - 8, 'z'))),
+        ReplyCase{"largestFrame", reply(modr(std::string(2047 - 8, 'z'))),
                   std::string(2039, 'z'), 0},
-        ReplyCase{"length2048NotRead", reply(frame(FrameType::ModeResponse, std::string(2040, 'z'))), "", 1},
-        ReplyCase{"hugeLength", reply(withLength(frame(FrameType::ModeResponse, "x"), 0x7FFFFFF0)), "", 1},
-        ReplyCase{"negativeLength", reply(withLength(frame(FrameType::ModeResponse, "x"), 0xFFFFFFF0)), "", 1},
-        ReplyCase{"lengthBelowHeader", reply(withLength(frame(FrameType::ModeResponse, "x"), 4)), "", 1},
+        ReplyCase{"length2048NotRead", reply(modr(std::string(2040, 'z'))), "", 1},
+        ReplyCase{"hugeLength", reply(withLength(modr("x"), 0x7FFFFFF0)), "", 1},
+        ReplyCase{"negativeLength", reply(withLength(modr("x"), 0xFFFFFFF0)), "", 1},
+        ReplyCase{"lengthBelowHeader", reply(withLength(modr("x"), 4)), "", 1},
         ReplyCase{"closedInLengthField", reply(cut(modeReply(kStatus), 3)), "", 1},
         ReplyCase{"closedMidFrame", reply(cut(modeReply(kStatus), 12)), "", 1},
         ReplyCase{"closedWithoutReply", reply({}), "", 1},

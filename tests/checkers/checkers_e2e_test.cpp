@@ -151,16 +151,18 @@ TEST(Probe, TheLastOfTwoAddressesIsProbed) {
 }
 
 TEST(Probe, PrintsAnyReplyTypeWithoutALineEnd) {
-    ScriptedUnit unit("127.0.3.34", eachOnce({frame(FrameType::ErrReport, std::string("Unknown mode\0tail", 17)),
-                 frame(FrameType::Data, std::string("TEXT hello\0", 11))}));
+    ScriptedUnit unit("127.0.3.34",
+                      eachOnce({frame(FrameType::ErrReport, std::string("Unknown mode\0tail", 17)),
+                                frame(FrameType::Data, std::string("TEXT hello\0", 11))}));
     ASSERT_TRUE(unit.listening());
     EXPECT_EQ(probe({"127.0.3.34"}).out, "Unknown mode");
     EXPECT_EQ(probe({"127.0.3.34"}).out, "TEXT hello");
 }
 
 TEST(Probe, ReplyItCannotTakeGivesStatusOneAndNoOutput) {
-    ScriptedUnit unit("127.0.3.35", eachOnce({cut(modeReply("UnitStatus = OK"), 11),
-                 frame(FrameType::ModeResponse, std::string(2040, 'x'))}));
+    ScriptedUnit unit("127.0.3.35",
+                      eachOnce({cut(modeReply("UnitStatus = OK"), 11),
+                                frame(FrameType::ModeResponse, std::string(2040, 'x'))}));
     ASSERT_TRUE(unit.listening());
     for (int i = 0; i < 2; ++i) {
         support::RunResult r = probe({"127.0.3.35"});
