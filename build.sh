@@ -43,12 +43,19 @@ run_tests() {  # DIR
 demo() {
     install_missing
     configure_and_build build
-    local unit=127.0.0.2 dir
-    dir=$(mktemp -d)
+    local unit=127.0.0.2
+    demo_dir=$(mktemp -d)
+    local dir=$demo_dir
     build/unitsim/unitsim --address "$unit" >"$dir/unitsim.log" 2>&1 &
-    local sim=$!
-    trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$dir"' EXIT
+    demo_sim=$!
+    # Globals: the trap runs after this function has returned.
+    trap 'kill $demo_sim 2>/dev/null; wait $demo_sim 2>/dev/null; rm -rf "$demo_dir"; true' EXIT
     for _ in $(seq 50); do grep -q listening "$dir/unitsim.log" && break; sleep 0.1; done
+    if ! grep -q listening "$dir/unitsim.log"; then
+        cat "$dir/unitsim.log" >&2
+        echo "The simulated unit did not start on $unit:1283." >&2
+        exit 1
+    fi
     echo "== Tarnix $unit: the modes of a simulated unit"
     build/tarnix/Tarnix "$unit"
     cp tarnix/demo.ini "$dir/Tarnix.ini"

@@ -93,6 +93,7 @@ std::string_view FrameView::bodyText(std::size_t offset) const {
 }
 
 std::string_view textUntilZero(ConstBytes data) {
+    if (data.empty()) return {};
     const auto* begin = reinterpret_cast<const char*>(data.data());
     const void* zero = std::memchr(begin, 0, data.size());
     std::size_t n = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - begin)
