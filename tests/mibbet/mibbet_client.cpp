@@ -4,7 +4,6 @@
 #include <sys/socket.h>
 
 #include "net/socket.h"
-#include "tests/support/process.h"
 
 namespace mibbet_test {
 
@@ -37,17 +36,5 @@ Reply exchange(const Bytes& request, std::chrono::milliseconds timeout) {
 }
 
 Reply exchangeText(std::string_view text) { return exchange(Bytes(text.begin(), text.end())); }
-
-bool ownNetwork(std::string& why) {
-    static bool entered = false;
-    static std::string reason;
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
-        entered = support::enterOwnNetworkNamespace(&reason);
-    }
-    why = reason;
-    return entered;
-}
 
 }  // namespace mibbet_test

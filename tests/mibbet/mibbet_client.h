@@ -23,8 +23,4 @@ struct Reply {
 Reply exchange(const Bytes& request, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 Reply exchangeText(std::string_view text);  // the text as it stands, no zero byte added
 
-// Brings this process into a network namespace of its own once; false with
-// a reason when that cannot be done (the test should skip).
-bool ownNetwork(std::string& why);
-
 }  // namespace mibbet_test

@@ -38,7 +38,7 @@ class MibbetRun : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string why;
-        if (!mibbet_test::ownNetwork(why)) GTEST_SKIP() << "no network namespace: " << why;
+        if (!support::enterOwnNetworkNamespace(&why)) GTEST_SKIP() << "no network namespace: " << why;
         dir_ = support::makeTempDir("mibbet-e2e");
         ASSERT_FALSE(dir_.empty());
         support::writeFile(data(), kData);

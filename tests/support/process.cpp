@@ -209,7 +209,9 @@ bool waitForPort(const std::string& address, unsigned short port,
     return false;
 }
 
-bool enterOwnNetworkNamespace(std::string* why) {
+namespace {
+
+bool makeOwnNetworkNamespace(std::string* why) {
     if (unshare(CLONE_NEWNET) != 0) {
         if (why) *why = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
         return false;
@@ -223,6 +225,17 @@ bool enterOwnNetworkNamespace(std::string* why) {
     if (fd >= 0) ::close(fd);
     if (!ok && why) *why = std::string("bringing up lo: ") + std::strerror(errno);
     return ok;
+}
+
+}  // namespace
+
+bool enterOwnNetworkNamespace(std::string* why) {
+    // Once per process: a second namespace would cut this process off from
+    // the servers it started in the first.
+    static std::string reason;
+    static const bool entered = makeOwnNetworkNamespace(&reason);
+    if (why) *why = reason;
+    return entered;
 }
 
 std::string Capture::text() const {

@@ -61,6 +61,7 @@ bool waitForPort(const std::string& address, unsigned short port,
 // loopback interface up, so a server may bind port 1283 on all addresses
 // without touching the machine's own. Needs root; false (with a reason in
 // `why`) when the namespace cannot be made, and the test should then skip.
+// Only the first call enters one; later calls give its result.
 bool enterOwnNetworkNamespace(std::string* why = nullptr);
 
 // A FILE* that in-process runs write to, read back as a string.
