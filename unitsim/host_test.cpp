@@ -102,7 +102,7 @@ TEST(UnitsimHostSide, EachMessageGoesOutExactlyAndTheAnswerComesBack) {
          },
          Bytes{1, 2, 3}},
     };
-    std::uint16_t port = 40010;
+    std::uint16_t port = 20010;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TinyHost host(port, c.wire.size(), bytesOf("OK\0"sv));
@@ -115,12 +115,12 @@ TEST(UnitsimHostSide, EachMessageGoesOutExactlyAndTheAnswerComesBack) {
 }
 
 TEST(UnitsimHostSide, UnreachableHostAndAHostThatNeverClosesBothEnd) {
-    HostReply none = sendRaw(target(40030), {1});
+    HostReply none = sendRaw(target(20030), {1});
     EXPECT_FALSE(none.connected);
     EXPECT_TRUE(none.bytes.empty());
 
-    TinyHost host(40031, 1, {7, 8}, /*stayOpen=*/true);
-    HostTarget t = target(40031);
+    TinyHost host(20031, 1, {7, 8}, /*stayOpen=*/true);
+    HostTarget t = target(20031);
     t.timeout = 300ms;
     auto started = std::chrono::steady_clock::now();
     HostReply reply = sendRaw(t, {1});

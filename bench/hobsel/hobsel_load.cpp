@@ -13,8 +13,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kLines = 10000;
-constexpr std::uint16_t kHobselPort = 41900;
-constexpr std::uint16_t kBarePort = 41901;
+constexpr std::uint16_t kHobselPort = 21900;
+constexpr std::uint16_t kBarePort = 21901;
 
 }  // namespace
 

@@ -32,7 +32,7 @@ Bytes printed(const std::string& text) {
 using HobselEvents = PushingUnit;
 
 TEST_F(HobselEvents, EachEventSendsTheRecordOfItsKey) {
-    start(42001, 1, {}, kEventData);
+    start(22001, 1, {}, kEventData);
     const struct {
         std::uint32_t starts, key, column, row;
         Bytes pushed;  // empty: nothing
@@ -60,13 +60,13 @@ TEST_F(HobselEvents, EachEventSendsTheRecordOfItsKey) {
 }
 
 TEST_F(HobselEvents, BareKeySwitchUsesTheKeyTemplate) {
-    start(42002, 2, {"-k"}, kEventData);
+    start(22002, 2, {"-k"}, kEventData);
     event(0x20, 'A');
     EXPECT_EQ(streams(1), std::vector<Bytes>{z("key A!")});
 }
 
 TEST_F(HobselEvents, PrintingOncePerScanWithinTheThreshold) {
-    start(42003, 3, {"-e"}, kEventData);
+    start(22003, 3, {"-e"}, kEventData);
     EXPECT_EQ(server_->barcode("B", 3), z("scanned B"));
     event(0x10, 0, 1, 1);  // inside A0-B2: prints
     event(0x10, 0, 1, 1);  // printed already
@@ -81,7 +81,7 @@ TEST_F(HobselEvents, PrintingOncePerScanWithinTheThreshold) {
 }
 
 TEST_F(HobselEvents, PrintingAfterTheThresholdOrBeforeAnyScanIsTooOld) {
-    start(42004, 4, {"-e", "-t0", "-v", "-v"}, kEventData + "EV1-\tno scan yet\n");
+    start(22004, 4, {"-e", "-t0", "-v", "-v"}, kEventData + "EV1-\tno scan yet\n");
     event(0x01);
     ASSERT_TRUE(server_->waitForOutput("Check out button EV1-\n"));
     EXPECT_TRUE(server_->waitForOutput("Button found\nToo old\n"));
@@ -96,7 +96,7 @@ TEST_F(HobselEvents, PrintingAfterTheThresholdOrBeforeAnyScanIsTooOld) {
 }
 
 TEST_F(HobselEvents, UnreachableUnitIsReportedAndServingGoesOn) {
-    start(42005, 250, {}, kEventData, false);
+    start(22005, 250, {}, kEventData, false);
     event(0x11);
     EXPECT_TRUE(server_->waitForOutput("Error connecting to node 127.0.5.250\n"));
     event(0x20, 'A');

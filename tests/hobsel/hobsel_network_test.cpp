@@ -56,7 +56,7 @@ class HobselAnswers : public ::testing::Test {
 };
 
 TEST_F(HobselAnswers, EveryKindOfRecordIsSentAsItsExactBytes) {
-    start(41001);
+    start(21001);
     ASSERT_TRUE(server_->ready());
     Bytes print = dataText(DataSubtype::SpecialText, "print me!", protocol::kHostSpecialPadding);
     Bytes withFile = z("<file.bin;extra");
@@ -93,7 +93,7 @@ TEST_F(HobselAnswers, EveryKindOfRecordIsSentAsItsExactBytes) {
 }
 
 TEST_F(HobselAnswers, ProductQueriesAreAnsweredLikeText) {
-    start(41017);
+    start(21017);
     ASSERT_TRUE(server_->ready());
     for (std::string barcode : {"A", "D", "E"}) {
         EXPECT_EQ(unitsim::sendBarcodeFrame(server_->unit(2), barcode).bytes,
@@ -102,7 +102,7 @@ TEST_F(HobselAnswers, ProductQueriesAreAnsweredLikeText) {
 }
 
 TEST_F(HobselAnswers, FramesOtherThanQueriesAndEventsGetNoAnswer) {
-    start(41018);
+    start(21018);
     ASSERT_TRUE(server_->ready());
     Bytes shortLength = frame(FrameType::ProductQuery, "A");
     protocol::writeBE32(shortLength.data(), 7);
@@ -124,7 +124,7 @@ TEST_F(HobselAnswers, FramesOtherThanQueriesAndEventsGetNoAnswer) {
 }
 
 TEST(HobselNetwork, NumberedResponsesFollowTheScanCount) {
-    HobselServer server(41002, {"-t1"}, "K\tR\nK\t#2#S\nK\t#3#T\n");
+    HobselServer server(21002, {"-t1"}, "K\tR\nK\t#2#S\nK\t#3#T\n");
     ASSERT_TRUE(server.ready());
     for (std::string expected : {"R", "S", "T", "R"}) EXPECT_EQ(server.barcode("K"), z(expected));
     std::this_thread::sleep_for(2200ms);  // more than the threshold: the count starts again
@@ -135,13 +135,13 @@ TEST(HobselNetwork, NumberedResponsesFollowTheScanCount) {
 }
 
 TEST(HobselNetwork, NotFoundShowsTheRequestCounter) {
-    HobselServer server(41003, {}, "A\tfound\n");
+    HobselServer server(21003, {}, "A\tfound\n");
     ASSERT_TRUE(server.ready());  // the readiness probe is request 0
     EXPECT_EQ(server.barcode("A"), z("found"));
     // A connection that closes without sending anything still counts.
     {
         net::Socket silent = net::createTcpSocket();
-        ASSERT_TRUE(net::connectBlocking(silent, *net::lookupHost("127.0.0.1"), 41003));
+        ASSERT_TRUE(net::connectBlocking(silent, *net::lookupHost("127.0.0.1"), 21003));
     }
     EXPECT_EQ(server.barcode("x"), z("x\r\n  3"));
     EXPECT_EQ(server.barcode("nothere"), z("nothere\r\n  4"));
@@ -152,11 +152,11 @@ TEST(HobselNetwork, NotFoundShowsTheRequestCounter) {
 
 // One receive per connection: what arrives later is not part of the request.
 TEST(HobselNetwork, OnlyTheFirstSegmentOfARequestIsRead) {
-    HobselServer server(41019, {}, "A\tfound A\nAB\tfound AB\n");
+    HobselServer server(21019, {}, "A\tfound A\nAB\tfound AB\n");
     ASSERT_TRUE(server.ready());
     net::Socket unit = net::createTcpSocket();
     ASSERT_TRUE(net::bindTo(unit, 0, *net::lookupHost("127.0.4.2")));
-    ASSERT_TRUE(net::connectBlocking(unit, *net::lookupHost("127.0.0.1"), 41019));
+    ASSERT_TRUE(net::connectBlocking(unit, *net::lookupHost("127.0.0.1"), 21019));
     net::setReceiveTimeout(unit, 5000ms);
     ASSERT_TRUE(net::sendAll(unit, "A", 1));
     char answer[32] = {};
@@ -168,20 +168,20 @@ TEST(HobselNetwork, OnlyTheFirstSegmentOfARequestIsRead) {
 }
 
 TEST(HobselNetwork, NominalFormatFramesTextWithoutEscapes) {
-    HobselServer server(41004, {"-pn"}, "E\thello\\nworld \\x41 \\q\nD\t|>\\x00\\x41\n");
+    HobselServer server(21004, {"-pn"}, "E\thello\\nworld \\x41 \\q\nD\t|>\\x00\\x41\n");
     ASSERT_TRUE(server.ready());
     EXPECT_EQ(server.barcode("E"),
               dataText(DataSubtype::DisplayText, "hello\\nworld \\x41 \\q", kHostTextPadding));
     EXPECT_EQ(server.barcode("D"),
               dataText(DataSubtype::DisplayText, std::string("\xFE\xFF\0A\0\0", 6), 0));
-    HobselServer show(41005, {"-pN", "-b"}, "E\tplain\n");
+    HobselServer show(21005, {"-pN", "-b"}, "E\tplain\n");
     ASSERT_TRUE(show.ready());
     EXPECT_EQ(show.barcode("E"), dataText(DataSubtype::ShowMessage, "plain", kHostTextPadding));
 }
 
 TEST(HobselNetwork, OutputPrefixGoesBeforeEveryAnswer) {
-    HobselServer five(41006, {"-a5"}, "A\tR\n");
-    HobselServer twelve(41007, {"-a12"}, "A\tR\n");
+    HobselServer five(21006, {"-a5"}, "A\tR\n");
+    HobselServer twelve(21007, {"-a12"}, "A\tR\n");
     ASSERT_TRUE(five.ready() && twelve.ready());
     EXPECT_EQ(five.barcode("A"), bytesOf(std::string("abcdeR\0", 7)));
     Bytes expected = bytesOf(std::string("abcdefghij\0\0R\0", 14));
@@ -189,7 +189,7 @@ TEST(HobselNetwork, OutputPrefixGoesBeforeEveryAnswer) {
 }
 
 TEST(HobselNetwork, InputSkipDropsJunkBeforeTextAndFrames) {
-    HobselServer server(41008, {"-i3"}, "A\tfound A\n");
+    HobselServer server(21008, {"-i3"}, "A\tfound A\n");
     ASSERT_TRUE(server.ready());
     Bytes text = bytesOf("xyz");
     Bytes barcode = z("A");
@@ -202,9 +202,9 @@ TEST(HobselNetwork, InputSkipDropsJunkBeforeTextAndFrames) {
 }
 
 TEST(HobselNetwork, MixedTextAnswerIsRawWhateverTheFormat) {
-    HobselServer plain(41009, {"-pn", "-mB"}, "C\tfrom file\n");
-    HobselServer noGraphic(41010, {"-m-B"}, "");
-    HobselServer inLine(41011, {"-mB", "-g"}, "");
+    HobselServer plain(21009, {"-pn", "-mB"}, "C\tfrom file\n");
+    HobselServer noGraphic(21010, {"-m-B"}, "");
+    HobselServer inLine(21011, {"-mB", "-g"}, "");
     ASSERT_TRUE(plain.ready() && noGraphic.ready() && inLine.ready());
     Bytes expected = z("/images/sample.gif");
     Bytes mixed = z("Mixed Text");
@@ -223,7 +223,7 @@ TEST(HobselNetwork, MixedTextAnswerIsRawWhateverTheFormat) {
 }
 
 TEST(HobselNetwork, ImageCountReplacesTheMixedTextAnswer) {
-    HobselServer server(41012, {"-mB", "-f3"}, "");
+    HobselServer server(21012, {"-mB", "-f3"}, "");
     ASSERT_TRUE(server.ready());
     std::filesystem::create_directories(server.dir() + "/images");
     support::writeFile(server.dir() + "/images/flip0.gif", "zero");
@@ -248,7 +248,7 @@ TEST(HobselNetwork, RegistrationsAndErrorReportsAreRecordedOnlyAtVerbosityTwo) {
                                                                     14));
     Bytes report = frame(FrameType::ErrReport, std::string("oops\0", 5));
     {
-        HobselServer quiet(41013, {"-v", "-rreg.log"}, "");
+        HobselServer quiet(21013, {"-v", "-rreg.log"}, "");
         ASSERT_TRUE(quiet.ready());
         unitsim::sendRaw(quiet.unit(), registration);
         unitsim::sendRaw(quiet.unit(), report);
@@ -256,7 +256,7 @@ TEST(HobselNetwork, RegistrationsAndErrorReportsAreRecordedOnlyAtVerbosityTwo) {
         EXPECT_FALSE(std::filesystem::exists(quiet.dir() + "/reg.log"));
         EXPECT_FALSE(std::filesystem::exists(quiet.dir() + "/error.log"));
     }
-    HobselServer loud(41014, {"-v", "-v", "-rreg.log"}, "");
+    HobselServer loud(21014, {"-v", "-v", "-rreg.log"}, "");
     ASSERT_TRUE(loud.ready());
     unitsim::sendRaw(loud.unit(), registration);
     unitsim::sendRaw(loud.unit(), report);
@@ -271,7 +271,7 @@ TEST(HobselNetwork, RegistrationsAndErrorReportsAreRecordedOnlyAtVerbosityTwo) {
 }
 
 TEST(HobselNetwork, PacketLogShowsReceivedFramesFieldByField) {
-    HobselServer server(41015, {"-v", "-v"}, "");
+    HobselServer server(21015, {"-v", "-v"}, "");
     ASSERT_TRUE(server.ready());
     unitsim::sendRaw(server.unit(), dataText(DataSubtype::DisplayText, "abc", kHostTextPadding));
     Bytes unknown = frame(FrameType::Terminate, "x");
@@ -287,7 +287,7 @@ TEST(HobselNetwork, PacketLogShowsReceivedFramesFieldByField) {
 }
 
 TEST(HobselNetwork, EditsOfTheDataFileAreSeenByTheNextRequest) {
-    HobselServer server(41016, {"-lbar.log"}, "A\tone\n");
+    HobselServer server(21016, {"-lbar.log"}, "A\tone\n");
     ASSERT_TRUE(server.ready());
     EXPECT_EQ(server.barcode("A"), z("one"));
     support::writeFile(server.dir() + "/data.dat", "A\ttwo\n");  // same size

@@ -39,13 +39,13 @@ class HobselTouchDemo : public PushingUnit {
 };
 
 TEST_F(HobselTouchDemo, FirstTouchInsideTheRectangleEntersItsStateAtOnce) {
-    startDemo(42101, 101, kScript.substr(kScript.find('\n') + 1));
+    startDemo(22101, 101, kScript.substr(kScript.find('\n') + 1));
     EXPECT_TRUE(event(0x10, 0, 1, 1).bytes.empty());
     EXPECT_EQ(streams(3), (std::vector<Bytes>{init(), start_, s_}));
 }
 
 TEST_F(HobselTouchDemo, OutsideStaysInInitAndQuickTouchesAreDiscarded) {
-    startDemo(42102, 102, kScript.substr(kScript.find('\n') + 1));
+    startDemo(22102, 102, kScript.substr(kScript.find('\n') + 1));
     event(0x10, 0, 5, 5);
     event(0x10, 0, 1, 1);  // the same or the next second: discarded
     EXPECT_TRUE(server_->waitForOutput("Touch discarded\n"));
@@ -56,7 +56,7 @@ TEST_F(HobselTouchDemo, OutsideStaysInInitAndQuickTouchesAreDiscarded) {
 }
 
 TEST_F(HobselTouchDemo, MissingStateEndsTheDemoWithTheExitSequence) {
-    startDemo(42103, 103, kScript.substr(kScript.find('\n') + 1));
+    startDemo(22103, 103, kScript.substr(kScript.find('\n') + 1));
     event(0x10, 0, 0, 0);
     std::this_thread::sleep_for(2100ms);
     event(0x10, 0, 2, 0);  // C0 names a state the script lacks
@@ -69,14 +69,14 @@ TEST_F(HobselTouchDemo, MissingStateEndsTheDemoWithTheExitSequence) {
 }
 
 TEST_F(HobselTouchDemo, ScriptWithoutInitNeverStarts) {
-    startDemo(42104, 104, "[START]\nTOUCH\nA0-F7 START\n");
+    startDemo(22104, 104, "[START]\nTOUCH\nA0-F7 START\n");
     event(0x10, 0, 0, 0);
     EXPECT_TRUE(server_->barcode("12345", 104).empty());
     EXPECT_TRUE(streams(0).empty());
 }
 
 TEST_F(HobselTouchDemo, ScanStartsTheDemoAndNextIsNoTransition) {
-    startDemo(42105, 105, "[INIT]\nSCAN NEXT\nMSR S\n[S]\nIMAGE s.gif\n");
+    startDemo(22105, 105, "[INIT]\nSCAN NEXT\nMSR S\n[S]\nIMAGE s.gif\n");
     EXPECT_TRUE(server_->barcode("12345", 105).empty());
     EXPECT_TRUE(server_->waitForOutput("Setting touchProcessScan to FALSE\n"));
     // INIT is now current, so scans are answered from the data file again.
@@ -86,7 +86,7 @@ TEST_F(HobselTouchDemo, ScanStartsTheDemoAndNextIsNoTransition) {
 }
 
 TEST_F(HobselTouchDemo, ImageWithoutValueKeepsInitButEndsAnyOtherState) {
-    startDemo(42106, 106, "[INIT]\nROOT_DIR pics\nTOUCH\nIMAGE\nA0 S\n[S]\nIMAGE s.gif\n");
+    startDemo(22106, 106, "[INIT]\nROOT_DIR pics\nTOUCH\nIMAGE\nA0 S\n[S]\nIMAGE s.gif\n");
     event(0x10, 0, 0, 0);  // INIT fails to initialise: it stays, and no move is made
     EXPECT_EQ(server_->barcode("12345", 106), z("from the data file"));  // a state is current
     std::this_thread::sleep_for(2100ms);
@@ -95,7 +95,7 @@ TEST_F(HobselTouchDemo, ImageWithoutValueKeepsInitButEndsAnyOtherState) {
 }
 
 TEST_F(HobselTouchDemo, ImageWithoutValueInALaterStateExits) {
-    startDemo(42107, 107, "[INIT]\nTOUCH\nA0 S\n[S]\nIMAGE\n");
+    startDemo(22107, 107, "[INIT]\nTOUCH\nA0 S\n[S]\nIMAGE\n");
     event(0x10, 0, 0, 0);
     // No image was shown, so the exit sequence has none to show again.
     EXPECT_EQ(streams(2),
@@ -106,7 +106,7 @@ TEST_F(HobselTouchDemo, ImageWithoutValueInALaterStateExits) {
 TEST_F(HobselTouchDemo, ScriptWithAHundredStatesDoesNotLoad) {
     std::string script = "[INIT]\nTOUCH\nIMAGE start.gif\n";
     for (int i = 1; i < 100; ++i) script += "[S" + std::to_string(i) + "]\n";
-    startDemo(42108, 108, script);
+    startDemo(22108, 108, script);
     event(0x10, 0, 0, 0);
     EXPECT_TRUE(server_->barcode("12345", 108).empty());
     EXPECT_TRUE(streams(0).empty());

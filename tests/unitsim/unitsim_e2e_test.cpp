@@ -165,7 +165,7 @@ TEST(UnitsimProgram, HostSideSubcommandsPrintTheAnswer) {
         {{"register", "U1", "P", "127.0.0.33"}, "answer: text \"OK\"\n"},
         {{"raw", "00000009", "4D445351", "00"}, "answer: text \"OK\"\n"},
     };
-    std::uint16_t port = 40050;
+    std::uint16_t port = 20050;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
         std::string peer;
@@ -180,9 +180,9 @@ TEST(UnitsimProgram, HostSideSubcommandsPrintTheAnswer) {
         EXPECT_EQ(r.out, c.args.back() == "--raw" ? std::string("OK\0", 3) : std::string(c.out));
         EXPECT_EQ(peer, "127.0.0.33");
     }
-    support::RunResult r = unitsim({"barcode", "1", "--port", "40099", "--timeout", "500"});
+    support::RunResult r = unitsim({"barcode", "1", "--port", "20099", "--timeout", "500"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "unitsim: cannot connect to 127.0.0.1:40099\n");
+    EXPECT_EQ(r.err, "unitsim: cannot connect to 127.0.0.1:20099\n");
 }
 
 }  // namespace
