@@ -25,14 +25,13 @@ class EventAnswers : public ::testing::Test {
     void SetUp() override {
         dir_ = support::makeTempDir("hobsel-events");
         context_.settings.dataFile = dir_ + "/data.dat";
-        context_.out = std::tmpfile();
+        context_.out = capture_.file();
         context_.clock = [this] { return now_; };
         context_.forwardHook = [this](const EventAnswer& a) {
             EXPECT_EQ(a.unit, kPeer);
             sent_.push_back({a.print, std::string(a.record, a.length)});
         };
     }
-    void TearDown() override { std::fclose(context_.out); }
     void data(const std::string& text) { support::writeFile(context_.settings.dataFile, text); }
     std::vector<Sent> event(std::uint32_t starts, std::uint32_t key = 0, std::uint32_t column = 0,
                             std::uint32_t row = 0) {
@@ -55,13 +54,8 @@ class EventAnswers : public ::testing::Test {
         context_.settings.console = false;
         return "";
     }
-    std::string output() {
-        std::fflush(context_.out);
-        std::rewind(context_.out);
-        std::string text;
-        for (int ch; (ch = std::fgetc(context_.out)) != EOF;) text += static_cast<char>(ch);
-        return text;
-    }
+    std::string output() const { return capture_.text(); }
+    support::Capture capture_;
     static constexpr net::Ipv4 kPeer = 0x7F000509;
     std::string dir_;
     std::time_t now_ = 5000;

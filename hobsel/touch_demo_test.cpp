@@ -59,7 +59,7 @@ class TouchDemoStates : public ::testing::Test {
         address_ = "127.0.5." + std::to_string(next);
         peer_ = 0x7F000500u + static_cast<net::Ipv4>(next);
         dir_ = support::makeTempDir("hobsel-demo");
-        context_.out = std::tmpfile();
+        context_.out = capture_.file();
         context_.settings.touchDemo = true;
         context_.settings.verbosity = 2;
         context_.demo->scriptPath = dir_ + "/touch.dat";
@@ -71,7 +71,6 @@ class TouchDemoStates : public ::testing::Test {
         std::string why;
         ASSERT_TRUE(unit_->start(&why)) << why;
     }
-    void TearDown() override { std::fclose(context_.out); }
     void script(const std::string& text) { support::writeFile(dir_ + "/touch.dat", text); }
     void touch(int column, int row) {
         now_ += 2;
@@ -85,13 +84,8 @@ class TouchDemoStates : public ::testing::Test {
         std::this_thread::sleep_for(milliseconds(150));  // the last bytes of a closed stream
         return unit_->streams();
     }
-    std::string output() {
-        std::fflush(context_.out);
-        std::rewind(context_.out);
-        std::string text;
-        for (int ch; (ch = std::fgetc(context_.out)) != EOF;) text += static_cast<char>(ch);
-        return text;
-    }
+    std::string output() const { return capture_.text(); }
+    support::Capture capture_;
     std::string current() const {
         return context_.demo->current ? context_.demo->current->name : "(none)";
     }

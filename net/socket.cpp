@@ -169,30 +169,30 @@ bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
     return setBlocking(socket.fd(), true);
 }
 
-bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
+namespace {
+
+// SO_RCVTIMEO or SO_SNDTIMEO: milliseconds on Windows, a timeval on POSIX.
+bool setTimeoutOption(const Socket& socket, int option, std::chrono::milliseconds timeout) {
 #ifdef _WIN32
     DWORD ms = static_cast<DWORD>(timeout.count());
-    return setsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms),
+    return setsockopt(socket.fd(), SOL_SOCKET, option, reinterpret_cast<const char*>(&ms),
                       sizeof ms) == 0;
 #else
     timeval tv{};
     tv.tv_sec = static_cast<long>(timeout.count() / 1000);
     tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
-    return setsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
+    return setsockopt(socket.fd(), SOL_SOCKET, option, &tv, sizeof tv) == 0;
 #endif
 }
 
+}  // namespace
+
+bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
+    return setTimeoutOption(socket, SO_RCVTIMEO, timeout);
+}
+
 bool setSendTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
-#ifdef _WIN32
-    DWORD ms = static_cast<DWORD>(timeout.count());
-    return setsockopt(socket.fd(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms),
-                      sizeof ms) == 0;
-#else
-    timeval tv{};
-    tv.tv_sec = static_cast<long>(timeout.count() / 1000);
-    tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
-    return setsockopt(socket.fd(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
-#endif
+    return setTimeoutOption(socket, SO_SNDTIMEO, timeout);
 }
 
 bool setNoDelay(const Socket& socket) {

@@ -27,20 +27,14 @@ int main(int argc, char** argv) {
     std::string dir = support::makeTempDir("hobsel-load");
     load::DataFileKey last = load::writeDataFile(dir + "/data.dat", kLines, 5000000);
 
-    load::LoadOptions options;
-    options.host = "127.0.0.1";
-    options.request.assign(last.key.begin(), last.key.end());
-    options.request.push_back(0);
-    load::Bytes answer(last.response.begin(), last.response.end());
-    answer.push_back(0);
-    options.expectedAnswer = answer;
+    load::LoadOptions options = load::scanOf(last);
 
     support::Background hobsel({HOBSEL_BIN, std::to_string(kHobselPort)}, dir);
     if (!support::waitForPort("127.0.0.1", kHobselPort, 5s)) {
         std::fprintf(stderr, "hobsel_load: Hobsel did not start\n");
         return 1;
     }
-    load::BareServerProcess bare("127.0.0.1", kBarePort, answer);
+    load::BareServerProcess bare("127.0.0.1", kBarePort, *options.expectedAnswer);
     if (!bare.started()) {
         std::fprintf(stderr, "hobsel_load: bare loop did not start\n");
         return 1;

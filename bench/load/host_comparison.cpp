@@ -74,6 +74,17 @@ DataFileKey writeDataFile(const std::string& path, int lines, int firstKey) {
     return last;
 }
 
+LoadOptions scanOf(const DataFileKey& key) {
+    LoadOptions options;
+    options.host = "127.0.0.1";
+    options.request.assign(key.key.begin(), key.key.end());
+    options.request.push_back(0);
+    Bytes answer(key.response.begin(), key.response.end());
+    answer.push_back(0);
+    options.expectedAnswer = answer;
+    return options;
+}
+
 std::size_t compareWithBareLoop(LoadOptions options, const Contender& server,
                                 const Contender& bare, std::size_t requests, int rounds) {
     std::vector<double> serverRates, bareRates, ratios, cpuRatios;

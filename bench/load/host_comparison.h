@@ -20,6 +20,10 @@ struct DataFileKey {
 };
 DataFileKey writeDataFile(const std::string& path, int lines, int firstKey);
 
+// Requests for `key.key` as a unit scans it (text and its zero byte), each
+// expected to be answered with the response and its zero byte.
+LoadOptions scanOf(const DataFileKey& key);
+
 struct Contender {
     const char* name;
     std::uint16_t port;

@@ -32,13 +32,7 @@ int main(int argc, char** argv) {
     std::string dir = support::makeTempDir("mibbet-load");
     load::DataFileKey last = load::writeDataFile(dir + "/mibbetdata.dat", kLines, 4000000);
 
-    load::LoadOptions options;
-    options.host = "127.0.0.1";
-    options.request.assign(last.key.begin(), last.key.end());
-    options.request.push_back(0);
-    load::Bytes answer(last.response.begin(), last.response.end());
-    answer.push_back(0);
-    options.expectedAnswer = answer;
+    load::LoadOptions options = load::scanOf(last);
 
     support::Background mibbet({MIBBET_BIN}, dir);
     if (!support::waitForPort("127.0.0.1", 1283, 5s)) {
@@ -47,7 +41,7 @@ int main(int argc, char** argv) {
     }
     // The bare loop runs in a process of its own, as Mibbet does, so both
     // pay the same for switching between client and server.
-    load::BareServerProcess bare("127.0.0.1", kBarePort, answer);
+    load::BareServerProcess bare("127.0.0.1", kBarePort, *options.expectedAnswer);
     if (!bare.started()) {
         std::fprintf(stderr, "mibbet_load: bare loop did not start\n");
         return 1;
