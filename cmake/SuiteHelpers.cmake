@@ -5,3 +5,15 @@ function(suite_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   gtest_discover_tests(${name} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
 endfunction()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt: each
+# program keeps its share of tests/, bench/ and fuzz/ in a folder of its own,
+# so nobody edits a shared list.
+function(suite_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
