@@ -13,16 +13,20 @@ namespace checkers {
 MessageBuffer MessageBuffer::allocate() {
     MessageBuffer buffer;
     buffer.bytes_.reset(new (std::nothrow) std::uint8_t[kMessageBufferSize]);
-    if (buffer.valid()) buffer.clear();
+    if (buffer.valid())
+        buffer.clear();
     return buffer;
 }
 
-void MessageBuffer::clear() { std::memset(bytes_.get(), 0, kMessageBufferSize); }
+void MessageBuffer::clear() {
+    std::memset(bytes_.get(), 0, kMessageBufferSize);
+}
 
 bool sendStatusQuery(const net::Socket& socket, MessageBuffer& buffer, std::FILE* out) {
     buffer.clear();
     std::size_t length = protocol::buildQuery(buffer.bytes(), kStatusMode);
-    if (net::sendAll(socket, buffer.bytes().data(), length)) return true;
+    if (net::sendAll(socket, buffer.bytes().data(), length))
+        return true;
     std::fprintf(out, "\nError sending..\n");
     return false;
 }
@@ -40,7 +44,8 @@ protocol::ReplyFailure receiveStatusReply(const net::Socket& socket, MessageBuff
         return why;
     }
     auto frame = protocol::FrameView::from(room);
-    if (frame) text = frame->bodyText();
+    if (frame)
+        text = frame->bodyText();
     return protocol::ReplyFailure::None;
 }
 
@@ -48,7 +53,8 @@ bool exchangeStatus(const net::Socket& socket, MessageBuffer& buffer, std::FILE*
                     const Exchange& exchange, const std::function<void()>& afterSend) {
     // A failed send still leaves the unit a chance to answer what it got.
     sendStatusQuery(socket, buffer, out);
-    if (afterSend) afterSend();
+    if (afterSend)
+        afterSend();
     std::string_view text;
     protocol::ReplyFailure why = receiveStatusReply(socket, buffer, exchange.timeout, text);
     if (why != protocol::ReplyFailure::None) {

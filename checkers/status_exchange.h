@@ -29,14 +29,14 @@ inline constexpr std::chrono::milliseconds kConnectTimeout{5000};
 
 // The 2048-byte buffer that carries the query and then the reply.
 class MessageBuffer {
-public:
+  public:
     // Empty (invalid) when the memory cannot be had.
     static MessageBuffer allocate();
     bool valid() const { return bytes_ != nullptr; }
     std::span<std::uint8_t> bytes() { return {bytes_.get(), kMessageBufferSize}; }
     void clear();
 
-private:
+  private:
     std::unique_ptr<std::uint8_t[]> bytes_;
 };
 

@@ -11,7 +11,8 @@ namespace {
 template <typename... Args>
 std::string format(const char* pattern, Args... args) {
     int size = std::snprintf(nullptr, 0, pattern, args...);
-    if (size <= 0) return {};
+    if (size <= 0)
+        return {};
     std::string text(static_cast<std::size_t>(size) + 1, '\0');
     std::snprintf(text.data(), text.size(), pattern, args...);
     text.pop_back();

@@ -13,10 +13,10 @@
 namespace protocol {
 
 struct ReplyReader {
-    std::string_view program;          // names the reader in the length message
-    std::string_view peer;             // the unit's address as the user gave it
-    std::chrono::milliseconds limit;   // the wait for one reply
-    std::size_t largest;               // the largest frame the reader takes
+    std::string_view program;         // names the reader in the length message
+    std::string_view peer;            // the unit's address as the user gave it
+    std::chrono::milliseconds limit;  // the wait for one reply
+    std::size_t largest;              // the largest frame the reader takes
 };
 
 // One line with its line feed; empty for ReplyFailure::None. For BadLength

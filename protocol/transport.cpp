@@ -30,14 +30,17 @@ class DeadlineReader {
         std::size_t got = 0;
         while (got < size) {
             auto left = std::chrono::ceil<milliseconds>(deadline_ - ReplyClock::now());
-            if (left.count() <= 0) return ReplyFailure::TimedOut;
+            if (left.count() <= 0)
+                return ReplyFailure::TimedOut;
             // Zero would mean "wait for ever" to the socket layer.
             milliseconds wait = own_.count() > 0 ? std::min(own_, left) : left;
-            if (!net::setReceiveTimeout(socket_, wait)) return ReplyFailure::Failed;
+            if (!net::setReceiveTimeout(socket_, wait))
+                return ReplyFailure::Failed;
             long n = net::receiveSome(socket_, data + got, size - got);
-            if (n == 0) return ReplyFailure::Closed;
-            if (n < 0) return net::lastErrorIsTimeout() ? ReplyFailure::TimedOut
-                                                        : ReplyFailure::Failed;
+            if (n == 0)
+                return ReplyFailure::Closed;
+            if (n < 0)
+                return net::lastErrorIsTimeout() ? ReplyFailure::TimedOut : ReplyFailure::Failed;
             got += static_cast<std::size_t>(n);
         }
         return ReplyFailure::None;
@@ -50,10 +53,13 @@ class DeadlineReader {
 };
 
 ReplyFailure readOneFrame(DeadlineReader& reader, Bytes buffer) {
-    if (buffer.size() < kHeaderSize) return ReplyFailure::BadLength;
-    if (ReplyFailure why = reader.read(buffer.data(), 4); why != ReplyFailure::None) return why;
+    if (buffer.size() < kHeaderSize)
+        return ReplyFailure::BadLength;
+    if (ReplyFailure why = reader.read(buffer.data(), 4); why != ReplyFailure::None)
+        return why;
     std::uint32_t length = readBE32(buffer.data());
-    if (length < kHeaderSize || length > buffer.size()) return ReplyFailure::BadLength;
+    if (length < kHeaderSize || length > buffer.size())
+        return ReplyFailure::BadLength;
     return reader.read(buffer.data() + 4, length - 4);
 }
 
@@ -73,12 +79,16 @@ ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, ReplyClock::ti
     DeadlineReader reader(socket, deadline);
     for (;;) {
         ReplyFailure failure = readOneFrame(reader, buffer);
-        if (why != nullptr) *why = failure;
-        if (failure != ReplyFailure::None) return ReplyStatus::Failed;
-        if (mode == ReplyMode::AnyFrame) return ReplyStatus::Reply;
-        if (isKeepAlive(buffer)) continue;
+        if (why != nullptr)
+            *why = failure;
+        if (failure != ReplyFailure::None)
+            return ReplyStatus::Failed;
+        if (mode == ReplyMode::AnyFrame)
+            return ReplyStatus::Reply;
+        if (isKeepAlive(buffer))
+            continue;
         return findType(buffer.subspan(4, 4)) == FrameType::ErrReport ? ReplyStatus::ErrorReport
-                                                                       : ReplyStatus::Reply;
+                                                                      : ReplyStatus::Reply;
     }
 }
 
