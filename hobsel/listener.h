@@ -15,14 +15,16 @@ namespace hobsel {
 net::Socket establish(Context& c);
 
 // Serves one accepted connection: one receive (bounded by the context's
-// receive time-out), the request, then the socket is closed.
-void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer);
+// receive time-out), the request, then the socket is closed. A `silent`
+// connection sent nothing in time: it is served as an empty request unread.
+void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer, bool silent = false);
 
 // Serves one request held in `buffer` (kRequestSize bytes and one more zero
 // byte, so text requests always end).
 void serveRequest(Context& c, char* buffer, Connection connection, net::Ipv4 peer);
 
-// Accepts and serves for ever; returns only with the exit status of a fatal
+// Waits for many connections at once and serves their requests one at a
+// time, in the order they arrive, for ever; returns only with the exit status of a fatal
 // failure.
 int serveNetwork(Context& c, const net::Socket& listener);
 
