@@ -107,14 +107,15 @@ void serveRequest(Context& c, char* buffer, Connection connection, net::Ipv4 pee
     }
 }
 
-void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer, bool silent) {
+void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer, Arrived arrived) {
     c.peer = peer;
     std::vector<char> buffer(kRequestSize + 1, 0);
     long result = -1;
-    if (!silent) {
+    bool silent = arrived == Arrived::Silent;
+    if (arrived == Arrived::Unknown)
         net::setReceiveTimeout(connection, c.receiveTimeout);
+    if (!silent)
         result = net::receiveSome(connection, buffer.data(), kRequestSize);
-    }
     c.say(2, "read returned %d\n", static_cast<int>(result));
     // A unit that sent nothing within the time-out is served as an empty
     // request, so one silent client cannot hold the server for every unit.
@@ -129,7 +130,6 @@ void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer, bool si
 int serveNetwork(Context& c, const net::Socket& listener) {
     net::WaitLimits limits;
     limits.firstBytes = c.receiveTimeout;
-    limits.sendTimeout = c.sendTimeout;
     net::WaitingRoom room(listener, limits);
     for (;;) {
         c.say(1, "\nWaiting for connection\n");
@@ -141,7 +141,8 @@ int serveNetwork(Context& c, const net::Socket& listener) {
         }
         traceConnection(c, listener, *arrival);
         c.say(1, "Got connection %d\n", arrival->socket.fd());
-        serveConnection(c, std::move(arrival->socket), arrival->peer, arrival->silent);
+        serveConnection(c, std::move(arrival->socket), arrival->peer,
+                        arrival->silent ? Arrived::Silent : Arrived::Ready);
         ++c.requestCounter;
     }
 }

@@ -35,12 +35,14 @@ bool Server::start(std::FILE* out) {
         listener_.close();
         return false;
     }
-    room_.emplace(listener_, net::WaitLimits{net::WaitLimits{}.mostWaiting, options_.receiveTimeout,
-                                             options_.sendTimeout});
+    room_.emplace(listener_,
+                  net::WaitLimits{net::WaitLimits{}.mostWaiting, options_.receiveTimeout});
     return true;
 }
 
 bool Server::serveOne() {
+    if (!room_)
+        return false;  // not started
     std::optional<net::Arrival> arrival = room_->next();
     if (!arrival) {
         acceptError_ = room_->acceptError();

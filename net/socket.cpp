@@ -291,6 +291,15 @@ bool sendAllWithin(const Socket& socket, const void* data, std::size_t size,
     auto deadline = Clock::now() + limit;
     const char* bytes = static_cast<const char*>(data);
     std::size_t sent = 0;
+#ifndef _WIN32
+    // Most answers fit the socket's buffer: one send that cannot wait, and
+    // no time-out to set.
+    long first = ::send(socket.fd(), bytes, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (first > 0)
+        sent = static_cast<std::size_t>(first);
+    if (first < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        return false;
+#endif
     while (sent < size) {
         auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0 || !setSendTimeout(socket, left))

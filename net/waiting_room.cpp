@@ -30,14 +30,22 @@ void WaitingRoom::giveUp(std::size_t index) {
     waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-void WaitingRoom::admit(Socket socket, Ipv4 peer) {
-    // Accepted sockets inherit non-blocking mode on some systems; the server
-    // serves in blocking mode, with a limit on every send.
+// True when the connection is ready at once: units send their request
+// right after connecting, so it is usually there when the accept returns.
+bool WaitingRoom::admit(Socket socket, Ipv4 peer) {
+#ifdef _WIN32
+    // Accepted sockets inherit the listener's non-blocking mode here; the
+    // servers serve in blocking mode.
     setNonBlocking(socket, false);
-    setSendTimeout(socket, limits_.sendTimeout);
+#endif
+    if (waitReadable(socket, std::chrono::milliseconds(0))) {
+        ready_.push_back(Arrival{std::move(socket), peer, false});
+        return true;
+    }
     if (waiting_.size() >= limits_.mostWaiting)
         giveUp(0);
     waiting_.push_back(Guest{std::move(socket), peer, Clock::now() + limits_.firstBytes});
+    return false;
 }
 
 // Takes every connection the listen queue holds. False only when accepting
@@ -48,7 +56,10 @@ bool WaitingRoom::acceptPending() {
         Ipv4 peer = 0;
         Socket socket = acceptFrom(listener_, &peer);
         if (socket) {
-            admit(std::move(socket), peer);
+            // A request to serve ends the accepting: the rest of the queue
+            // is taken at the next wait, after it is served.
+            if (admit(std::move(socket), peer))
+                return true;
             ++taken;
             continue;
         }

@@ -25,8 +25,6 @@ struct WaitLimits {
     std::size_t mostWaiting = 64;
     // A connection that sends nothing for this long is given up.
     std::chrono::milliseconds firstBytes{30000};
-    // A send to a unit that stops reading fails after this long.
-    std::chrono::milliseconds sendTimeout{5000};
 };
 
 // A connection handed to the server. `silent`: it sent nothing within the
@@ -57,7 +55,7 @@ class WaitingRoom {
         std::chrono::steady_clock::time_point deadline;
     };
     bool acceptPending();
-    void admit(Socket socket, Ipv4 peer);
+    bool admit(Socket socket, Ipv4 peer);
     void giveUp(std::size_t index);
     void giveUpExpired();
     bool waitForInput();

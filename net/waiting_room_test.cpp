@@ -43,7 +43,7 @@ class Room : public ::testing::Test {
 };
 
 TEST_F(Room, RequestsAreServedInTheOrderTheyArriveAndSilenceTimesOut) {
-    WaitingRoom room(listener_, WaitLimits{8, 300ms, 1000ms});
+    WaitingRoom room(listener_, WaitLimits{8, 300ms});
     Socket quiet = client();
     Socket late = client();
     Socket early = client("e");
@@ -64,7 +64,7 @@ TEST_F(Room, RequestsAreServedInTheOrderTheyArriveAndSilenceTimesOut) {
 }
 
 TEST_F(Room, PastTheCapTheOldestSilentOneGoesFirst) {
-    WaitingRoom room(listener_, WaitLimits{2, 30s, 1000ms});
+    WaitingRoom room(listener_, WaitLimits{2, 30s});
     Socket oldest = client();
     Socket middle = client();
     std::this_thread::sleep_for(50ms);
