@@ -58,4 +58,9 @@ class CharSet {
 std::size_t spanOf(std::string_view text, const CharSet& set);
 std::size_t spanUntil(std::string_view text, const CharSet& set);
 
+// Text from a unit made safe for a log line or a terminal: control
+// characters (below 0x20 except TAB, and 0x7F) become "\xHH", so a unit can
+// neither forge a log line nor send escape sequences to the console.
+std::string escapeControls(std::string_view text);
+
 }  // namespace protocol
