@@ -7,11 +7,15 @@ namespace veltrin {
 
 namespace {
 
-int atLeastZero(double value) { return std::max(0, static_cast<int>(std::lround(value))); }
+int atLeastZero(double value) {
+    return std::max(0, static_cast<int>(std::lround(value)));
+}
 
 }  // namespace
 
-int twipsToPixels(int twips) { return static_cast<int>(std::lround(twips / double(kTwipsPerPixel))); }
+int twipsToPixels(int twips) {
+    return static_cast<int>(std::lround(twips / double(kTwipsPerPixel)));
+}
 
 Layout layoutFor(int clientWidth, int clientHeight) {
     Layout out;

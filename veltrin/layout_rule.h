@@ -7,10 +7,10 @@ namespace veltrin {
 inline constexpr int kTwipsPerPixel = 15;
 
 // Design positions that the rule keeps or starts from.
-inline constexpr int kMargin = 240;         // left of the Read Modes button
-inline constexpr int kGridTop = 1680;       // the grid and the help pane
-inline constexpr int kStatusHeight = 975;   // the status line
-inline constexpr int kOkWidth = 1455;       // the help view's Ok button
+inline constexpr int kMargin = 240;        // left of the Read Modes button
+inline constexpr int kGridTop = 1680;      // the grid and the help pane
+inline constexpr int kStatusHeight = 975;  // the status line
+inline constexpr int kOkWidth = 1455;      // the help view's Ok button
 inline constexpr int kOkHeight = 495;
 inline constexpr int kScrollBarRoom = 280;  // grid scroll bar and borders
 
@@ -22,7 +22,7 @@ struct Rect {
 };
 
 struct Layout {
-    bool apply = false;      // false for a minimised window: change nothing
+    bool apply = false;       // false for a minimised window: change nothing
     bool compressed = false;  // client shorter than the grid's top
     Rect status;
     Rect help;

@@ -27,7 +27,9 @@ TEST(LayoutRule, DesignSize) {
     EXPECT_EQ(l.editorWidth, 3614);
 }
 
-TEST(LayoutRule, MinimisedChangesNothing) { EXPECT_FALSE(layoutFor(0, 0).apply); }
+TEST(LayoutRule, MinimisedChangesNothing) {
+    EXPECT_FALSE(layoutFor(0, 0).apply);
+}
 
 TEST(LayoutRule, ShortClientIsCompressedAndScaled) {
     // Laid out for 2655 twips, then scaled onto 1500.

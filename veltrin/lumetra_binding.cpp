@@ -44,7 +44,9 @@ QFunctionPointer LumetraBinding::resolve(const char* symbol) {
     return fn;
 }
 
-QString LumetraBinding::takeProblem() { return std::exchange(problem_, QString()); }
+QString LumetraBinding::takeProblem() {
+    return std::exchange(problem_, QString());
+}
 
 QString LumetraBinding::text(LumetraString result) {
     if (result == nullptr)

@@ -44,9 +44,13 @@ void place(QWidget* widget, int left, int top, int width, int height) {
                         twipsToPixels(height));
 }
 
-void place(QWidget* widget, const Rect& r) { place(widget, r.left, r.top, r.width, r.height); }
+void place(QWidget* widget, const Rect& r) {
+    place(widget, r.left, r.top, r.width, r.height);
+}
 
-QColor buttonFace() { return QApplication::palette().color(QPalette::Button); }
+QColor buttonFace() {
+    return QApplication::palette().color(QPalette::Button);
+}
 
 QString defaultSaveFile(QWidget* parent) {
     QFileDialog dialog(parent);
@@ -99,14 +103,14 @@ void MainWindow::buildControls() {
     connect(ip_, &QLineEdit::textChanged, this, &MainWindow::addressEdited);
     connect(ip_, &QLineEdit::returnPressed, this, &MainWindow::readModes);
 
-    read_ = button("Read", QStringLiteral("Read Modes"), 240, 960, 1455, true,
-                   &MainWindow::readModes);
-    setMode_ = button("SetMode", QStringLiteral("Set Mode"), 2040, 240, 1215, false,
-                      &MainWindow::setMode);
+    read_ =
+        button("Read", QStringLiteral("Read Modes"), 240, 960, 1455, true, &MainWindow::readModes);
+    setMode_ =
+        button("SetMode", QStringLiteral("Set Mode"), 2040, 240, 1215, false, &MainWindow::setMode);
     disconnect_ = button("Disconnect", QStringLiteral("Close"), 2040, 960, 1215, false,
                          &MainWindow::disconnectUnit);
-    commit_ = button("Commit", QStringLiteral("Commit"), 3480, 240, 1215, false,
-                     &MainWindow::commit);
+    commit_ =
+        button("Commit", QStringLiteral("Commit"), 3480, 240, 1215, false, &MainWindow::commit);
     textReset_ = button("TextReset", QStringLiteral("TextReset"), 3480, 960, 1215, false,
                         &MainWindow::textReset);
     refreshAll_ = button("RefreshAll", QStringLiteral("Refresh"), 4920, 240, 1215, false,
@@ -116,14 +120,16 @@ void MainWindow::buildControls() {
     restart_ = button("Restart", QStringLiteral("Restart Unit"), 6360, 240, 1215, false,
                       &MainWindow::restartUnit);
     help_ = button("Help", QStringLiteral("Help"), 6360, 960, 1215, true, &MainWindow::showHelp);
-    exit_ = button("Exit", QStringLiteral("Exit"), 7800, 240, 1455, true,
-                   &MainWindow::exitProgram);
+    exit_ = button("Exit", QStringLiteral("Exit"), 7800, 240, 1455, true, &MainWindow::exitProgram);
 
     grid_ = new QTableWidget(0, 3, this);
     grid_->setObjectName(QStringLiteral("Grid"));
     grid_->setFont(QFont(QStringLiteral("Verdana"), 9));
     place(grid_, 240, 1680, 9255, 5595);
     grid_->verticalHeader()->hide();
+    // Rows as high as a line of the grid's font, as in a plain grid control.
+    grid_->verticalHeader()->setMinimumSectionSize(1);
+    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 4);
     grid_->horizontalHeader()->setSectionsClickable(false);
     grid_->horizontalHeader()->setHighlightSections(false);
     grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -133,8 +139,7 @@ void MainWindow::buildControls() {
     for (int column = 0; column < 3; ++column)
         grid_->setHorizontalHeaderItem(column, new QTableWidgetItem());
     connect(grid_, &QTableWidget::currentCellChanged, this, &MainWindow::currentCellChanged);
-    connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            &MainWindow::gridScrolled);
+    connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, this, &MainWindow::gridScrolled);
     connect(grid_->horizontalScrollBar(), &QScrollBar::valueChanged, this,
             &MainWindow::gridScrolled);
 
@@ -180,9 +185,9 @@ void MainWindow::buildControls() {
 
 void MainWindow::setTabOrder() {
     // The order of the original form; labels and the status line take no focus.
-    const QWidget* order[] = {ip_,      grid_,  read_,      setMode_, disconnect_, commit_,
-                              restart_, exit_,  help_,      userGuide_, ok_,       text1_,
-                              saveToFile_, textReset_, refreshAll_};
+    const QWidget* order[] = {ip_,     grid_,    read_,       setMode_,   disconnect_,
+                              commit_, restart_, exit_,       help_,      userGuide_,
+                              ok_,     text1_,   saveToFile_, textReset_, refreshAll_};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
 }
@@ -195,8 +200,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 void MainWindow::applyLayout() {
     if (isMinimized())
         return;
-    const Layout layout =
-        layoutFor(width() * kTwipsPerPixel, height() * kTwipsPerPixel);
+    const Layout layout = layoutFor(width() * kTwipsPerPixel, height() * kTwipsPerPixel);
     if (!layout.apply)
         return;
     place(info_, layout.status);
@@ -236,8 +240,7 @@ QTableWidgetItem* MainWindow::cell(int row, int column) {
     return item;
 }
 
-void MainWindow::setCellColours(int row, int column, const QColor& background,
-                                const QColor& text) {
+void MainWindow::setCellColours(int row, int column, const QColor& background, const QColor& text) {
     QTableWidgetItem* item = cell(row, column);
     item->setBackground(background);
     item->setForeground(text);
@@ -272,7 +275,9 @@ void MainWindow::clearGrid() {
     grid_->clearContents();
 }
 
-int MainWindow::rowsInUse() const { return std::min(modeCount_, rows_.count()); }
+int MainWindow::rowsInUse() const {
+    return std::min(modeCount_, rows_.count());
+}
 
 void MainWindow::loadTable() {
     rows_.create(modeCount_);
@@ -395,10 +400,17 @@ void MainWindow::editorEnter() {
 void MainWindow::setSignal(QPushButton* button, Signal signal) {
     QColor colour = buttonFace();
     switch (signal) {
-        case Signal::Red: colour = kRed; break;
-        case Signal::Yellow: colour = kYellow; break;
-        case Signal::Green: colour = kGreen; break;
-        case Signal::Neutral: break;
+        case Signal::Red:
+            colour = kRed;
+            break;
+        case Signal::Yellow:
+            colour = kYellow;
+            break;
+        case Signal::Green:
+            colour = kGreen;
+            break;
+        case Signal::Neutral:
+            break;
     }
     QPalette palette = button->palette();
     palette.setColor(QPalette::Button, colour);
@@ -451,11 +463,15 @@ void MainWindow::readModes() {
     read_->setEnabled(false);
     saveToFile_->setEnabled(true);
     gridReady_ = true;
+    // The grid takes the focus from the address box without entering a row:
+    // a focus gained by tabbing would make its first cell current.
+    grid_->setFocus(Qt::MouseFocusReason);
     ip_->setEnabled(false);
     library_->close();
     if (count.truncated) {
-        info_->setText(QStringLiteral("The unit reports more than %1 modes; the first %1 are shown.")
-                           .arg(kMaxModes));
+        info_->setText(
+            QStringLiteral("The unit reports more than %1 modes; the first %1 are shown.")
+                .arg(kMaxModes));
     }
     showLibraryProblem();
 }
@@ -632,7 +648,9 @@ void MainWindow::restartUnit() {
     showLibraryProblem();
 }
 
-void MainWindow::exitProgram() { close(); }
+void MainWindow::exitProgram() {
+    close();
+}
 
 // ---- Help view, report and text reset -------------------------------------
 
@@ -646,8 +664,8 @@ void MainWindow::showHelp() {
     grid_->hide();
     info_->setEnabled(false);
     info_->hide();
-    QWidget* const saved[] = {setMode_,   commit_,    restart_,    disconnect_, read_,
-                              label1_,    textReset_, saveToFile_, ip_};
+    QWidget* const saved[] = {setMode_, commit_,    restart_,    disconnect_, read_,
+                              label1_,  textReset_, saveToFile_, ip_};
     // A second Help while the view is open must not save the states it set
     // itself, or Ok would give every button back disabled.
     if (!helpOpen_) {
@@ -666,10 +684,9 @@ void MainWindow::closeHelp() {
     grid_->show();
     info_->setEnabled(true);
     info_->show();
-    QWidget* const saved[] = {setMode_,   commit_,    restart_,    disconnect_, read_,
-                              label1_,    textReset_, saveToFile_, ip_};
-    for (std::size_t i = 0; i < savedEnabled_.size(); ++i)
-        saved[i]->setEnabled(savedEnabled_[i]);
+    QWidget* const saved[] = {setMode_, commit_,    restart_,    disconnect_, read_,
+                              label1_,  textReset_, saveToFile_, ip_};
+    for (std::size_t i = 0; i < savedEnabled_.size(); ++i) saved[i]->setEnabled(savedEnabled_[i]);
     helpOpen_ = false;
 }
 
@@ -693,8 +710,8 @@ void MainWindow::saveToFile() {
     if (writeModeReport(fileName, names, contents))
         return;
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Veltrin"),
-                    QStringLiteral("Unkown error while saving file ") + fileName,
-                    QMessageBox::Ok, this);
+                    QStringLiteral("Unkown error while saving file ") + fileName, QMessageBox::Ok,
+                    this);
     box.exec();
 }
 

@@ -26,12 +26,12 @@ TEST_F(ModeRowsTest, SameValueKeepsTheStateNewValueEdits) {
         QString typed;
         RowState after;
     } cases[] = {
-        {RowState::Clean, "5", RowState::Clean},          // equal to NewContent
+        {RowState::Clean, "5", RowState::Clean},  // equal to NewContent
         {RowState::SetPending, "5", RowState::SetPending},
         {RowState::SetPending, "6", RowState::Edited},
         {RowState::SetFailed, "6", RowState::Edited},
         {RowState::Clean, "6", RowState::Edited},
-        {RowState::Clean, "5 ", RowState::Clean},         // trimmed before the comparison
+        {RowState::Clean, "5 ", RowState::Clean},  // trimmed before the comparison
     };
     for (const Case& c : cases) {
         rows[2].state = c.before;
