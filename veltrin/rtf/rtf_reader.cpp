@@ -577,11 +577,15 @@ void Reader::controlSymbol(char symbol) {
         return;
     }
     if (symbol == '\'') {
+        // Two hex digits; a broken escape swallows the digits it has and gives nothing.
         int high = pos_ < in_.size() ? hexValue(in_[pos_]) : -1;
-        int low = pos_ + 1 < in_.size() ? hexValue(in_[pos_ + 1]) : -1;
-        if (high < 0 || low < 0)
+        if (high < 0)
             return;
-        pos_ += 2;
+        ++pos_;
+        int low = pos_ < in_.size() ? hexValue(in_[pos_]) : -1;
+        if (low < 0)
+            return;
+        ++pos_;
         if (fallbackLeft_ > 0) {
             --fallbackLeft_;
             return;
