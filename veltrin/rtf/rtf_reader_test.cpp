@@ -317,3 +317,57 @@ TEST(RtfReader, SurvivesGarbage) {
 }
 
 }  // namespace
+
+namespace {
+
+class HelpFile : public testing::Test {
+  protected:
+    void SetUp() override {
+        QFile file(VELTRIN_HELP_FILE);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        rtf_ = file.readAll();
+        // The pane's own font, used where the file sets none.
+        document_.setDefaultFont(QFont("Verdana", 12, QFont::Bold));
+        ASSERT_TRUE(veltrin::readRtf(rtf_, document_));
+    }
+
+    QByteArray rtf_;
+    QTextDocument document_;
+};
+
+TEST_F(HelpFile, IsSevenBitText) {
+    for (char c : rtf_) {
+        ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << "byte " << int(c);
+    }
+}
+
+TEST_F(HelpFile, OpensWithItsHeading) {
+    QTextBlock first = document_.begin();
+    EXPECT_EQ(first.text(), "Veltrin 3.4 User Guide");
+    QTextCharFormat heading = first.begin().fragment().charFormat();
+    EXPECT_EQ(heading.fontWeight(), QFont::Bold);
+    EXPECT_GT(heading.fontPointSize(), 12.0);
+}
+
+TEST_F(HelpFile, ExplainsEveryButton) {
+    const QString text = document_.toPlainText();
+    for (const char* caption : {"Read Modes", "Set Mode", "Commit", "Refresh", "Restart Unit",
+                                "TextReset", "SaveToFile", "Help", "Close", "Exit", "Ok",
+                                "Unit IP Address:", "New Content", "yellow", "red", "green"}) {
+        EXPECT_TRUE(text.contains(caption)) << caption;
+    }
+}
+
+// Draws the guide at the pane's width into the build folder, to look at.
+TEST_F(HelpFile, RendersAtThePaneWidth) {
+    constexpr int kPaneWidth = 9255 / 15;
+    document_.setTextWidth(kPaneWidth);
+    QImage image(kPaneWidth, int(document_.size().height()), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    document_.drawContents(&painter);
+    painter.end();
+    EXPECT_TRUE(image.save(VELTRIN_RENDER_DIR "/veltrin_help.png"));
+}
+
+}  // namespace
