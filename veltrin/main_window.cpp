@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -14,10 +15,12 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTableWidget>
+#include <QTextCursor>
 #include <QTextEdit>
 
 #include "veltrin/layout_rule.h"
 #include "veltrin/mode_report.h"
+#include "veltrin/rtf/rtf_reader.h"
 
 namespace veltrin {
 
@@ -716,7 +719,14 @@ void MainWindow::saveToFile() {
 }
 
 void MainWindow::loadHelp(const QString& folder) {
-    Q_UNUSED(folder);
+    // A help file is a few pages; anything far larger is not one.
+    constexpr qint64 kMaxHelpBytes = 16 * 1024 * 1024;
+    QFile file(QDir(folder).filePath(QStringLiteral("VeltrinHelp.rtf")));
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxHelpBytes)
+        return;  // no help file: the pane stays empty, silently
+    // A damaged file shows what could be read of it.
+    readRtf(file.readAll(), *userGuide_->document());
+    userGuide_->moveCursor(QTextCursor::Start);
 }
 
 }  // namespace veltrin

@@ -32,7 +32,8 @@ class MainWindow : public QWidget {
     // Tests answer the save dialog through this; the window's own is a
     // QFileDialog.
     void setSaveFileChooser(SaveFileChooser chooser) { chooseSaveFile_ = std::move(chooser); }
-    // The folder VeltrinHelp.rtf is looked for in (the program's by default).
+    // Loads VeltrinHelp.rtf from `folder` (the program's) into the help
+    // pane; a missing or unreadable file leaves the pane empty.
     void loadHelp(const QString& folder);
 
     int modeCount() const { return modeCount_; }

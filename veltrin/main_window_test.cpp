@@ -181,6 +181,39 @@ class WindowTest : public QObject {
                       {"IP", "Read"});
     }
 
+    // The nine saved states, plus Refresh, Help and Exit that keep theirs.
+    QList<bool> enabledStates() {
+        QList<bool> out;
+        for (const char* name : {"SetMode", "Commit", "Restart", "Disconnect", "Read", "Label1",
+                                 "TextReset", "SaveToFile", "IP", "RefreshAll", "Help", "Exit"})
+            out << find(name)->isEnabled();
+        return out;
+    }
+    void openAndCloseHelp(bool pressHelpTwice) {
+        const QList<bool> before = enabledStates();
+        click("Help");
+        if (pressHelpTwice)
+            click("Help");
+        QVERIFY(find("UserGuide")->isVisible());
+        QVERIFY(find("Ok")->isVisible() && find("Ok")->isEnabled());
+        QVERIFY(!grid()->isVisible() && !find("Info")->isVisible());
+        for (const char* name : {"SetMode", "Commit", "Restart", "Disconnect", "Read", "Label1",
+                                 "TextReset", "SaveToFile", "IP"})
+            QVERIFY2(!find(name)->isEnabled(), name);
+        QCOMPARE(find("Help")->isEnabled(), true);
+        QCOMPARE(find("Exit")->isEnabled(), true);
+        click("Ok");
+        QCOMPARE(enabledStates(), before);
+        QVERIFY(!find("UserGuide")->isVisible() && !find("Ok")->isVisible());
+        QVERIFY(!find("Ok")->isEnabled());
+        QVERIFY(grid()->isVisible() && find("Info")->isVisible());
+    }
+    // Answers the save dialog with `path` ("" cancels) and saves.
+    void saveAs(const QString& path) {
+        window().setSaveFileChooser([path](QWidget*) { return path; });
+        click("SaveToFile");
+    }
+
   private slots:
     void cleanup() {
         window_.reset();
@@ -566,6 +599,132 @@ class WindowTest : public QObject {
         click("Read");
         QVERIFY2(info().contains(QStringLiteral("has no function uxOpen")), qPrintable(info()));
         expectNotRead();
+    }
+    void helpViewGivesEveryStateBack() {
+        Unit unit("127.0.12.14");
+        QVERIFY(unit.started());
+        openWindow();
+        openAndCloseHelp(false);  // not read
+        openAndCloseHelp(true);
+        readModes(unit);
+        typeValue(kUnitId, QStringLiteral("UNIT0042"));
+        click("SetMode");  // Commit enabled as well
+        QVERIFY(find("Commit")->isEnabled());
+        openAndCloseHelp(true);
+        openAndCloseHelp(true);
+        openAndCloseHelp(false);
+    }
+
+    void helpTextShown() {
+        openWindow();
+        window().loadHelp(QStringLiteral(SHOTS_DIR));
+        auto* guide = find<QTextEdit>("UserGuide");
+        QVERIFY(guide->toPlainText().startsWith(QStringLiteral("Veltrin 3.4 User Guide")));
+        QVERIFY(guide->toPlainText().contains(QStringLiteral("Read Modes")));
+        click("Help");
+        QVERIFY(find("Ok")->geometry().center().x() - window().width() / 2 <= 1);
+        shot("veltrin_help.png");
+        click("Ok");
+
+        // No help file: the pane stays empty and nothing is said.
+        openWindow();
+        window().loadHelp(QString::fromStdString(support::makeTempDir("veltrin_nohelp")));
+        QVERIFY(find<QTextEdit>("UserGuide")->toPlainText().isEmpty());
+        QCOMPARE(info(),
+                 QStringLiteral("Please Enter the Unit IP Address and hit \"Read Modes\"."));
+    }
+
+    void textResetChangesNothingInTheWindow() {
+        Unit unit("127.0.12.15");
+        QVERIFY(unit.started());
+        openWindow();
+        readModes(unit);
+        typeValue(kPosTimeout, QStringLiteral("30"));
+        clickCell(kUnitId, 0);
+        const QList<bool> states = enabledStates();
+        const QString status = info();
+        const QImage before = grid()->grab().toImage();
+        const qsizetype mark = unit.queries().size();
+        click("TextReset");
+        QCOMPARE(unit.queriesAfter(mark), kForce + quoted({"", "*", "TextReset = TRUE"}));
+        QCOMPARE(enabledStates(), states);
+        QCOMPARE(info(), status);
+        QCOMPARE(grid()->grab().toImage(), before);
+        QCOMPARE(state(kPosTimeout), RowState::Edited);
+    }
+
+    void textResetToAnUnreachableUnit() {
+        auto unit = std::make_unique<Unit>("127.0.12.16");
+        QVERIFY(unit->started());
+        openWindow();
+        readModes(*unit);
+        clickCell(kUnitId, 0);
+        const QString shown = info();
+        const QList<bool> states = enabledStates();
+        unit.reset();  // the unit goes away
+        click("TextReset");
+        QCOMPARE(info(), shown);
+        QCOMPARE(enabledStates(), states);
+        QCOMPARE(window().modeCount(), 0);  // the row loops cover no rows now
+        const std::string dir = support::makeTempDir("veltrin_report");
+        saveAs(QString::fromStdString(dir + "/empty.TXT"));
+        QCOMPARE(support::readFile(dir + "/empty.TXT"), std::string("Mode\t\t\tContent\r\n\r\n"));
+    }
+
+    void reportByteForByte() {
+        Unit unit("127.0.12.18");
+        QVERIFY(unit.started());
+        openWindow();
+        readModes(unit);
+        changeOnUnit(unit, "ServerType", "caf\xe9");  // an 8-bit byte
+        click("RefreshAll");
+        QCOMPARE(cellBackground(kServerType, 1), kYellow);
+        typeValue(kBacklight, QStringLiteral("99"));  // New Content is not written
+        const std::string dir = support::makeTempDir("veltrin_report");
+        const QString path = QString::fromStdString(dir + "/modes.TXT");
+        saveAs(path);
+        const std::string expected =
+            "Mode\t\t\tContent\r\n\r\n"
+            "UnitID      = UNIT0001\r\n"
+            "POSTimeout  = 10\r\n"
+            "ServerType  = caf\xe9\r\n"
+            "dateTime    = 2026-01-01 00:00:00\r\n"
+            "Backlight   = 80\r\n";
+        QCOMPARE(support::readFile(path.toStdString()), expected);
+        // The equals sign in column n + 3 for a longest name of n characters.
+        QCOMPARE(expected.find("= UNIT0001") - expected.find("UnitID") + 1,
+                 std::string("POSTimeout").size() + 3);
+
+        // Cancel writes nothing; declining to overwrite (the dialog's
+        // question) is a cancel too and keeps the file.
+        support::writeFile(path.toStdString(), "kept");
+        saveAs(QString());
+        QCOMPARE(support::readFile(path.toStdString()), std::string("kept"));
+        QVERIFY(!QFile::exists(QString::fromStdString(dir + "/other.TXT")));
+    }
+
+    void reportFailureBox() {
+        Unit unit("127.0.12.19");
+        QVERIFY(unit.started());
+        openWindow();
+        readModes(unit);
+        const QString path = QStringLiteral("/nonexistent-folder/modes.TXT");
+        QString title, text;
+        QMessageBox::StandardButtons buttons;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            title = box->windowTitle();
+            text = box->text();
+            buttons = box->standardButtons();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        saveAs(path);
+        QCOMPARE(title, QStringLiteral("Veltrin"));
+        QCOMPARE(text, QStringLiteral("Unkown error while saving file ") + path);
+        QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(!QFile::exists(path));
     }
 };
 
