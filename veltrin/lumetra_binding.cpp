@@ -11,7 +11,7 @@ LumetraBinding::LumetraBinding(QString name, QStringList folders)
 
 QStringList LumetraBinding::defaultFolders() {
     const QString program = QCoreApplication::applicationDirPath();
-    return {program, QDir(program).filePath(QStringLiteral("../lib"))};
+    return {program, QDir(program).filePath(QStringLiteral(VELTRIN_LIB_FROM_BIN))};
 }
 
 bool LumetraBinding::load() {

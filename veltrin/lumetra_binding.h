@@ -21,7 +21,7 @@ class LumetraBinding {
     explicit LumetraBinding(QString name = QStringLiteral("Lumetra"),
                             QStringList folders = defaultFolders());
 
-    // The program's folder, then ../lib beside it (an installed layout).
+    // The program's folder, then the library folder of an installed layout.
     static QStringList defaultFolders();
 
     short open(const QString& address);
