@@ -55,7 +55,9 @@ QColor buttonFace() {
     return QApplication::palette().color(QPalette::Button);
 }
 
-QString defaultSaveFile(QWidget* parent) {
+}  // namespace
+
+QString MainWindow::askSaveFile(QWidget* parent) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(
@@ -67,10 +69,8 @@ QString defaultSaveFile(QWidget* parent) {
     return dialog.selectedFiles().value(0);
 }
 
-}  // namespace
-
 MainWindow::MainWindow(LumetraBinding* library, QWidget* parent)
-    : QWidget(parent), library_(library), chooseSaveFile_(defaultSaveFile) {
+    : QWidget(parent), library_(library), chooseSaveFile_(askSaveFile) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Veltrin 3.4"));
     buildControls();
@@ -420,6 +420,11 @@ void MainWindow::setSignal(QPushButton* button, Signal signal) {
     button->setPalette(palette);
 }
 
+void MainWindow::resetCheckSignals() {
+    setSignal(commit_, Signal::Neutral);
+    setSignal(refreshAll_, Signal::Neutral);
+}
+
 void MainWindow::showLibraryProblem() {
     const QString problem = library_->takeProblem();
     if (!problem.isEmpty())
@@ -504,8 +509,7 @@ void MainWindow::disconnectUnit() {
 void MainWindow::refreshAll() {
     library_->reOpen(unitAddress_);
     setSignal(setMode_, Signal::Neutral);
-    setSignal(commit_, Signal::Neutral);
-    setSignal(refreshAll_, Signal::Neutral);
+    resetCheckSignals();
     refreshAll_->setEnabled(false);
     gridReady_ = false;
     const QColor face = buttonFace();
@@ -528,8 +532,7 @@ void MainWindow::refreshAll() {
 }
 
 void MainWindow::setMode() {
-    setSignal(commit_, Signal::Neutral);
-    setSignal(refreshAll_, Signal::Neutral);
+    resetCheckSignals();
     library_->reOpen(unitAddress_);
     // Take a value still open in the editor, then leave the rows: entering
     // row 0 hides the editor.
@@ -590,8 +593,7 @@ void MainWindow::setMode() {
 void MainWindow::commit() {
     library_->reOpen(unitAddress_);
     setSignal(setMode_, Signal::Neutral);
-    setSignal(commit_, Signal::Neutral);
-    setSignal(refreshAll_, Signal::Neutral);
+    resetCheckSignals();
     gridReady_ = false;
     bool allMatch = true;
     for (int i = 1; i <= rowsInUse(); ++i) {

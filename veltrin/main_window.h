@@ -32,6 +32,9 @@ class MainWindow : public QWidget {
     // Tests answer the save dialog through this; the window's own is a
     // QFileDialog.
     void setSaveFileChooser(SaveFileChooser chooser) { chooseSaveFile_ = std::move(chooser); }
+    // The window's own chooser: a save dialog for *.TXT files that asks
+    // before replacing a file.
+    static QString askSaveFile(QWidget* parent);
     // Loads VeltrinHelp.rtf from `folder` (the program's) into the help
     // pane; a missing or unreadable file leaves the pane empty.
     void loadHelp(const QString& folder);
@@ -82,6 +85,8 @@ class MainWindow : public QWidget {
     void hideEditor();
 
     void setSignal(QPushButton* button, Signal signal);
+    // Commit and Refresh back to neutral, as every checking operation starts.
+    void resetCheckSignals();
     void showLibraryProblem();
 
     LumetraBinding* library_;

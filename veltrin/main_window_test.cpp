@@ -4,6 +4,7 @@
 #include "veltrin/main_window.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -103,6 +104,7 @@ class WindowTest : public QObject {
   private:
     std::unique_ptr<veltrin::LumetraBinding> library_;
     std::unique_ptr<veltrin::MainWindow> window_;
+    std::unique_ptr<Unit> unit_;
 
     veltrin::MainWindow& window() { return *window_; }
     template <typename T = QWidget>
@@ -137,6 +139,13 @@ class WindowTest : public QObject {
         window_ = std::make_unique<veltrin::MainWindow>(library);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    // A unit of its own for the test, and the window with its modes read.
+    void openOnUnit(const char* address, std::vector<std::string> extra = {}) {
+        unit_ = std::make_unique<Unit>(address, std::move(extra));
+        QVERIFY(unit_->started());
+        openWindow();
+        readModes(*unit_);
     }
     void click(const char* button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
     void readModes(const Unit& unit) {
@@ -218,6 +227,7 @@ class WindowTest : public QObject {
     void cleanup() {
         window_.reset();
         library_.reset();
+        unit_.reset();
     }
 
     void startUpControls() {
@@ -352,10 +362,7 @@ class WindowTest : public QObject {
     }
 
     void leaveStepTrimsAndIgnoresEmpty() {
-        Unit unit("127.0.12.3");
-        QVERIFY(unit.started());
-        openWindow();
-        readModes(unit);
+        openOnUnit("127.0.12.3");
         clickCell(kPosTimeout, 1);
         QTest::keyClicks(editor(), QStringLiteral("  42  "));
         clickCell(kServerType, 0);  // leaving by a click
@@ -377,10 +384,7 @@ class WindowTest : public QObject {
     }
 
     void editorEnterMoves() {
-        Unit unit("127.0.12.4");
-        QVERIFY(unit.started());
-        openWindow();
-        readModes(unit);
+        openOnUnit("127.0.12.4");
         clickCell(kDateTime, 0);
         QTest::keyClicks(editor(), QStringLiteral("a"));
         QTest::keyClick(editor(), Qt::Key_Return);  // one row down, same column
@@ -401,10 +405,8 @@ class WindowTest : public QObject {
     }
 
     void setModeOutcomes() {
-        Unit unit("127.0.12.5", {"--refuse", "ServerType"});
-        QVERIFY(unit.started());
-        openWindow();
-        readModes(unit);
+        openOnUnit("127.0.12.5", {"--refuse", "ServerType"});
+        const Unit& unit = *unit_;
         typeValue(kUnitId, QStringLiteral("UNIT0042"));
         typeValue(kServerType, QStringLiteral("TRIVIAL"));
         clickCell(kPosTimeout, 2);
@@ -455,10 +457,8 @@ class WindowTest : public QObject {
     }
 
     void driftingModeIsNeverSent() {
-        Unit unit("127.0.12.6", {"--drift", "Backlight"});
-        QVERIFY(unit.started());
-        openWindow();
-        readModes(unit);
+        openOnUnit("127.0.12.6", {"--drift", "Backlight"});
+        const Unit& unit = *unit_;
         typeValue(kBacklight, QStringLiteral("5"));
         const qsizetype mark = unit.queries().size();
         click("SetMode");
@@ -471,10 +471,8 @@ class WindowTest : public QObject {
     }
 
     void setModeWithNothingEdited() {
-        Unit unit("127.0.12.7");
-        QVERIFY(unit.started());
-        openWindow();
-        readModes(unit);
+        openOnUnit("127.0.12.7");
+        const Unit& unit = *unit_;
         const qsizetype mark = unit.queries().size();
         click("SetMode");
         QCOMPARE(unit.queriesAfter(mark), kForce);
@@ -483,10 +481,8 @@ class WindowTest : public QObject {
     }
 
     void commitAllMatching() {
-        Unit unit("127.0.12.8");
-        QVERIFY(unit.started());
-        openWindow();
-        readModes(unit);
+        openOnUnit("127.0.12.8");
+        const Unit& unit = *unit_;
         typeValue(kUnitId, QStringLiteral("UNIT0042"));
         typeValue(kBacklight, QStringLiteral("60"));
         click("SetMode");
@@ -504,10 +500,8 @@ class WindowTest : public QObject {
     }
 
     void commitWithOneChangedOnTheUnit() {
-        Unit unit("127.0.12.9");
-        QVERIFY(unit.started());
-        openWindow();
-        readModes(unit);
+        openOnUnit("127.0.12.9");
+        const Unit& unit = *unit_;
         typeValue(kUnitId, QStringLiteral("UNIT0042"));
         typeValue(kBacklight, QStringLiteral("60"));
         click("SetMode");
@@ -532,10 +526,8 @@ class WindowTest : public QObject {
     }
 
     void refreshNeverMarksTheClock() {
-        Unit unit("127.0.12.10", {"--drift", "dateTime"});
-        QVERIFY(unit.started());
-        openWindow();
-        readModes(unit);
+        openOnUnit("127.0.12.10", {"--drift", "dateTime"});
+        const Unit& unit = *unit_;
         changeOnUnit(unit, "Backlight", "70");
         typeValue(kPosTimeout, QStringLiteral("30"));
         const qsizetype mark = unit.queries().size();
@@ -554,10 +546,8 @@ class WindowTest : public QObject {
     }
 
     void restartUnit() {
-        Unit unit("127.0.12.11");
-        QVERIFY(unit.started());
-        openWindow();
-        readModes(unit);
+        openOnUnit("127.0.12.11");
+        const Unit& unit = *unit_;
         typeValue(kUnitId, QStringLiteral("UNIT0042"));
         click("SetMode");
         const qsizetype mark = unit.queries().size();
@@ -635,10 +625,8 @@ class WindowTest : public QObject {
     }
 
     void textResetChangesNothingInTheWindow() {
-        Unit unit("127.0.12.15");
-        QVERIFY(unit.started());
-        openWindow();
-        readModes(unit);
+        openOnUnit("127.0.12.15");
+        const Unit& unit = *unit_;
         typeValue(kPosTimeout, QStringLiteral("30"));
         clickCell(kUnitId, 0);
         const QList<bool> states = enabledStates();
@@ -672,10 +660,8 @@ class WindowTest : public QObject {
     }
 
     void reportByteForByte() {
-        Unit unit("127.0.12.18");
-        QVERIFY(unit.started());
-        openWindow();
-        readModes(unit);
+        openOnUnit("127.0.12.18");
+        const Unit& unit = *unit_;
         changeOnUnit(unit, "ServerType", "caf\xe9");  // an 8-bit byte
         click("RefreshAll");
         QCOMPARE(cellBackground(kServerType, 1), kYellow);
@@ -703,11 +689,41 @@ class WindowTest : public QObject {
         QVERIFY(!QFile::exists(QString::fromStdString(dir + "/other.TXT")));
     }
 
-    void reportFailureBox() {
-        Unit unit("127.0.12.19");
-        QVERIFY(unit.started());
+    void saveDialogAsksBeforeReplacing() {
         openWindow();
-        readModes(unit);
+        const std::string dir = support::makeTempDir("veltrin_dialog");
+        const QString existing = QString::fromStdString(dir + "/modes.TXT");
+        support::writeFile(existing.toStdString(), "kept");
+        QStringList filters;
+        QString suffix;
+        bool asked = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr)
+                return;
+            filters = dialog->nameFilters();
+            suffix = dialog->defaultSuffix();
+            // The question comes while the dialog takes the name; it is declined.
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (box == nullptr)
+                    return;
+                asked = true;
+                box->button(QMessageBox::No)->click();
+            });
+            dialog->selectFile(existing);
+            QMetaObject::invokeMethod(dialog, "accept");
+            dialog->reject();  // still open after the refusal: cancel
+        });
+        QCOMPARE(veltrin::MainWindow::askSaveFile(&window()), QString());
+        QCOMPARE(filters, QStringList({"Text files (*.TXT)", "All files (*.*)"}));
+        QCOMPARE(suffix, QStringLiteral("TXT"));
+        QVERIFY(asked);
+        QCOMPARE(support::readFile(existing.toStdString()), std::string("kept"));
+    }
+
+    void reportFailureBox() {
+        openOnUnit("127.0.12.19");
         const QString path = QStringLiteral("/nonexistent-folder/modes.TXT");
         QString title, text;
         QMessageBox::StandardButtons buttons;
