@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTextEdit>
 #include <QTimer>
@@ -47,12 +48,18 @@ const QColor kWhite(255, 255, 255);
 // A simulated unit with a journal; stopped when the test ends.
 class Unit {
   public:
+    // `extra` options for unitsim; "--builtin" first serves its own large
+    // table instead of the five modes above.
     explicit Unit(const std::string& address, std::vector<std::string> extra = {})
         : address_(address), dir_(support::makeTempDir("veltrin_unit")) {
-        support::writeFile(dir_ + "/modes.txt", kModes);
-        std::vector<std::string> argv = {UNITSIM_BIN,      "--address",         address,
-                                         "--modes",        dir_ + "/modes.txt", "--journal",
+        std::vector<std::string> argv = {UNITSIM_BIN, "--address", address, "--journal",
                                          dir_ + "/journal"};
+        if (!extra.empty() && extra.front() == "--builtin") {
+            extra.erase(extra.begin());
+        } else {
+            support::writeFile(dir_ + "/modes.txt", kModes);
+            argv.insert(argv.end(), {"--modes", dir_ + "/modes.txt"});
+        }
         argv.insert(argv.end(), extra.begin(), extra.end());
         process_ = std::make_unique<support::Background>(argv);
         started_ = process_->waitForOutput("listening", 5s);
@@ -402,6 +409,29 @@ class WindowTest : public QObject {
         QTest::keyClick(editor(), Qt::Key_Return);  // last row, last column: nothing
         QCOMPARE(grid()->currentRow(), kBacklight - 1);
         QCOMPARE(grid()->currentColumn(), 2);
+    }
+
+    void scrollingTakesTheOpenValue() {
+        openOnUnit("127.0.12.20", {"--builtin"});
+        QVERIFY(window().modeCount() > 30);
+        clickCell(1, 2);
+        QTest::keyClicks(editor(), QStringLiteral("  X1 "));
+        grid()->verticalScrollBar()->setValue(5);
+        QVERIFY(!editor()->isVisible());
+        QCOMPARE(cellText(1, 2), QStringLiteral("X1"));
+        QCOMPARE(state(1), RowState::Edited);
+
+        // Editor Enter below the visible rows scrolls, and the editor opens there.
+        grid()->verticalScrollBar()->setValue(0);
+        const int lastVisible = grid()->rowAt(grid()->viewport()->height() - 1) + 1;
+        clickCell(lastVisible, 1);
+        QTest::keyClick(editor(), Qt::Key_Return);
+        QCOMPARE(grid()->currentRow(), lastVisible);  // grid row lastVisible + 1
+        QVERIFY(editor()->isVisible());
+        QVERIFY(grid()->viewport()->rect().contains(
+            grid()->visualRect(grid()->model()->index(lastVisible, 2))));
+        QCOMPARE(editor()->y(), grid()->y() + grid()->viewport()->y() +
+                                    grid()->visualRect(grid()->model()->index(lastVisible, 2)).y());
     }
 
     void setModeOutcomes() {
