@@ -25,6 +25,14 @@
 #include "veltrin/lumetra_binding.h"
 
 using namespace std::chrono_literals;
+
+// Starts the test's unit and reads its modes; the test ends there if that failed.
+#define OPEN_ON_UNIT(...)               \
+    do {                                \
+        openOnUnit(__VA_ARGS__);        \
+        if (QTest::currentTestFailed()) \
+            return;                     \
+    } while (false)
 using veltrin::RowState;
 
 namespace {
@@ -63,6 +71,10 @@ class Unit {
         argv.insert(argv.end(), extra.begin(), extra.end());
         process_ = std::make_unique<support::Background>(argv);
         started_ = process_->waitForOutput("listening", 5s);
+        if (!started_) {
+            const support::RunResult result = process_->stop();
+            qWarning("unitsim did not start: %s%s", result.out.c_str(), result.err.c_str());
+        }
     }
     bool started() const { return started_; }
     QString address() const { return QString::fromStdString(address_); }
@@ -369,7 +381,7 @@ class WindowTest : public QObject {
     }
 
     void leaveStepTrimsAndIgnoresEmpty() {
-        openOnUnit("127.0.12.3");
+        OPEN_ON_UNIT("127.0.12.3");
         clickCell(kPosTimeout, 1);
         QTest::keyClicks(editor(), QStringLiteral("  42  "));
         clickCell(kServerType, 0);  // leaving by a click
@@ -391,7 +403,7 @@ class WindowTest : public QObject {
     }
 
     void editorEnterMoves() {
-        openOnUnit("127.0.12.4");
+        OPEN_ON_UNIT("127.0.12.4");
         clickCell(kDateTime, 0);
         QTest::keyClicks(editor(), QStringLiteral("a"));
         QTest::keyClick(editor(), Qt::Key_Return);  // one row down, same column
@@ -412,7 +424,7 @@ class WindowTest : public QObject {
     }
 
     void scrollingTakesTheOpenValue() {
-        openOnUnit("127.0.12.20", {"--builtin"});
+        OPEN_ON_UNIT("127.0.12.20", {"--builtin"});
         QVERIFY(window().modeCount() > 30);
         clickCell(1, 2);
         QTest::keyClicks(editor(), QStringLiteral("  X1 "));
@@ -435,7 +447,7 @@ class WindowTest : public QObject {
     }
 
     void setModeOutcomes() {
-        openOnUnit("127.0.12.5", {"--refuse", "ServerType"});
+        OPEN_ON_UNIT("127.0.12.5", {"--refuse", "ServerType"});
         const Unit& unit = *unit_;
         typeValue(kUnitId, QStringLiteral("UNIT0042"));
         typeValue(kServerType, QStringLiteral("TRIVIAL"));
@@ -487,7 +499,7 @@ class WindowTest : public QObject {
     }
 
     void driftingModeIsNeverSent() {
-        openOnUnit("127.0.12.6", {"--drift", "Backlight"});
+        OPEN_ON_UNIT("127.0.12.6", {"--drift", "Backlight"});
         const Unit& unit = *unit_;
         typeValue(kBacklight, QStringLiteral("5"));
         const qsizetype mark = unit.queries().size();
@@ -501,7 +513,7 @@ class WindowTest : public QObject {
     }
 
     void setModeWithNothingEdited() {
-        openOnUnit("127.0.12.7");
+        OPEN_ON_UNIT("127.0.12.7");
         const Unit& unit = *unit_;
         const qsizetype mark = unit.queries().size();
         click("SetMode");
@@ -511,7 +523,7 @@ class WindowTest : public QObject {
     }
 
     void commitAllMatching() {
-        openOnUnit("127.0.12.8");
+        OPEN_ON_UNIT("127.0.12.8");
         const Unit& unit = *unit_;
         typeValue(kUnitId, QStringLiteral("UNIT0042"));
         typeValue(kBacklight, QStringLiteral("60"));
@@ -530,7 +542,7 @@ class WindowTest : public QObject {
     }
 
     void commitWithOneChangedOnTheUnit() {
-        openOnUnit("127.0.12.9");
+        OPEN_ON_UNIT("127.0.12.9");
         const Unit& unit = *unit_;
         typeValue(kUnitId, QStringLiteral("UNIT0042"));
         typeValue(kBacklight, QStringLiteral("60"));
@@ -556,7 +568,7 @@ class WindowTest : public QObject {
     }
 
     void refreshNeverMarksTheClock() {
-        openOnUnit("127.0.12.10", {"--drift", "dateTime"});
+        OPEN_ON_UNIT("127.0.12.10", {"--drift", "dateTime"});
         const Unit& unit = *unit_;
         changeOnUnit(unit, "Backlight", "70");
         typeValue(kPosTimeout, QStringLiteral("30"));
@@ -576,7 +588,7 @@ class WindowTest : public QObject {
     }
 
     void restartUnit() {
-        openOnUnit("127.0.12.11");
+        OPEN_ON_UNIT("127.0.12.11");
         const Unit& unit = *unit_;
         typeValue(kUnitId, QStringLiteral("UNIT0042"));
         click("SetMode");
@@ -655,7 +667,7 @@ class WindowTest : public QObject {
     }
 
     void textResetChangesNothingInTheWindow() {
-        openOnUnit("127.0.12.15");
+        OPEN_ON_UNIT("127.0.12.15");
         const Unit& unit = *unit_;
         typeValue(kPosTimeout, QStringLiteral("30"));
         clickCell(kUnitId, 0);
@@ -690,7 +702,7 @@ class WindowTest : public QObject {
     }
 
     void reportByteForByte() {
-        openOnUnit("127.0.12.18");
+        OPEN_ON_UNIT("127.0.12.18");
         const Unit& unit = *unit_;
         changeOnUnit(unit, "ServerType", "caf\xe9");  // an 8-bit byte
         click("RefreshAll");
@@ -753,7 +765,7 @@ class WindowTest : public QObject {
     }
 
     void reportFailureBox() {
-        openOnUnit("127.0.12.19");
+        OPEN_ON_UNIT("127.0.12.19");
         const QString path = QStringLiteral("/nonexistent-folder/modes.TXT");
         QString title, text;
         QMessageBox::StandardButtons buttons;
