@@ -437,7 +437,7 @@ void Reader::characterWord(const WordInfo& info, std::optional<int> parameter) {
                 commitFont();
                 fontNumber_ = value;
             } else if (info.word == Word::Unicode) {
-                character(static_cast<char16_t>(value < 0 ? value + 0x10000 : value));
+                character(static_cast<char16_t>(value & 0xFFFF));
             }
             return;
         case Destination::ColorTable:
@@ -507,7 +507,7 @@ void Reader::characterWord(const WordInfo& info, std::optional<int> parameter) {
             c.halfPoints = kDefaultHalfPoints;
             break;
         case Word::Unicode:
-            character(static_cast<char16_t>(value < 0 ? value + 0x10000 : value));
+            character(static_cast<char16_t>(value & 0xFFFF));
             fallbackLeft_ = g.fallbackSkip;
             break;
         case Word::UnicodeSkip:
@@ -590,9 +590,7 @@ void Reader::controlSymbol(char symbol) {
             --fallbackLeft_;
             return;
         }
-        if (char16_t ch = fromWindows1252(static_cast<unsigned char>(high * 16 + low))) {
-            character(ch);
-        }
+        character(fromWindows1252(static_cast<unsigned char>(high * 16 + low)));
         return;
     }
     if (fallbackLeft_ > 0) {
@@ -621,8 +619,10 @@ void Reader::controlSymbol(char symbol) {
     }
 }
 
+// A zero stands for bytes that Windows-1252 leaves undefined, or for \u0:
+// nothing to show.
 void Reader::character(char16_t ch) {
-    if (groups_.empty())
+    if (groups_.empty() || ch == 0)
         return;
     Group& g = group();
     switch (g.destination) {

@@ -73,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"EscapedSpecials", "{\\rtf1 \\\\ \\{x\\}}", "\\ {x}"},
         TextCase{"HexIsWindows1252", "{\\rtf1 caf\\'e9 \\'93q\\'94 \\'80}", u"café “q” €"_qs},
         TextCase{"RawHighBytesAreWindows1252", "{\\rtf1 caf\xe9}", u"café"_qs},
+        TextCase{"UndefinedBytesDropped", "{\\rtf1 a\x81\\'8db\\u0?c}", "abc"},
         TextCase{"UnicodeSkipsOneFallback", "{\\rtf1 caf\\u233?s}", u"cafés"_qs},
         TextCase{"UnicodeNegative", "{\\rtf1 \\u-3913?}", u"\uF0B7"_qs},
         TextCase{"FallbackOfTwo", "{\\rtf1\\uc2 x\\u8364 EUy}", u"x€y"_qs},
@@ -232,6 +233,21 @@ TEST(RtfReader, LeavesUnsetPropertiesToTheDocumentDefault) {
     ASSERT_TRUE(veltrin::readRtf("{\\rtf1 text}", document));
     EXPECT_TRUE(document.defaultFont().bold());
     EXPECT_FALSE(formatOf(document, "text")->hasProperty(QTextFormat::FontWeight));
+}
+
+TEST(RtfReader, BackgroundStrikeAndRaisedText) {
+    QTextDocument document;
+    ASSERT_TRUE(
+        veltrin::readRtf("{\\rtf1{\\colortbl;\\red255\\green255\\blue0;}"
+                         "{\\cb1 swatch}{\\highlight1 marked}{\\strike gone}"
+                         "x{\\super high}{\\sub low}\\nosupersub plain}",
+                         document));
+    EXPECT_EQ(formatOf(document, "swatch")->background().color(), QColor(255, 255, 0));
+    EXPECT_EQ(formatOf(document, "marked")->background().color(), QColor(255, 255, 0));
+    EXPECT_TRUE(formatOf(document, "gone")->fontStrikeOut());
+    EXPECT_EQ(formatOf(document, "high")->verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_EQ(formatOf(document, "low")->verticalAlignment(), QTextCharFormat::AlignSubScript);
+    EXPECT_EQ(formatOf(document, "plain")->verticalAlignment(), QTextCharFormat::AlignNormal);
 }
 
 TEST(RtfReader, ReplacesWhatTheDocumentHeld) {
