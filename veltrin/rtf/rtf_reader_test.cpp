@@ -48,17 +48,19 @@ QString paragraphs(const QTextDocument& document) {
     return document.toRawText().replace(QChar::ParagraphSeparator, u'|');
 }
 
+// A broken file fails and keeps the text read up to the fault.
 struct TextCase {
     const char* name;
     QByteArray rtf;
     QString text;
+    bool ok = true;
 };
 
 class RtfText : public testing::TestWithParam<TextCase> {};
 
 TEST_P(RtfText, ReadsTheText) {
     QTextDocument document;
-    EXPECT_TRUE(veltrin::readRtf(GetParam().rtf, document));
+    EXPECT_EQ(veltrin::readRtf(GetParam().rtf, document), GetParam().ok);
     EXPECT_EQ(paragraphs(document), GetParam().text);
 }
 
@@ -73,6 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"EscapedSpecials", "{\\rtf1 \\\\ \\{x\\}}", "\\ {x}"},
         TextCase{"HexIsWindows1252", "{\\rtf1 caf\\'e9 \\'93q\\'94 \\'80}", u"café “q” €"_qs},
         TextCase{"RawHighBytesAreWindows1252", "{\\rtf1 caf\xe9}", u"café"_qs},
+        TextCase{"UndefinedBytesDropped", "{\\rtf1 a\x81\\'8db\\u0?c}", "abc"},
         TextCase{"UnicodeSkipsOneFallback", "{\\rtf1 caf\\u233?s}", u"cafés"_qs},
         TextCase{"UnicodeNegative", "{\\rtf1 \\u-3913?}", u"\uF0B7"_qs},
         TextCase{"FallbackOfTwo", "{\\rtf1\\uc2 x\\u8364 EUy}", u"x€y"_qs},
@@ -234,6 +237,21 @@ TEST(RtfReader, LeavesUnsetPropertiesToTheDocumentDefault) {
     EXPECT_FALSE(formatOf(document, "text")->hasProperty(QTextFormat::FontWeight));
 }
 
+TEST(RtfReader, BackgroundStrikeAndRaisedText) {
+    QTextDocument document;
+    ASSERT_TRUE(
+        veltrin::readRtf("{\\rtf1{\\colortbl;\\red255\\green255\\blue0;}"
+                         "{\\cb1 swatch}{\\highlight1 marked}{\\strike gone}"
+                         "x{\\super high}{\\sub low}\\nosupersub plain}",
+                         document));
+    EXPECT_EQ(formatOf(document, "swatch")->background().color(), QColor(255, 255, 0));
+    EXPECT_EQ(formatOf(document, "marked")->background().color(), QColor(255, 255, 0));
+    EXPECT_TRUE(formatOf(document, "gone")->fontStrikeOut());
+    EXPECT_EQ(formatOf(document, "high")->verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_EQ(formatOf(document, "low")->verticalAlignment(), QTextCharFormat::AlignSubScript);
+    EXPECT_EQ(formatOf(document, "plain")->verticalAlignment(), QTextCharFormat::AlignNormal);
+}
+
 TEST(RtfReader, ReplacesWhatTheDocumentHeld) {
     QTextDocument document("old text");
     ASSERT_TRUE(veltrin::readRtf("{\\rtf1 new}", document));
@@ -254,20 +272,6 @@ TEST(RtfReader, ParagraphFormats) {
     EXPECT_EQ(document.findBlockByNumber(3).blockFormat().alignment(), Qt::AlignRight);
 }
 
-struct BrokenCase {
-    const char* name;
-    QByteArray rtf;
-    QString kept;
-};
-
-class RtfBroken : public testing::TestWithParam<BrokenCase> {};
-
-TEST_P(RtfBroken, FailsKeepingWhatWasRead) {
-    QTextDocument document;
-    EXPECT_FALSE(veltrin::readRtf(GetParam().rtf, document));
-    EXPECT_EQ(paragraphs(document), GetParam().kept);
-}
-
 QByteArray nested(int depth, bool closed) {
     QByteArray rtf = "{\\rtf1 a" + QByteArray(depth, '{') + "x";
     if (closed)
@@ -276,17 +280,19 @@ QByteArray nested(int depth, bool closed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Inputs, RtfBroken,
-    testing::Values(BrokenCase{"Empty", "", ""}, BrokenCase{"NotRtf", "Hello {\\b world}", ""},
-                    BrokenCase{"OnlyABrace", "{", ""},
-                    BrokenCase{"CutOff", "{\\rtf1 Hello\\par \\b wor", "Hello|wor"},
-                    BrokenCase{"CutInHex", "{\\rtf1 ab\\'e", "ab"},
-                    BrokenCase{"CutAfterBackslash", "{\\rtf1 ab\\", "ab"},
-                    BrokenCase{"CutInFontTable", "{\\rtf1{\\fonttbl{\\f0 Ari", ""},
-                    BrokenCase{"Unbalanced", "{\\rtf1 {\\b a}{b", "ab"},
-                    BrokenCase{"BinaryLongerThanTheFile", "{\\rtf1 a\\bin999999999999 b}", "a"},
-                    BrokenCase{"TooDeep", nested(100'000, true), "a"},
-                    BrokenCase{"TooDeepAndOpen", nested(100'000, false), "a"}),
+    Broken, RtfText,
+    testing::Values(TextCase{"Empty", "", "", false},
+                    TextCase{"NotRtf", "Hello {\\b world}", "", false},
+                    TextCase{"OnlyABrace", "{", "", false},
+                    TextCase{"CutOff", "{\\rtf1 Hello\\par \\b wor", "Hello|wor", false},
+                    TextCase{"CutInHex", "{\\rtf1 ab\\'e", "ab", false},
+                    TextCase{"CutAfterBackslash", "{\\rtf1 ab\\", "ab", false},
+                    TextCase{"CutInFontTable", "{\\rtf1{\\fonttbl{\\f0 Ari", "", false},
+                    TextCase{"Unbalanced", "{\\rtf1 {\\b a}{b", "ab", false},
+                    TextCase{"BinaryLongerThanTheFile", "{\\rtf1 a\\bin999999999999 b}", "a",
+                             false},
+                    TextCase{"TooDeep", nested(100'000, true), "a", false},
+                    TextCase{"TooDeepAndOpen", nested(100'000, false), "a", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RtfReader, ReadsNestingOfRealDocuments) {
