@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # One entry point for a fresh Debian machine:
 #   ./build.sh demo      install what is missing, build, run Tarnix against a simulated unit
+#   ./build.sh veltrin   the same, then opens the Veltrin window beside a simulated unit
 #   ./build.sh test      install what is missing, build, run every test
 #   ./build.sh sanitize  the same tests in an AddressSanitizer + UBSan build
 #   ./build.sh fuzz [SECONDS]  build the libFuzzer targets with clang and run each
@@ -8,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {
@@ -40,22 +41,27 @@ run_tests() {  # DIR
     ctest --test-dir "$1" -j "$jobs" --output-on-failure --timeout 300
 }
 
-demo() {
-    install_missing
-    configure_and_build build
-    local unit=127.0.0.2
+# Starts a simulated unit on $unit in the background; stopped when the script ends.
+start_unit() {
     demo_dir=$(mktemp -d)
-    local dir=$demo_dir
-    build/unitsim/unitsim --address "$unit" >"$dir/unitsim.log" 2>&1 &
+    build/unitsim/unitsim --address "$unit" >"$demo_dir/unitsim.log" 2>&1 &
     demo_sim=$!
     # Globals: the trap runs after this function has returned.
     trap 'kill $demo_sim 2>/dev/null; wait $demo_sim 2>/dev/null; rm -rf "$demo_dir"; true' EXIT
-    for _ in $(seq 50); do grep -q listening "$dir/unitsim.log" && break; sleep 0.1; done
-    if ! grep -q listening "$dir/unitsim.log"; then
-        cat "$dir/unitsim.log" >&2
+    for _ in $(seq 50); do grep -q listening "$demo_dir/unitsim.log" && break; sleep 0.1; done
+    if ! grep -q listening "$demo_dir/unitsim.log"; then
+        cat "$demo_dir/unitsim.log" >&2
         echo "The simulated unit did not start on $unit:1283." >&2
         exit 1
     fi
+}
+
+demo() {
+    install_missing
+    configure_and_build build
+    unit=127.0.0.2
+    start_unit
+    local dir=$demo_dir
     echo "== Tarnix $unit: the modes of a simulated unit"
     build/tarnix/Tarnix "$unit"
     cp tarnix/demo.ini "$dir/Tarnix.ini"
@@ -65,8 +71,18 @@ demo() {
     (cd "$dir" && "$OLDPWD/build/tarnix/Tarnix" -s -v "$unit")
 }
 
+veltrin() {
+    install_missing
+    configure_and_build build
+    unit=127.0.0.2
+    start_unit
+    echo "Veltrin: type $unit in the address box and press Read Modes."
+    build/veltrin/Veltrin
+}
+
 case "${1:-}" in
     demo) demo ;;
+    veltrin) veltrin ;;
     test)
         install_missing
         configure_and_build build
@@ -75,7 +91,9 @@ case "${1:-}" in
     sanitize)
         install_missing
         configure_and_build build-asan -DSUITE_SANITIZE=ON -DSUITE_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
-        ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+        # Leaks of Qt's own libraries, listed one by one with the reason.
+        LSAN_OPTIONS=suppressions=$PWD/veltrin/lsan.supp:print_suppressions=0 \
+            ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
         ;;
     fuzz)
         # Builds only the fuzz targets (fuzz_all), runs each for SECONDS with
@@ -123,7 +141,7 @@ case "${1:-}" in
         done
         ;;
     *)
-        sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
         exit 2
         ;;
 esac
