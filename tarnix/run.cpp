@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "protocol/mode_ini.h"
 #include "protocol/modes.h"
-#include "tarnix/ini.h"
 #include "tarnix/report.h"
 #include "tarnix/session.h"
 
@@ -15,20 +15,21 @@ namespace {
 using protocol::ModeRecord;
 using protocol::ModeTable;
 
-const protocol::NameLimits kLimits{.keep = 255, .sizeToken = 50, .fatalAt = kLongModeName};
+const protocol::NameLimits kLimits{
+    .keep = 255, .sizeToken = 50, .fatalAt = protocol::kLongModeName};
 
 // The unit's address from the command line, else from the ini file's
 // TargetIP entry. Nothing, after telling the user, when neither gives one.
 std::optional<std::string> findTarget(const Settings& settings, Console console) {
     if (!settings.target.empty())
         return settings.target;
-    std::optional<std::string> text = readIniText(settings.iniFile);
+    std::optional<std::string> text = protocol::readIniText(settings.iniFile);
     if (!text) {
         say(console.err, "File %s could not be opened\n", settings.iniFile.c_str());
         printUsage(console.err);
         return std::nullopt;
     }
-    std::optional<std::string> target = findTargetIp(*text);
+    std::optional<std::string> target = protocol::findTargetIp(*text);
     if (!target || target->empty()) {
         say(console.err, "\nNo target IPAddress specified.\n");
         say(console.err, "Please specify the Target IPAddress either on the command line,\n");
@@ -41,7 +42,8 @@ std::optional<std::string> findTarget(const Settings& settings, Console console)
 
 Stop longName(Console console, const char* from, const std::string& name) {
     say(console.err, "Mode name %s is over %d characters: %.*s\n", from,
-        static_cast<int>(kLongModeName), static_cast<int>(kLongModeName), name.c_str());
+        static_cast<int>(protocol::kLongModeName), static_cast<int>(protocol::kLongModeName),
+        name.c_str());
     return kExitFailure;
 }
 
@@ -68,15 +70,15 @@ Stop readTable(Session& session, ModeTable& table, Console console) {
 }
 
 Stop setFromIni(Session& session, ModeTable& table, const Settings& settings, Console console) {
-    if (std::optional<std::string> text = readIniText(settings.iniFile)) {
-        if (auto name = applyIniValues(table, *text))
+    if (std::optional<std::string> text = protocol::readIniText(settings.iniFile)) {
+        if (auto name = protocol::applyIniValues(table, *text))
             return longName(console, "in ini file", *name);
     } else {
         // Without the file there is nothing to set; the run still reports
         // the unit's values.
         say(console.err, "File %s could not be opened\n", settings.iniFile.c_str());
     }
-    SetPlan plan = planSets(table);
+    protocol::SetPlan plan = protocol::planSets(table);
     for (const std::string& line : plan.lines) {
         if (Stop stop = session.query(line))
             return stop;
