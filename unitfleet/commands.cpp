@@ -78,7 +78,8 @@ std::optional<Prepared> prepare(const Settings& settings, std::FILE* err) {
     Prepared prepared;
     std::optional<std::string> text = readTextFile(settings.inventory);
     if (!text) {
-        inputError(err, "cannot read inventory " + settings.inventory + ": " + std::strerror(errno));
+        inputError(err,
+                   "cannot read inventory " + settings.inventory + ": " + std::strerror(errno));
         return std::nullopt;
     }
     Inventory inventory = parseInventory(*text, settings.inventory);
@@ -88,9 +89,9 @@ std::optional<Prepared> prepare(const Settings& settings, std::FILE* err) {
     }
     prepared.units = selectGroups(inventory.units, settings.groups);
     if (prepared.units.empty()) {
-        inputError(err, settings.groups.empty() ? settings.inventory + " lists no units"
-                                                : "no unit of " + settings.inventory +
-                                                      " is in the groups given");
+        inputError(err, settings.groups.empty()
+                            ? settings.inventory + " lists no units"
+                            : "no unit of " + settings.inventory + " is in the groups given");
         return std::nullopt;
     }
     if (settings.command != Command::Backup) {
@@ -142,13 +143,15 @@ int runCommand(const Settings& settings, Streams streams) {
     if (settings.restart && !settings.commit) {
         // A restart drops every value that was not committed, so it would
         // quietly undo the whole run.
-        return inputError(streams.err, "--restart needs --commit: a restart drops uncommitted values");
+        return inputError(streams.err,
+                          "--restart needs --commit: a restart drops uncommitted values");
     }
     std::optional<Prepared> prepared = prepare(settings, streams.err);
     if (!prepared)
         return kExitInputError;
     WorkSettings work;
-    work.timeout = std::chrono::milliseconds(static_cast<long long>(settings.timeoutSeconds * 1000));
+    work.timeout =
+        std::chrono::milliseconds(static_cast<long long>(settings.timeoutSeconds * 1000));
     work.backupDir = prepared->backupDir;
     work.durable = settings.command == Command::Apply;
     work.iniText = prepared->iniText;
@@ -178,7 +181,8 @@ int runCommand(const Settings& settings, Streams streams) {
                                 error))
             summary.retryFile = path;
         else
-            std::fprintf(streams.err, "unitfleet: cannot write the retry file: %s\n", error.c_str());
+            std::fprintf(streams.err, "unitfleet: cannot write the retry file: %s\n",
+                         error.c_str());
     }
     if (settings.json)
         printJson(streams.out, prepared->units, results, summary);

@@ -66,8 +66,8 @@ Inventory parseInventory(std::string_view text, const std::string& file) {
                            fields.end());
         unit.line = number;
         std::size_t last = line.find_last_not_of(" \t\r");
-        unit.text = std::string(line.substr(line.find_first_not_of(" \t"),
-                                            last + 1 - line.find_first_not_of(" \t")));
+        unit.text = std::string(
+            line.substr(line.find_first_not_of(" \t"), last + 1 - line.find_first_not_of(" \t")));
         std::optional<net::Ipv4> ip = net::lookupHost(unit.address);
         if (!ip) {
             fault(number, "cannot resolve '" + unit.address + "'");

@@ -16,9 +16,9 @@ struct InventoryUnit {
     std::string address;  // as written
     std::string name;     // empty when the line gives none
     std::vector<std::string> groups;
-    int line = 0;         // from 1
-    std::string text;     // the line without its comment, for retry files
-    net::Ipv4 ip = 0;     // the address resolved
+    int line = 0;      // from 1
+    std::string text;  // the line without its comment, for retry files
+    net::Ipv4 ip = 0;  // the address resolved
 
     // "127.0.1.5 till-07", or the address alone.
     std::string label() const { return name.empty() ? address : address + " " + name; }

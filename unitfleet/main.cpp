@@ -16,8 +16,9 @@ constexpr const char* kInventoryHelp =
 void commonOptions(CLI::App* command, unitfleet::Settings& settings) {
     command->add_option("-j,--jobs", settings.jobs, "Units worked on at once (default 32)")
         ->check(CLI::Range(1, 1024));
-    command->add_option("--timeout", settings.timeoutSeconds,
-                        "Seconds one unit may take in all (default 10)")
+    command
+        ->add_option("--timeout", settings.timeoutSeconds,
+                     "Seconds one unit may take in all (default 10)")
         ->check(CLI::Range(0.1, 3600.0));
     command->add_option("-g,--group", settings.groups, "Only units of this group (repeatable)");
     command->add_flag("--json", settings.json, "Print the results as one JSON document");
@@ -31,9 +32,10 @@ int main(int argc, char** argv) {
     app.footer(kInventoryHelp);
     app.require_subcommand(1);
 
-    CLI::App* backup = app.add_subcommand(
-        "backup", "Save every unit's modes in DIR, one listing per unit (restores with "
-                  "Tarnix -s -f FILE ADDRESS)");
+    CLI::App* backup =
+        app.add_subcommand("backup",
+                           "Save every unit's modes in DIR, one listing per unit (restores with "
+                           "Tarnix -s -f FILE ADDRESS)");
     backup->add_option("INVENTORY", settings.inventory, "Inventory file")->required();
     backup->add_option("DIR", settings.dir, "Folder for the listings")->required();
     backup->add_option("--retry", settings.retryFile,
@@ -48,8 +50,9 @@ int main(int argc, char** argv) {
     commonOptions(diff, settings);
 
     CLI::App* apply = app.add_subcommand(
-        "apply", "Back up, set the modes of INI, read them back, and commit the units where "
-                 "every value was accepted and verified");
+        "apply",
+        "Back up, set the modes of INI, read them back, and commit the units where "
+        "every value was accepted and verified");
     apply->add_option("INVENTORY", settings.inventory, "Inventory file")->required();
     apply->add_option("INI", settings.ini, "Mode file (name = value lines)")->required();
     apply->add_flag("--commit", settings.commit, "Commit the clean units to permanent storage");

@@ -48,8 +48,8 @@ TEST(ModePlan, IniFaultsCarryLineNumbers) {
                       }));
     EXPECT_EQ(checkIni("# nothing\nTargetIP = 1.2.3.4\n", "e.ini"),
               std::vector<std::string>{"e.ini: sets no modes"});
-    EXPECT_TRUE(checkIni("\n\n# ***  Current Content  ***\n\nTargetIP = 1\nA    = \nB = x\n", "l")
-                    .empty());
+    EXPECT_TRUE(
+        checkIni("\n\n# ***  Current Content  ***\n\nTargetIP = 1\nA    = \nB = x\n", "l").empty());
 }
 
 }  // namespace

@@ -31,13 +31,14 @@ Totals count(const std::vector<UnitResult>& results) {
 
 std::string totalsLine(const std::vector<UnitResult>& results, Command command) {
     Totals t = count(results);
-    std::string line = std::string(commandName(command)) + ": " + std::to_string(results.size()) +
-                       " units, ";
+    std::string line =
+        std::string(commandName(command)) + ": " + std::to_string(results.size()) + " units, ";
     switch (command) {
-        case Command::Backup: line += std::to_string(t.ok) + " saved"; break;
+        case Command::Backup:
+            line += std::to_string(t.ok) + " saved";
+            break;
         case Command::Diff:
-            line += std::to_string(t.ok) + " with changes, " + std::to_string(t.other) +
-                    " without";
+            line += std::to_string(t.ok) + " with changes, " + std::to_string(t.other) + " without";
             break;
         case Command::Apply:
             line += std::to_string(t.ok) + " applied, " + std::to_string(t.other) + " unchanged";
@@ -50,9 +51,12 @@ std::string totalsLine(const std::vector<UnitResult>& results, Command command) 
 
 std::string_view commandName(Command command) {
     switch (command) {
-        case Command::Backup: return "backup";
-        case Command::Diff: return "diff";
-        case Command::Apply: return "apply";
+        case Command::Backup:
+            return "backup";
+        case Command::Diff:
+            return "diff";
+        case Command::Apply:
+            return "apply";
     }
     return "";
 }
@@ -83,12 +87,9 @@ void printJson(std::FILE* out, const std::vector<InventoryUnit>& units,
     ordered_json list = ordered_json::array();
     for (std::size_t i = 0; i < units.size(); ++i) {
         const UnitResult& r = results[i];
-        ordered_json unit{{"address", units[i].address},
-                          {"name", units[i].name},
-                          {"groups", units[i].groups},
-                          {"outcome", outcomeName(r.outcome)},
-                          {"failed", isFailure(r.outcome)},
-                          {"reason", reasonText(r)}};
+        ordered_json unit{{"address", units[i].address},    {"name", units[i].name},
+                          {"groups", units[i].groups},      {"outcome", outcomeName(r.outcome)},
+                          {"failed", isFailure(r.outcome)}, {"reason", reasonText(r)}};
         if (!r.file.empty())
             unit["file"] = r.file;
         if (summary.command != Command::Backup) {
@@ -113,8 +114,8 @@ void printJson(std::FILE* out, const std::vector<InventoryUnit>& units,
                      {"failed", t.failed}};
     if (!summary.backupDir.empty())
         doc["backup_dir"] = summary.backupDir;
-    doc["retry_file"] = summary.retryFile.empty() ? ordered_json(nullptr)
-                                                  : ordered_json(summary.retryFile);
+    doc["retry_file"] =
+        summary.retryFile.empty() ? ordered_json(nullptr) : ordered_json(summary.retryFile);
     // Bytes that are not UTF-8 (a unit's values are single-byte text) are
     // replaced rather than ending the run.
     std::string text = doc.dump(2, ' ', false, ordered_json::error_handler_t::replace);

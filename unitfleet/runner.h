@@ -14,8 +14,8 @@ namespace unitfleet {
 
 // Told after each unit finishes, from the worker that ran it, one call at a
 // time: the unit's index, its result, and the counts so far.
-using FinishedFn = std::function<void(std::size_t index, const UnitResult& result,
-                                      std::size_t done, std::size_t failed)>;
+using FinishedFn = std::function<void(std::size_t index, const UnitResult& result, std::size_t done,
+                                      std::size_t failed)>;
 
 // Results in inventory order; every unit has one.
 std::vector<UnitResult> runAll(Command command, const std::vector<InventoryUnit>& units,

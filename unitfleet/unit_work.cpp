@@ -21,9 +21,15 @@ UnitResult failure(Status status) {
     UnitResult result;
     switch (status) {
         case Status::Unresolved:
-        case Status::Unreachable: result.outcome = Outcome::Unreachable; break;
-        case Status::TimedOut: result.outcome = Outcome::TimedOut; break;
-        default: result.outcome = Outcome::Lost; break;
+        case Status::Unreachable:
+            result.outcome = Outcome::Unreachable;
+            break;
+        case Status::TimedOut:
+            result.outcome = Outcome::TimedOut;
+            break;
+        default:
+            result.outcome = Outcome::Lost;
+            break;
     }
     return result;
 }
@@ -79,7 +85,17 @@ std::optional<UnitResult> setAll(ClientSession& session, const std::vector<Chang
     return std::nullopt;
 }
 
-// Reads every value again and compares the changed ones with what was set.
+UnitResult mismatch(const Change& change, const std::optional<std::string>& now) {
+    UnitResult result;
+    result.outcome = Outcome::VerifyMismatch;
+    result.detail = change.mode + " reads back " + (now ? "'" + *now + "'" : "nothing") +
+                    ", not '" + change.newValue + "'";
+    return result;
+}
+
+// Reads every value again and compares the changed ones with what was set,
+// then asks for each changed mode once more: a value must hold on its own, so
+// a unit whose value moves by itself is not committed.
 std::optional<UnitResult> verify(ClientSession& session, protocol::ModeTable& table,
                                  const std::vector<Change>& changes) {
     Status status;
@@ -89,19 +105,23 @@ std::optional<UnitResult> verify(ClientSession& session, protocol::ModeTable& ta
     for (const Change& change : changes) {
         int i = table.findMode(change.mode);
         const std::optional<std::string>& now = table[static_cast<std::size_t>(i)].newValue;
-        if (now && protocol::equalsIgnoreCase(*now, change.newValue))
-            continue;
-        UnitResult result;
-        result.outcome = Outcome::VerifyMismatch;
-        result.detail = change.mode + " reads back " + (now ? "'" + *now + "'" : "nothing") +
-                        ", not '" + change.newValue + "'";
-        return result;
+        if (!now || !protocol::equalsIgnoreCase(*now, change.newValue))
+            return mismatch(change, now);
+    }
+    for (const Change& change : changes) {
+        if (!ask(session, change.mode.c_str(), status))
+            return failure(status);
+        std::optional<std::string> now;
+        if (status == Status::Ok)
+            now = std::string(protocol::trimRight(protocol::oneModeValue(session.replyBody())));
+        if (!now || !protocol::equalsIgnoreCase(*now, change.newValue))
+            return mismatch(change, now);
     }
     return std::nullopt;
 }
 
-UnitResult apply(ClientSession& session, protocol::ModeTable& table,
-                 const WorkSettings& settings, UnitResult result) {
+UnitResult apply(ClientSession& session, protocol::ModeTable& table, const WorkSettings& settings,
+                 UnitResult result) {
     if (result.changes.empty()) {
         result.outcome = Outcome::Unchanged;
         return result;
@@ -166,17 +186,28 @@ UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& 
 
 std::string_view outcomeName(Outcome outcome) {
     switch (outcome) {
-        case Outcome::Saved: return "saved";
-        case Outcome::Changes: return "changes";
-        case Outcome::NoChanges: return "no changes";
-        case Outcome::Applied: return "applied";
-        case Outcome::Unchanged: return "unchanged";
-        case Outcome::Refused: return "refused";
-        case Outcome::VerifyMismatch: return "verify mismatch";
-        case Outcome::Unreachable: return "unreachable";
-        case Outcome::TimedOut: return "timed out";
-        case Outcome::Lost: return "connection lost";
-        case Outcome::WriteFailed: return "write failed";
+        case Outcome::Saved:
+            return "saved";
+        case Outcome::Changes:
+            return "changes";
+        case Outcome::NoChanges:
+            return "no changes";
+        case Outcome::Applied:
+            return "applied";
+        case Outcome::Unchanged:
+            return "unchanged";
+        case Outcome::Refused:
+            return "refused";
+        case Outcome::VerifyMismatch:
+            return "verify mismatch";
+        case Outcome::Unreachable:
+            return "unreachable";
+        case Outcome::TimedOut:
+            return "timed out";
+        case Outcome::Lost:
+            return "connection lost";
+        case Outcome::WriteFailed:
+            return "write failed";
     }
     return "failed";
 }
@@ -187,8 +218,10 @@ bool isFailure(Outcome outcome) {
         case Outcome::Changes:
         case Outcome::NoChanges:
         case Outcome::Applied:
-        case Outcome::Unchanged: return false;
-        default: return true;
+        case Outcome::Unchanged:
+            return false;
+        default:
+            return true;
     }
 }
 
