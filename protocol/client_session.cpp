@@ -10,7 +10,9 @@ using std::chrono::milliseconds;
 
 }  // namespace
 
-ClientSession::ClientSession(std::size_t bufferSize) : buffer_(bufferSize, 0) {}
+ClientSession::ClientSession(std::size_t bufferSize)
+    : buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(bufferSize)),
+      bufferSize_(bufferSize) {}
 
 ClientSession::Status ClientSession::fail(Status status) {
     socket_.close();
@@ -47,8 +49,13 @@ ClientSession::Status ClientSession::connect(const std::string& address,
     net::Socket socket = net::createTcpSocket();
     if (!socket)
         return Status::Unreachable;
-    if (!net::connectWithTimeout(socket, *ip, kUnitPort, connectTimeout))
+    // A blocking connect bounded by the send time-out: a unit that refuses is
+    // known at once instead of after the whole wait, which matters when
+    // hundreds of units are tried in a row.
+    if (!net::setSendTimeout(socket, connectTimeout) ||
+        !net::connectBlocking(socket, *ip, kUnitPort)) {
         return Status::Unreachable;
+    }
     net::setNoDelay(socket);
     socket_ = std::move(socket);
     return Status::Ok;
@@ -60,7 +67,7 @@ ClientSession::Status ClientSession::send(std::string_view text) {
         return Status::Lost;
     if (!armTimeouts())
         return fail(Status::TimedOut);
-    if (!sendQuery(socket_, buffer_, text))
+    if (!sendQuery(socket_, buffer(), text))
         return fail(net::lastErrorIsTimeout() ? Status::TimedOut : Status::Lost);
     return Status::Ok;
 }
@@ -74,10 +81,10 @@ ClientSession::Status ClientSession::query(std::string_view text) {
         if (!armTimeouts())
             return fail(Status::TimedOut);
         ReplyFailure why = ReplyFailure::None;
-        ReplyStatus status = receiveReply(socket_, buffer_, ReplyMode::AnyFrame, why);
+        ReplyStatus status = receiveReply(socket_, buffer(), ReplyMode::AnyFrame, why);
         if (status != ReplyStatus::Reply)
             return fail(why == ReplyFailure::TimedOut ? Status::TimedOut : Status::Lost);
-        std::optional<FrameView> frame = FrameView::from(buffer_);
+        std::optional<FrameView> frame = FrameView::from(ConstBytes(buffer_.get(), bufferSize_));
         std::optional<FrameType> type = frame->type();
         if (type == FrameType::Data && frame->subtype() == DataSubtype::Nop)
             continue;

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "net/socket.h"
 #include "protocol/transport.h"
@@ -55,8 +55,13 @@ class ClientSession {
     Status fail(Status status);
     bool armTimeouts();
 
+    Bytes buffer() { return {buffer_.get(), bufferSize_}; }
+
     net::Socket socket_;
-    std::vector<std::uint8_t> buffer_;
+    // Not cleared up front: only the pages that replies reach are ever
+    // touched, so a pool of idle sessions costs next to no memory.
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::size_t bufferSize_;
     std::string_view body_;
     Clock::time_point deadline_ = Clock::time_point::max();
 };

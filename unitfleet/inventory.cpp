@@ -39,58 +39,66 @@ std::string lowered(std::string text) {
     return text;
 }
 
+// The unit a line names, before any check; nothing for a blank or comment line.
+std::optional<InventoryUnit> readLine(std::string_view line, int number) {
+    line = line.substr(0, line.find('#'));
+    std::vector<std::string> fields = words(line);
+    if (fields.empty())
+        return std::nullopt;
+    InventoryUnit unit;
+    unit.address = fields[0];
+    if (fields.size() > 1)
+        unit.name = fields[1];
+    if (fields.size() > 2)
+        unit.groups.assign(fields.begin() + 2, fields.end());
+    unit.line = number;
+    std::size_t first = line.find_first_not_of(" \t");
+    unit.text = std::string(line.substr(first, line.find_last_not_of(" \t\r") + 1 - first));
+    return unit;
+}
+
+// Where each address and file stem was first seen.
+struct Seen {
+    std::unordered_map<net::Ipv4, int> addresses;
+    std::unordered_map<std::string, int> stems;  // ignoring case
+};
+
+// What is wrong with the unit of a line; empty when nothing is.
+std::string fault(InventoryUnit& unit, Seen& seen) {
+    std::optional<net::Ipv4> ip = net::lookupHost(unit.address);
+    if (!ip)
+        return "cannot resolve '" + unit.address + "'";
+    unit.ip = *ip;
+    if (auto [it, fresh] = seen.addresses.try_emplace(*ip, unit.line); !fresh) {
+        return unit.address + " (" + net::dotted(*ip) + ") is already listed at line " +
+               std::to_string(it->second);
+    }
+    if (!unit.name.empty() && !isSafeName(unit.name)) {
+        return "name '" + unit.name +
+               "' may hold only letters, digits, '.', '_' and '-' and may not start with '.'";
+    }
+    if (auto [it, fresh] = seen.stems.try_emplace(lowered(unit.fileStem()), unit.line); !fresh) {
+        return "'" + unit.fileStem() + "' names another unit at line " +
+               std::to_string(it->second) + " too (backup files are named by it)";
+    }
+    return {};
+}
+
 }  // namespace
 
 Inventory parseInventory(std::string_view text, const std::string& file) {
     Inventory inventory;
-    std::unordered_map<net::Ipv4, int> byAddress;
-    std::unordered_map<std::string, int> byStem;  // file stems, ignoring case
-    auto fault = [&](int line, const std::string& why) {
-        inventory.errors.push_back(file + ":" + std::to_string(line) + ": " + why);
-    };
-    int number = 0;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        ++number;
-        line = line.substr(0, line.find('#'));
-        std::vector<std::string> fields = words(line);
-        if (fields.empty())
+    Seen seen;
+    std::istringstream in{std::string(text)};
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        std::optional<InventoryUnit> unit = readLine(line, number);
+        if (!unit)
             continue;
-        InventoryUnit unit;
-        unit.address = fields[0];
-        if (fields.size() > 1)
-            unit.name = fields[1];
-        unit.groups.assign(fields.begin() + std::min<std::ptrdiff_t>(2, fields.size()),
-                           fields.end());
-        unit.line = number;
-        std::size_t last = line.find_last_not_of(" \t\r");
-        unit.text = std::string(
-            line.substr(line.find_first_not_of(" \t"), last + 1 - line.find_first_not_of(" \t")));
-        std::optional<net::Ipv4> ip = net::lookupHost(unit.address);
-        if (!ip) {
-            fault(number, "cannot resolve '" + unit.address + "'");
-            continue;
-        }
-        unit.ip = *ip;
-        if (auto [it, fresh] = byAddress.try_emplace(*ip, number); !fresh) {
-            fault(number, unit.address + " (" + net::dotted(*ip) + ") is already listed at line " +
-                              std::to_string(it->second));
-            continue;
-        }
-        if (!unit.name.empty() && !isSafeName(unit.name)) {
-            fault(number, "name '" + unit.name +
-                              "' may hold only letters, digits, '.', '_' and '-' and may not "
-                              "start with '.'");
-            continue;
-        }
-        if (auto [it, fresh] = byStem.try_emplace(lowered(unit.fileStem()), number); !fresh) {
-            fault(number, "'" + unit.fileStem() + "' names another unit at line " +
-                              std::to_string(it->second) + " too (backup files are named by it)");
-            continue;
-        }
-        inventory.units.push_back(std::move(unit));
+        if (std::string why = fault(*unit, seen); !why.empty())
+            inventory.errors.push_back(file + ":" + std::to_string(number) + ": " + why);
+        else
+            inventory.units.push_back(std::move(*unit));
     }
     return inventory;
 }

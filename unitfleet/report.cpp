@@ -47,6 +47,11 @@ std::string totalsLine(const std::vector<UnitResult>& results, Command command) 
     return line + ", " + std::to_string(t.failed) + " failed";
 }
 
+std::string listingOf(const InventoryUnit& unit, const UnitResult& result,
+                      const RunSummary& summary) {
+    return result.saved ? listingPath(summary.backupDir, unit) : std::string();
+}
+
 }  // namespace
 
 std::string_view commandName(Command command) {
@@ -65,7 +70,8 @@ void printText(std::FILE* out, const std::vector<InventoryUnit>& units,
                const std::vector<UnitResult>& results, const RunSummary& summary) {
     for (std::size_t i = 0; i < units.size(); ++i) {
         const UnitResult& r = results[i];
-        std::fprintf(out, "%s: %s\n", units[i].label().c_str(), reasonText(r).c_str());
+        std::fprintf(out, "%s: %s\n", units[i].label().c_str(),
+                     reasonText(r, listingOf(units[i], r, summary)).c_str());
         if (summary.command != Command::Diff || r.outcome != Outcome::Changes)
             continue;
         for (const Change& c : r.changes) {
@@ -90,8 +96,8 @@ void printJson(std::FILE* out, const std::vector<InventoryUnit>& units,
         ordered_json unit{{"address", units[i].address},    {"name", units[i].name},
                           {"groups", units[i].groups},      {"outcome", outcomeName(r.outcome)},
                           {"failed", isFailure(r.outcome)}, {"reason", reasonText(r)}};
-        if (!r.file.empty())
-            unit["file"] = r.file;
+        if (r.saved)
+            unit["file"] = listingOf(units[i], r, summary);
         if (summary.command != Command::Backup) {
             ordered_json changes = ordered_json::array();
             for (const Change& c : r.changes) {

@@ -57,8 +57,8 @@ std::optional<UnitResult> readModes(ClientSession& session, protocol::ModeTable&
 }
 
 std::optional<UnitResult> saveListing(const InventoryUnit& unit, const protocol::ModeTable& table,
-                                      const WorkSettings& settings, std::string& file) {
-    file = settings.backupDir + "/" + unit.fileStem() + ".ini";
+                                      const WorkSettings& settings) {
+    std::string file = listingPath(settings.backupDir, unit);
     std::string error;
     if (writeFileAtomically(file, protocol::currentContent(table, unit.address), settings.durable,
                             error))
@@ -128,7 +128,7 @@ UnitResult apply(ClientSession& session, protocol::ModeTable& table, const WorkS
     }
     auto keep = [&](UnitResult failed) {
         failed.changes = std::move(result.changes);
-        failed.file = std::move(result.file);
+        failed.saved = result.saved;
         return failed;
     };
     if (auto failed = setAll(session, result.changes))
@@ -166,10 +166,10 @@ UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& 
         return *failed;
     UnitResult result;
     if (command != Command::Diff) {
-        if (auto failed = saveListing(unit, table, settings, result.file))
+        if (auto failed = saveListing(unit, table, settings))
             return *failed;
         result.outcome = Outcome::Saved;
-        result.detail = result.file;
+        result.saved = true;
         if (command == Command::Backup)
             return result;
     }
@@ -178,7 +178,6 @@ UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& 
         result.outcome = result.changes.empty() ? Outcome::NoChanges : Outcome::Changes;
         return result;
     }
-    result.detail.clear();
     return apply(session, table, settings, std::move(result));
 }
 
@@ -225,11 +224,15 @@ bool isFailure(Outcome outcome) {
     }
 }
 
-std::string reasonText(const UnitResult& result) {
+std::string listingPath(const std::string& dir, const InventoryUnit& unit) {
+    return dir + "/" + unit.fileStem() + ".ini";
+}
+
+std::string reasonText(const UnitResult& result, const std::string& listing) {
     std::string text(outcomeName(result.outcome));
     switch (result.outcome) {
         case Outcome::Saved:
-            return text + " " + result.file;
+            return listing.empty() ? text : text + " " + listing;
         case Outcome::Changes:
             return std::to_string(result.changes.size()) +
                    (result.changes.size() == 1 ? " change" : " changes");

@@ -36,13 +36,19 @@ struct UnitResult {
     Outcome outcome = Outcome::Lost;
     std::string detail;  // the refused mode, the mismatch, the file, the error
     std::vector<Change> changes;
-    std::string file;  // the backup file written
+    // The listing was saved (under listingPath). Results hold no path of
+    // their own: a thousand units' results stay small.
+    bool saved = false;
     bool committed = false;
     bool restarted = false;
 };
 
 // One line's reason: "applied 3 modes, committed", "refused mode POSTimeout", ...
-std::string reasonText(const UnitResult& result);
+// A saved listing's path follows "saved" when `listing` is given.
+std::string reasonText(const UnitResult& result, const std::string& listing = {});
+
+// Where a unit's listing goes: DIR/NAME.ini, or DIR/ADDRESS.ini without a name.
+std::string listingPath(const std::string& dir, const InventoryUnit& unit);
 
 struct WorkSettings {
     std::chrono::milliseconds timeout{10000};  // everything one unit may take
