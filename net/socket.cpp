@@ -141,31 +141,36 @@ bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port) {
 }
 
 bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
-                        std::chrono::milliseconds timeout) {
+                        std::chrono::milliseconds timeout, OnRefusal onRefusal) {
     if (!setBlocking(socket.fd(), false)) return false;
     sockaddr_in sa = socketAddress(address, port);
+    auto start = std::chrono::steady_clock::now();
     ::connect(socket.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     fd_set writable;
     FD_ZERO(&writable);
     FD_SET(socket.fd(), &writable);
+    // Windows reports a refused connect through the error set only.
+    fd_set failed;
+    FD_ZERO(&failed);
+    FD_SET(socket.fd(), &failed);
+    fd_set* errors = onRefusal == OnRefusal::FailAtOnce ? &failed : nullptr;
     timeval tv{};
     tv.tv_sec = static_cast<long>(timeout.count() / 1000);
     tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
-    int ready = ::select(socket.fd() + 1, nullptr, &writable, nullptr, &tv);
+    int ready = ::select(socket.fd() + 1, nullptr, &writable, errors, &tv);
     if (ready <= 0) return false;
-#ifndef _WIN32
-    // Windows reports a refused connect through the error set only, so it
-    // never shows as writable there; on POSIX a refused connect is writable
-    // at once with an error pending. Wait out the time-out in that case so a
-    // refused unit behaves the same on both systems.
+    if (errors != nullptr && FD_ISSET(socket.fd(), errors)) return false;
     int pending = 0;
     socklen_t len = sizeof pending;
-    getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &pending, &len);
+    getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &len);
     if (pending != 0) {
-        std::this_thread::sleep_for(timeout);
+        // On POSIX a refused connect is writable at once with an error
+        // pending; Windows never shows it as writable. Waiting out the
+        // time-out makes a refused unit behave the same on both systems.
+        if (onRefusal == OnRefusal::WaitOutTimeout)
+            std::this_thread::sleep_until(start + timeout);
         return false;
     }
-#endif
     return setBlocking(socket.fd(), true);
 }
 
@@ -189,6 +194,23 @@ bool setTimeoutOption(const Socket& socket, int option, std::chrono::millisecond
 
 bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
     return setTimeoutOption(socket, SO_RCVTIMEO, timeout);
+}
+
+std::chrono::milliseconds receiveTimeout(const Socket& socket) {
+#ifdef _WIN32
+    DWORD ms = 0;
+    int len = sizeof ms;
+    if (getsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&ms), &len) != 0)
+        return std::chrono::milliseconds(0);
+    return std::chrono::milliseconds(ms);
+#else
+    timeval tv{};
+    socklen_t len = sizeof tv;
+    if (getsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, &tv, &len) != 0)
+        return std::chrono::milliseconds(0);
+    // Rounded up, so a time-out below a millisecond does not read as none.
+    return std::chrono::milliseconds(tv.tv_sec * 1000L + (tv.tv_usec + 999) / 1000);
+#endif
 }
 
 bool setSendTimeout(const Socket& socket, std::chrono::milliseconds timeout) {

@@ -56,16 +56,29 @@ Socket createTcpSocket();
 // Plain blocking connect to address:port on an existing socket.
 bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port);
 
-// Non-blocking connect, then wait for writability at most `timeout`; the
-// socket is back in blocking mode on success. Only writability counts, so a
-// refused or unreachable peer ends in the time-out (as on the units' own
-// client library). The socket is left open either way; the caller closes it.
+// What a connect with a time-out does when the peer refuses at once.
+enum class OnRefusal {
+    WaitOutTimeout,  // fail only when the time-out has passed (as the units'
+                     // own client library does: it watches writability only)
+    FailAtOnce,      // fail as soon as the refusal arrives (a blocking connect's
+                     // behaviour, kept by the console tools)
+};
+
+// Non-blocking connect, then wait for the connection at most `timeout`; the
+// socket is back in blocking mode on success. A peer that drops connection
+// attempts ends in the time-out. The socket is left open either way; the
+// caller closes it.
 bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
-                        std::chrono::milliseconds timeout);
+                        std::chrono::milliseconds timeout,
+                        OnRefusal onRefusal = OnRefusal::WaitOutTimeout);
 
 // A receive that waits longer than `timeout` fails (errno EAGAIN). Zero means
 // wait for ever.
 bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout);
+
+// The receive time-out set on the socket; zero when there is none (or it
+// cannot be read).
+std::chrono::milliseconds receiveTimeout(const Socket& socket);
 
 // A send that cannot hand its bytes to the system for longer than `timeout`
 // fails (the peer stopped reading). Zero means wait for ever.

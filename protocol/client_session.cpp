@@ -20,15 +20,20 @@ ClientSession::Status ClientSession::fail(Status status) {
     return status;
 }
 
-// Time left before the deadline, at least 1 ms so that a zero never means
-// "wait for ever" to the socket layer; false once the deadline has passed.
-bool ClientSession::armTimeouts() {
+// The deadline, or the usual reply limit from now when none was set.
+ReplyClock::time_point ClientSession::deadline() const {
     if (deadline_ == Clock::time_point::max())
-        return true;
-    auto left = std::chrono::ceil<milliseconds>(deadline_ - Clock::now());
+        return Clock::now() + kReplyLimit;
+    return deadline_;
+}
+
+// A unit that stops reading must not hold a send past the deadline either.
+// False once the deadline has passed.
+bool ClientSession::armSendTimeout() {
+    auto left = std::chrono::ceil<milliseconds>(deadline() - Clock::now());
     if (left <= milliseconds(0))
         return false;
-    return net::setReceiveTimeout(socket_, left) && net::setSendTimeout(socket_, left);
+    return net::setSendTimeout(socket_, left);
 }
 
 ClientSession::Status ClientSession::connect(const std::string& address,
@@ -65,7 +70,7 @@ ClientSession::Status ClientSession::send(std::string_view text) {
     body_ = {};
     if (!socket_.valid())
         return Status::Lost;
-    if (!armTimeouts())
+    if (!armSendTimeout())
         return fail(Status::TimedOut);
     if (!sendQuery(socket_, buffer(), text))
         return fail(net::lastErrorIsTimeout() ? Status::TimedOut : Status::Lost);
@@ -75,22 +80,14 @@ ClientSession::Status ClientSession::send(std::string_view text) {
 ClientSession::Status ClientSession::query(std::string_view text) {
     if (Status status = send(text); status != Status::Ok)
         return status;
-    // The time-out is armed again before every frame, so keep-alives cannot
-    // stretch the wait past the deadline.
-    for (;;) {
-        if (!armTimeouts())
-            return fail(Status::TimedOut);
-        ReplyFailure why = ReplyFailure::None;
-        ReplyStatus status = receiveReply(socket_, buffer(), ReplyMode::AnyFrame, why);
-        if (status != ReplyStatus::Reply)
-            return fail(why == ReplyFailure::TimedOut ? Status::TimedOut : Status::Lost);
-        std::optional<FrameView> frame = FrameView::from(ConstBytes(buffer_.get(), bufferSize_));
-        std::optional<FrameType> type = frame->type();
-        if (type == FrameType::Data && frame->subtype() == DataSubtype::Nop)
-            continue;
-        body_ = frame->bodyText();
-        return type == FrameType::ErrReport ? Status::Refused : Status::Ok;
-    }
+    // Keep-alives are skipped, and count against the deadline like any wait.
+    ReplyFailure why = ReplyFailure::None;
+    ReplyStatus status =
+        receiveReply(socket_, buffer(), deadline(), ReplyMode::SkipKeepAlives, &why);
+    if (status == ReplyStatus::Failed)
+        return fail(why == ReplyFailure::TimedOut ? Status::TimedOut : Status::Lost);
+    body_ = FrameView::from(ConstBytes(buffer_.get(), bufferSize_))->bodyText();
+    return status == ReplyStatus::ErrorReport ? Status::Refused : Status::Ok;
 }
 
 std::string_view describe(ClientSession::Status status) {

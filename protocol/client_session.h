@@ -18,7 +18,7 @@ namespace protocol {
 
 class ClientSession {
   public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = ReplyClock;
 
     enum class Status {
         Ok,
@@ -53,7 +53,8 @@ class ClientSession {
 
   private:
     Status fail(Status status);
-    bool armTimeouts();
+    ReplyClock::time_point deadline() const;
+    bool armSendTimeout();
 
     Bytes buffer() { return {buffer_.get(), bufferSize_}; }
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "protocol/mode_ini.h"
 #include "protocol/modes.h"
+#include "tarnix/ini.h"
 #include "tarnix/report.h"
 #include "tarnix/session.h"
 
@@ -15,21 +15,18 @@ namespace {
 using protocol::ModeRecord;
 using protocol::ModeTable;
 
-const protocol::NameLimits kLimits{
-    .keep = 255, .sizeToken = 50, .fatalAt = protocol::kLongModeName};
-
 // The unit's address from the command line, else from the ini file's
 // TargetIP entry. Nothing, after telling the user, when neither gives one.
 std::optional<std::string> findTarget(const Settings& settings, Console console) {
     if (!settings.target.empty())
         return settings.target;
-    std::optional<std::string> text = protocol::readIniText(settings.iniFile);
+    std::optional<std::string> text = readIniText(settings.iniFile);
     if (!text) {
         say(console.err, "File %s could not be opened\n", settings.iniFile.c_str());
         printUsage(console.err);
         return std::nullopt;
     }
-    std::optional<std::string> target = protocol::findTargetIp(*text);
+    std::optional<std::string> target = findTargetIp(*text);
     if (!target || target->empty()) {
         say(console.err, "\nNo target IPAddress specified.\n");
         say(console.err, "Please specify the Target IPAddress either on the command line,\n");
@@ -42,8 +39,7 @@ std::optional<std::string> findTarget(const Settings& settings, Console console)
 
 Stop longName(Console console, const char* from, const std::string& name) {
     say(console.err, "Mode name %s is over %d characters: %.*s\n", from,
-        static_cast<int>(protocol::kLongModeName), static_cast<int>(protocol::kLongModeName),
-        name.c_str());
+        static_cast<int>(kLongModeName), static_cast<int>(kLongModeName), name.c_str());
     return kExitFailure;
 }
 
@@ -52,7 +48,7 @@ Stop readValues(Session& session, ModeTable& table, protocol::ValueField field, 
                 const char* from) {
     if (Stop stop = session.query("*"))
         return stop;
-    if (auto name = table.fillValues(session.replyBody(), field, kLimits)) {
+    if (auto name = table.fillValues(session.replyBody(), field, kNameLimits)) {
         return longName(console, from, *name);
     }
     return std::nullopt;
@@ -65,20 +61,20 @@ Stop readTable(Session& session, ModeTable& table, Console console) {
     }
     if (Stop stop = session.query(""))
         return stop;
-    table.parseDefinitions(session.replyBody(), kLimits);
+    table.parseDefinitions(session.replyBody(), kNameLimits);
     return readValues(session, table, &ModeRecord::nvram, console, "from unit");
 }
 
 Stop setFromIni(Session& session, ModeTable& table, const Settings& settings, Console console) {
-    if (std::optional<std::string> text = protocol::readIniText(settings.iniFile)) {
-        if (auto name = protocol::applyIniValues(table, *text))
+    if (std::optional<std::string> text = readIniText(settings.iniFile)) {
+        if (auto name = applyIniValues(table, *text))
             return longName(console, "in ini file", *name);
     } else {
         // Without the file there is nothing to set; the run still reports
         // the unit's values.
         say(console.err, "File %s could not be opened\n", settings.iniFile.c_str());
     }
-    protocol::SetPlan plan = protocol::planSets(table);
+    SetPlan plan = planSets(table);
     for (const std::string& line : plan.lines) {
         if (Stop stop = session.query(line))
             return stop;
