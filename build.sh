@@ -9,7 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core)
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
+          fonts-dejavu-core libcli11-dev nlohmann-json3-dev)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {

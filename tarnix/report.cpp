@@ -1,5 +1,6 @@
 #include "tarnix/report.h"
 
+#include "protocol/mode_listing.h"
 #include "protocol/text.h"
 #include "tarnix/console.h"
 
@@ -19,15 +20,11 @@ const char* shown(const std::optional<std::string>& value) {
 
 void modeLine(std::FILE* out, int width, const std::string& name,
               const std::optional<std::string>& value) {
-    say(out, "%-*s= %s\n", width, name.c_str(), shown(value));
+    say(out, "%s", protocol::modeLine(width, name, value).c_str());
 }
 
-void currentSection(std::FILE* out, const ModeTable& table, const ReportOptions& options,
-                    int width) {
-    say(out, "\n\n# ***  Current Content  ***\n\n");
-    say(out, "TargetIP = %s\n", options.target.c_str());
-    for (const ModeRecord& record : table.records())
-        modeLine(out, width, record.name, record.nvram);
+void currentSection(std::FILE* out, const ModeTable& table, const ReportOptions& options) {
+    say(out, "%s", protocol::currentContent(table, options.target).c_str());
 }
 
 void iniSection(std::FILE* out, const ModeTable& table, const ReportOptions& options, int width) {
@@ -62,15 +59,6 @@ void changesSection(std::FILE* out, const ModeTable& table, int width) {
 
 }  // namespace
 
-int nameColumnWidth(const ModeTable& table) {
-    std::size_t longest = 0;
-    for (const ModeRecord& record : table.records()) {
-        if (record.name.size() > longest)
-            longest = record.name.size();
-    }
-    return static_cast<int>(longest) + 4;
-}
-
 bool valueChanged(const ModeRecord& record) {
     if (!record.nvram || !record.newValue)
         return record.nvram.has_value() != record.newValue.has_value();
@@ -78,9 +66,9 @@ bool valueChanged(const ModeRecord& record) {
 }
 
 void printReport(std::FILE* out, const ModeTable& table, const ReportOptions& options) {
-    int width = nameColumnWidth(table);
+    int width = protocol::nameColumnWidth(table);
     if (options.verbose > 0 || !options.setFromIni) {
-        currentSection(out, table, options, width);
+        currentSection(out, table, options);
         if (options.verbose > 0)
             iniSection(out, table, options, width);
         if (!options.setFromIni)

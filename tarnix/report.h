@@ -17,9 +17,6 @@ struct ReportOptions {
     std::string iniFile;
 };
 
-// Width of the name column: the longest mode name plus 4.
-int nameColumnWidth(const protocol::ModeTable& table);
-
 // Whether the Changes section lists a flagged mode: its two whole-table
 // values differ ignoring case. A value the unit reported only once counts
 // as a change; one it never reported does not.

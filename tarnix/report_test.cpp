@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "protocol/mode_listing.h"
+
 #include <cstdio>
 #include <string>
 
@@ -46,7 +48,7 @@ const char* kChanges =
 
 TEST(TarnixReport, EmptyTableHasWidthFour) {
     ModeTable empty;
-    EXPECT_EQ(nameColumnWidth(empty), 4);
+    EXPECT_EQ(protocol::nameColumnWidth(empty), 4);
     EXPECT_EQ(report(empty, 0, false), "\n\n# ***  Current Content  ***\n\nTargetIP = 127.0.2.1\n");
 }
 

@@ -6,9 +6,11 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 #include "net/socket.h"
+#include "unitsim/fleet.h"
 #include "unitsim/journal.h"
 #include "unitsim/messages.h"
 #include "unitsim/modefile.h"
@@ -29,7 +31,8 @@ const char* const kUsage =
     "Serving a unit: listens on ADDRESS:PORT, answers MDSQ queries from its mode table,\n"
     "records everything else; runs until SIGINT or SIGTERM. Prints\n"
     "'unitsim: unit listening on ADDRESS:PORT' once ready.\n"
-    "  --address A           address to listen on (default 127.0.0.2)\n"
+    "  --address A           address to listen on (default 127.0.0.2); A-B: one unit on\n"
+    "                        every address from A to B; N: N units from 127.0.1.1\n"
     "  --port P              port (default 1283)\n"
     "  --modes FILE          mode table from FILE instead of the built-in one\n"
     "  --journal FILE        append the journal to FILE (flushed per line)\n"
@@ -42,6 +45,17 @@ const char* const kUsage =
     "  --drop-mid-frame      send half of the first reply, then close\n"
     "  --oversized-length    give the first reply the length field 0x7FFFFFF0\n"
     "  --silent              read queries, never answer\n"
+    "  --every K[+R]         the fault options after it go only to every K-th unit,\n"
+    "                        counted from 0 in address order, starting at unit R\n"
+    "                        (default 0); those before any --every go to every unit\n"
+    "\n"
+    "Many units (--address A-B or N): one process serves them all, each with its own\n"
+    "modes, connections, journal and one-shot faults. Prints 'unitsim: N units\n"
+    "listening on A-B:PORT' once every one is ready. --journal FILE is written per\n"
+    "unit: '%a' in FILE becomes the unit's address, else '.ADDRESS' is appended.\n"
+    "Example: 50 units, every 10th silent, unit 1 of every 10 refusing POSTimeout:\n"
+    "  unitsim --address 127.0.1.1-127.0.1.50 --every 10 --silent\n"
+    "          --every 10+1 --refuse POSTimeout\n"
     "\n"
     "Queries (MDSQ text): empty: definition lines 'Name = TYPE' or 'Name = STRING,16',\n"
     "a TAB and the help text while ForceHelpText is TRUE; '*': a line 'Name = value' per\n"
@@ -56,7 +70,7 @@ const char* const kUsage =
     "Input that is not a frame (first byte not zero) is text up to its zero byte; a text\n"
     "starting '<' is followed by a 4-byte size and that many file bytes. A length field\n"
     "below 8 or above 1 MiB closes the connection.\n"
-    "Exit status: 0 after SIGINT or SIGTERM, 1 when the address cannot be bound, 2 on a\n"
+    "Exit status: 0 after SIGINT or SIGTERM, 1 when an address cannot be bound, 2 on a\n"
     "bad option or mode file.\n"
     "\n"
     "Host options (the unit's side of a host connection):\n"
@@ -117,33 +131,72 @@ void splitList(const std::string& text, std::vector<std::string>& into) {
     }
 }
 
+// One unit per address, each with its share of the faults and a journal of
+// its own.
+std::vector<Options> unitOptions(const Options& common, const std::vector<std::string>& addresses,
+                                 const std::vector<FaultShare>& shares) {
+    std::vector<Options> list;
+    list.reserve(addresses.size());
+    bool many = addresses.size() > 1;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        Options options = common;
+        options.address = addresses[i];
+        options.faults = faultsFor(i, common.faults, shares);
+        options.journalPath = journalPathFor(common.journalPath, addresses[i], many);
+        list.push_back(std::move(options));
+    }
+    return list;
+}
+
 // Waits for SIGINT or SIGTERM; they are blocked in every thread first so the
-// serving thread never takes them.
-int serveUntilSignal(Options options, std::FILE* out, std::FILE* err) {
+// serving threads never take them.
+int serveUntilSignal(std::vector<Options> list, std::FILE* out, std::FILE* err) {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::string where = options.address + ":" + std::to_string(options.port);
-    Unit unit(std::move(options));
-    std::string error;
-    if (!unit.start(&error)) {
-        std::fprintf(err, "unitsim: %s\n", error.c_str());
+    std::string port = std::to_string(list.front().port);
+    std::string where = list.size() == 1
+                            ? list.front().address + ":" + port
+                            : list.front().address + "-" + list.back().address + ":" + port;
+    // A listener, a wake-up pipe and a few connections each, plus journals.
+    if (!raiseOpenFileLimit(list.size() * 8 + 64)) {
+        std::fprintf(err, "unitsim: the open-file limit is too low for %zu units\n", list.size());
         std::fflush(err);
         return 1;
     }
-    std::fprintf(out, "unitsim: unit listening on %s\n", where.c_str());
+    std::vector<std::unique_ptr<Unit>> units;
+    units.reserve(list.size());
+    for (Options& options : list) {
+        units.push_back(std::make_unique<Unit>(std::move(options)));
+        std::string error;
+        if (!units.back()->start(&error)) {
+            std::fprintf(err, "unitsim: %s\n", error.c_str());
+            std::fflush(err);
+            return 1;
+        }
+    }
+    if (units.size() == 1)
+        std::fprintf(out, "unitsim: unit listening on %s\n", where.c_str());
+    else
+        std::fprintf(out, "unitsim: %zu units listening on %s\n", units.size(), where.c_str());
     std::fflush(out);
     int signal = 0;
     while (sigwait(&set, &signal) != 0) {
     }
-    unit.stop();
+    for (auto& unit : units) unit->stop();
     return 0;
 }
 
 int serveCommand(Parser& p, std::FILE* out, std::FILE* err) {
     Options options;
+    std::vector<std::string> addresses{options.address};
+    std::vector<FaultShare> shares;
+    // Fault options fill the common faults until an --every starts a share.
+    auto faults = [&]() -> Faults& {
+        return shares.empty() ? options.faults : shares.back().faults;
+    };
     bool printModes = false;
     std::string modeFile;
     while (p.more()) {
@@ -153,7 +206,18 @@ int serveCommand(Parser& p, std::FILE* out, std::FILE* err) {
         if (option == "--address") {
             if (!needs())
                 break;
-            options.address = *v;
+            std::string error;
+            auto list = parseAddressList(*v, error);
+            if (!list)
+                return usageError(err, error);
+            addresses = std::move(*list);
+        } else if (option == "--every") {
+            if (!needs())
+                break;
+            auto share = parseShare(*v);
+            if (!share)
+                return usageError(err, "bad share '" + *v + "' (K or K+R, R below K)");
+            shares.push_back(std::move(*share));
         } else if (option == "--port") {
             if (!needs())
                 break;
@@ -177,28 +241,28 @@ int serveCommand(Parser& p, std::FILE* out, std::FILE* err) {
             auto n = number(*v, 1000);
             if (!n)
                 return usageError(err, "bad keep-alive count '" + *v + "'");
-            options.faults.keepAlivesBeforeReply = static_cast<int>(*n);
+            faults().keepAlivesBeforeReply = static_cast<int>(*n);
         } else if (option == "--refuse") {
             if (!needs())
                 break;
-            splitList(*v, options.faults.refusedModes);
+            splitList(*v, faults().refusedModes);
         } else if (option == "--drift") {
             if (!needs())
                 break;
-            options.faults.driftingMode = *v;
+            faults().driftingMode = *v;
         } else if (option == "--delay") {
             if (!needs())
                 break;
             auto n = number(*v, 3600000);
             if (!n)
                 return usageError(err, "bad delay '" + *v + "'");
-            options.faults.replyDelay = std::chrono::milliseconds(*n);
+            faults().replyDelay = std::chrono::milliseconds(*n);
         } else if (option == "--drop-mid-frame") {
-            options.faults.dropMidFrame = true;
+            faults().dropMidFrame = true;
         } else if (option == "--oversized-length") {
-            options.faults.oversizedLength = true;
+            faults().oversizedLength = true;
         } else if (option == "--silent") {
-            options.faults.silent = true;
+            faults().silent = true;
         } else if (option.rfind("-", 0) == 0) {
             return usageError(err, "unknown option '" + option + "'");
         } else {
@@ -222,7 +286,7 @@ int serveCommand(Parser& p, std::FILE* out, std::FILE* err) {
         std::fflush(out);
         return 0;
     }
-    return serveUntilSignal(std::move(options), out, err);
+    return serveUntilSignal(unitOptions(options, addresses, shares), out, err);
 }
 
 enum class Show { Lines, Hex, Raw };

@@ -1,4 +1,4 @@
-#include "tarnix/ini.h"
+#include "protocol/mode_ini.h"
 
 #include <array>
 #include <cstdio>
@@ -6,7 +6,7 @@
 
 #include "protocol/text.h"
 
-namespace tarnix {
+namespace protocol {
 
 namespace {
 
@@ -26,7 +26,7 @@ struct FileCloser {
 // Calls `visit(name, value)` for every entry of the file's text.
 template <typename Visit>
 bool forEachEntry(std::string_view text, Visit visit) {
-    protocol::EntryReader reader(text);
+    EntryReader reader(text);
     std::string_view name;
     while (reader.nextName(name)) {
         std::string_view value = reader.value(name == kTargetEntry ? "," : "");
@@ -38,13 +38,25 @@ bool forEachEntry(std::string_view text, Visit visit) {
 
 bool isNeverSet(std::string_view name) {
     for (std::string_view skipped : kNeverSet) {
-        if (protocol::equalsIgnoreCase(name, skipped))
+        if (equalsIgnoreCase(name, skipped))
             return true;
     }
     return false;
 }
 
 }  // namespace
+
+std::vector<IniEntry> iniEntries(std::string_view text) {
+    std::vector<IniEntry> entries;
+    int line = 1;
+    const char* counted = text.data();
+    forEachEntry(text, [&](std::string_view name, std::string_view value) {
+        for (; counted < name.data(); ++counted) line += *counted == '\n' ? 1 : 0;
+        entries.push_back({name, value, line});
+        return true;
+    });
+    return entries;
+}
 
 std::optional<std::string> readIniText(const std::string& path) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
@@ -65,13 +77,13 @@ std::optional<std::string> findTargetIp(std::string_view text) {
     forEachEntry(text, [&](std::string_view name, std::string_view value) {
         if (name != kTargetEntry)
             return true;
-        target = std::string(protocol::trimRight(value));
+        target = std::string(trimRight(value));
         return false;
     });
     return target;
 }
 
-std::optional<std::string> applyIniValues(protocol::ModeTable& table, std::string_view text) {
+std::optional<std::string> applyIniValues(ModeTable& table, std::string_view text) {
     std::optional<std::string> longName;
     forEachEntry(text, [&](std::string_view name, std::string_view value) {
         if (name.size() >= kLongModeName) {
@@ -81,10 +93,10 @@ std::optional<std::string> applyIniValues(protocol::ModeTable& table, std::strin
         int index = table.findMode(name);
         // Compared without trailing blanks, so a padded "(Not Set)" is not
         // sent to the unit as a value.
-        std::string_view trimmed = protocol::trimRight(value);
-        if (index < 0 || protocol::equalsIgnoreCase(trimmed, kNotSet))
+        std::string_view trimmed = trimRight(value);
+        if (index < 0 || equalsIgnoreCase(trimmed, kNotSet))
             return true;
-        protocol::ModeRecord& record = table[static_cast<std::size_t>(index)];
+        ModeRecord& record = table[static_cast<std::size_t>(index)];
         record.iniValue = std::string(trimmed);
         record.setInIni = true;
         return true;
@@ -92,17 +104,38 @@ std::optional<std::string> applyIniValues(protocol::ModeTable& table, std::strin
     return longName;
 }
 
-SetPlan planSets(const protocol::ModeTable& table) {
-    SetPlan plan;
-    for (const protocol::ModeRecord& record : table.records()) {
+std::vector<std::size_t> setOrder(const ModeTable& table) {
+    std::vector<std::size_t> order;
+    std::optional<std::size_t> textReset, serverType;
+    for (std::size_t i = 0; i < table.count(); ++i) {
+        const ModeRecord& record = table[i];
         if (!record.setInIni || !record.iniValue || isNeverSet(record.name))
             continue;
-        if (protocol::equalsIgnoreCase(*record.iniValue, kNotSet))
+        if (equalsIgnoreCase(*record.iniValue, kNotSet))
             continue;
+        if (equalsIgnoreCase(record.name, "TextReset")) {
+            textReset = i;
+        } else if (equalsIgnoreCase(record.name, "ServerType")) {
+            serverType = i;
+        } else {
+            order.push_back(i);
+        }
+    }
+    for (const auto& last : {textReset, serverType}) {
+        if (last)
+            order.push_back(*last);
+    }
+    return order;
+}
+
+SetPlan planSets(const ModeTable& table) {
+    SetPlan plan;
+    for (std::size_t i : setOrder(table)) {
+        const ModeRecord& record = table[i];
         std::string line = record.name + " = " + *record.iniValue;
-        if (protocol::equalsIgnoreCase(record.name, "TextReset")) {
+        if (equalsIgnoreCase(record.name, "TextReset")) {
             plan.textReset = std::move(line);
-        } else if (protocol::equalsIgnoreCase(record.name, "ServerType")) {
+        } else if (equalsIgnoreCase(record.name, "ServerType")) {
             plan.serverType = std::move(line);
         } else {
             plan.lines.push_back(std::move(line));
@@ -111,4 +144,4 @@ SetPlan planSets(const protocol::ModeTable& table) {
     return plan;
 }
 
-}  // namespace tarnix
+}  // namespace protocol

@@ -1,4 +1,4 @@
-#include "tarnix/ini.h"
+#include "protocol/mode_ini.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <string>
 
-namespace tarnix {
+namespace protocol {
 namespace {
 
-using protocol::ModeTable;
+
 
 ModeTable sampleTable() {
     ModeTable table;
@@ -27,7 +27,7 @@ ModeTable sampleTable() {
     return table;
 }
 
-TEST(TarnixIni, TargetIpIsTheFirstExactEntryAndEndsAtAComma) {
+TEST(ModeIni, TargetIpIsTheFirstExactEntryAndEndsAtAComma) {
     struct Case {
         const char* text;
         std::optional<std::string> target;
@@ -43,7 +43,7 @@ TEST(TarnixIni, TargetIpIsTheFirstExactEntryAndEndsAtAComma) {
     for (const Case& c : cases) EXPECT_EQ(findTargetIp(c.text), c.target) << c.text;
 }
 
-TEST(TarnixIni, ValuesOfKnownModesAreFlaggedExceptNotSet) {
+TEST(ModeIni, ValuesOfKnownModesAreFlaggedExceptNotSet) {
     ModeTable table = sampleTable();
     auto longName = applyIniValues(table,
                                    "TargetIP = 10.0.0.1\n"
@@ -64,7 +64,7 @@ TEST(TarnixIni, ValuesOfKnownModesAreFlaggedExceptNotSet) {
     EXPECT_EQ(r[3].iniValue, "TCP");  // a tab ends the value
 }
 
-TEST(TarnixIni, LongEntryNameStopsReading) {
+TEST(ModeIni, LongEntryNameStopsReading) {
     ModeTable table = sampleTable();
     std::string name49(49, 'a'), name50(50, 'b');
     EXPECT_FALSE(applyIniValues(table, name49 + "=1\nUnitID=x\n"));
@@ -77,7 +77,7 @@ TEST(TarnixIni, LongEntryNameStopsReading) {
     EXPECT_FALSE(table.records()[0].setInIni);
 }
 
-TEST(TarnixIni, PlanSkipsFixedModesAndDefersTextResetThenServerType) {
+TEST(ModeIni, PlanSkipsFixedModesAndDefersTextResetThenServerType) {
     ModeTable table = sampleTable();
     applyIniValues(table,
                    "ServerType=TCP\nTEXTRESET=TRUE\nUnitID=U1\nDateTime=now\n"
@@ -88,7 +88,7 @@ TEST(TarnixIni, PlanSkipsFixedModesAndDefersTextResetThenServerType) {
     EXPECT_EQ(plan.serverType, "ServerType = TCP");
 }
 
-TEST(TarnixIni, ReadsTheWholeFileToItsFirstZeroByte) {
+TEST(ModeIni, ReadsTheWholeFileToItsFirstZeroByte) {
     char path[] = "/tmp/tarnix_ini_XXXXXX";
     int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
@@ -107,4 +107,4 @@ TEST(TarnixIni, ReadsTheWholeFileToItsFirstZeroByte) {
 }
 
 }  // namespace
-}  // namespace tarnix
+}  // namespace protocol

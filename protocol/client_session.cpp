@@ -1,0 +1,111 @@
+#include "protocol/client_session.h"
+
+#include <algorithm>
+
+namespace protocol {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+}  // namespace
+
+ClientSession::ClientSession(std::size_t bufferSize)
+    : buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(bufferSize)),
+      bufferSize_(bufferSize) {}
+
+ClientSession::Status ClientSession::fail(Status status) {
+    socket_.close();
+    body_ = {};
+    return status;
+}
+
+// The deadline, or the usual reply limit from now when none was set.
+ReplyClock::time_point ClientSession::deadline() const {
+    if (deadline_ == Clock::time_point::max())
+        return Clock::now() + kReplyLimit;
+    return deadline_;
+}
+
+// A unit that stops reading must not hold a send past the deadline either.
+// False once the deadline has passed.
+bool ClientSession::armSendTimeout() {
+    auto left = std::chrono::ceil<milliseconds>(deadline() - Clock::now());
+    if (left <= milliseconds(0))
+        return false;
+    return net::setSendTimeout(socket_, left);
+}
+
+ClientSession::Status ClientSession::connect(const std::string& address,
+                                             milliseconds connectTimeout) {
+    socket_.close();
+    body_ = {};
+    if (net::startup() != 0)
+        return Status::Unreachable;
+    std::optional<net::Ipv4> ip = net::lookupHost(address);
+    if (!ip)
+        return Status::Unresolved;
+    if (deadline_ != Clock::time_point::max()) {
+        auto left = std::chrono::ceil<milliseconds>(deadline_ - Clock::now());
+        if (left <= milliseconds(0))
+            return Status::TimedOut;
+        connectTimeout = std::min(connectTimeout, left);
+    }
+    net::Socket socket = net::createTcpSocket();
+    if (!socket)
+        return Status::Unreachable;
+    // A blocking connect bounded by the send time-out: a unit that refuses is
+    // known at once instead of after the whole wait, which matters when
+    // hundreds of units are tried in a row.
+    if (!net::setSendTimeout(socket, connectTimeout) ||
+        !net::connectBlocking(socket, *ip, kUnitPort)) {
+        return Status::Unreachable;
+    }
+    net::setNoDelay(socket);
+    socket_ = std::move(socket);
+    return Status::Ok;
+}
+
+ClientSession::Status ClientSession::send(std::string_view text) {
+    body_ = {};
+    if (!socket_.valid())
+        return Status::Lost;
+    if (!armSendTimeout())
+        return fail(Status::TimedOut);
+    if (!sendQuery(socket_, buffer(), text))
+        return fail(net::lastErrorIsTimeout() ? Status::TimedOut : Status::Lost);
+    return Status::Ok;
+}
+
+ClientSession::Status ClientSession::query(std::string_view text) {
+    if (Status status = send(text); status != Status::Ok)
+        return status;
+    // Keep-alives are skipped, and count against the deadline like any wait.
+    ReplyFailure why = ReplyFailure::None;
+    ReplyStatus status =
+        receiveReply(socket_, buffer(), deadline(), ReplyMode::SkipKeepAlives, &why);
+    if (status == ReplyStatus::Failed)
+        return fail(why == ReplyFailure::TimedOut ? Status::TimedOut : Status::Lost);
+    body_ = FrameView::from(ConstBytes(buffer_.get(), bufferSize_))->bodyText();
+    return status == ReplyStatus::ErrorReport ? Status::Refused : Status::Ok;
+}
+
+std::string_view describe(ClientSession::Status status) {
+    switch (status) {
+        case ClientSession::Status::Ok:
+            return "ok";
+        case ClientSession::Status::Refused:
+            return "refused";
+        case ClientSession::Status::Unresolved:
+            return "unresolved";
+        case ClientSession::Status::Unreachable:
+            return "unreachable";
+        case ClientSession::Status::TimedOut:
+            return "timed out";
+        case ClientSession::Status::Lost:
+            return "connection lost";
+    }
+    return "failed";
+}
+
+}  // namespace protocol

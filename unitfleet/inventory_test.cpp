@@ -1,0 +1,57 @@
+#include "unitfleet/inventory.h"
+
+#include <gtest/gtest.h>
+
+namespace unitfleet {
+namespace {
+
+TEST(Inventory, AddressNameGroupsAndComments) {
+    Inventory inv = parseInventory(
+        "# shop floor\n"
+        "\n"
+        "127.0.0.5 till-07 shop-north tills   # by the door\n"
+        "  127.0.0.6\n"
+        "127.0.0.7\tscale-1\tscales\r\n",
+        "inv.txt");
+    ASSERT_TRUE(inv.errors.empty()) << inv.errors[0];
+    ASSERT_EQ(inv.units.size(), 3u);
+    EXPECT_EQ(inv.units[0].label(), "127.0.0.5 till-07");
+    EXPECT_EQ(inv.units[0].groups, (std::vector<std::string>{"shop-north", "tills"}));
+    EXPECT_EQ(inv.units[0].line, 3);
+    EXPECT_EQ(inv.units[0].text, "127.0.0.5 till-07 shop-north tills");
+    EXPECT_EQ(inv.units[1].label(), "127.0.0.6");
+    EXPECT_EQ(inv.units[1].fileStem(), "127.0.0.6");
+    EXPECT_EQ(inv.units[2].fileStem(), "scale-1");
+    EXPECT_EQ(inv.units[2].line, 5);
+
+    auto tills = selectGroups(inv.units, {"tills", "scales"});
+    ASSERT_EQ(tills.size(), 2u);
+    EXPECT_EQ(tills[1].name, "scale-1");
+    EXPECT_TRUE(selectGroups(inv.units, {"none"}).empty());
+    EXPECT_EQ(selectGroups(inv.units, {}).size(), 3u);
+}
+
+TEST(Inventory, EveryFaultIsReportedWithItsLine) {
+    Inventory inv = parseInventory(
+        "127.0.0.5 a\n"
+        "no-such-host.invalid b\n"
+        "127.000.0.5 c\n"
+        "127.0.0.6 A\n"
+        "127.0.0.7 ../x\n"
+        "127.0.0.8 127.0.0.9\n"
+        "127.0.0.9\n",
+        "inv.txt");
+    EXPECT_EQ(inv.errors,
+              (std::vector<std::string>{
+                  "inv.txt:2: cannot resolve 'no-such-host.invalid'",
+                  "inv.txt:3: 127.000.0.5 (127.0.0.5) is already listed at line 1",
+                  "inv.txt:4: 'A' names another unit at line 1 too (backup files are named by it)",
+                  "inv.txt:5: name '../x' may hold only letters, digits, '.', '_' and '-' and "
+                  "may not start with '.'",
+                  "inv.txt:7: '127.0.0.9' names another unit at line 6 too (backup files are "
+                  "named by it)",
+              }));
+}
+
+}  // namespace
+}  // namespace unitfleet

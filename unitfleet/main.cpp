@@ -1,0 +1,81 @@
+// unitfleet: back up, compare and configure many units at once.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+
+#include "unitfleet/commands.h"
+
+namespace {
+
+constexpr const char* kInventoryHelp =
+    "Inventory: one unit a line: ADDRESS [NAME [GROUP...]], '#' starts a comment, e.g.\n"
+    "  127.0.0.5  till-07  shop-north tills\n"
+    "Exit status: 0 every unit done, 1 some units failed (listed in the retry file),\n"
+    "2 usage or input error (nothing was sent).";
+
+void commonOptions(CLI::App* command, unitfleet::Settings& settings) {
+    command->add_option("-j,--jobs", settings.jobs, "Units worked on at once (default 32)")
+        ->check(CLI::Range(1, 1024));
+    command
+        ->add_option("--timeout", settings.timeoutSeconds,
+                     "Seconds one unit may take in all (default 10)")
+        ->check(CLI::Range(0.1, 3600.0));
+    command->add_option("-g,--group", settings.groups, "Only units of this group (repeatable)");
+    command->add_flag("--json", settings.json, "Print the results as one JSON document");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    unitfleet::Settings settings;
+    CLI::App app{"unitfleet: back up, compare and configure many units at once"};
+    app.footer(kInventoryHelp);
+    app.require_subcommand(1);
+
+    CLI::App* backup =
+        app.add_subcommand("backup",
+                           "Save every unit's modes in DIR, one listing per unit (restores with "
+                           "Tarnix -s -f FILE ADDRESS)");
+    backup->add_option("INVENTORY", settings.inventory, "Inventory file")->required();
+    backup->add_option("DIR", settings.dir, "Folder for the listings")->required();
+    backup->add_option("--retry", settings.retryFile,
+                       "Write the failed units here (default DIR/retry.inventory)");
+    commonOptions(backup, settings);
+
+    CLI::App* diff = app.add_subcommand(
+        "diff", "Show per unit what setting the modes of INI would change; sends only queries");
+    diff->add_option("INVENTORY", settings.inventory, "Inventory file")->required();
+    diff->add_option("INI", settings.ini, "Mode file (name = value lines)")->required();
+    diff->add_option("--retry", settings.retryFile, "Write the failed units here");
+    commonOptions(diff, settings);
+
+    CLI::App* apply = app.add_subcommand(
+        "apply",
+        "Back up, set the modes of INI, read them back, and commit the units where "
+        "every value was accepted and verified");
+    apply->add_option("INVENTORY", settings.inventory, "Inventory file")->required();
+    apply->add_option("INI", settings.ini, "Mode file (name = value lines)")->required();
+    apply->add_flag("--commit", settings.commit, "Commit the clean units to permanent storage");
+    apply->add_flag("--restart", settings.restart, "Restart the committed units (needs --commit)");
+    apply->add_option("--backup-dir", settings.backupDir,
+                      "Folder for the backups (default unitfleet-backup-YYYYMMDD-HHMMSS)");
+    apply->add_option("--retry", settings.retryFile,
+                      "Write the failed units here (default BACKUPDIR/retry.inventory)");
+    commonOptions(apply, settings);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return unitfleet::kExitInputError;
+    }
+    if (backup->parsed())
+        settings.command = unitfleet::Command::Backup;
+    else if (diff->parsed())
+        settings.command = unitfleet::Command::Diff;
+    else
+        settings.command = unitfleet::Command::Apply;
+    return unitfleet::runCommand(settings, {stdout, stderr, ::isatty(STDERR_FILENO) == 1});
+}

@@ -1,0 +1,142 @@
+#include "unitfleet/report.h"
+
+#include <nlohmann/json.hpp>
+
+namespace unitfleet {
+
+namespace {
+
+std::string quoted(const std::optional<std::string>& value) {
+    return value ? "\"" + *value + "\"" : "(null)";
+}
+
+struct Totals {
+    std::size_t ok = 0, other = 0, failed = 0;
+};
+
+// For diff "ok" counts units with changes and "other" those without; for
+// apply "ok" counts applied and "other" unchanged ones.
+Totals count(const std::vector<UnitResult>& results) {
+    Totals totals;
+    for (const UnitResult& r : results) {
+        if (isFailure(r.outcome))
+            ++totals.failed;
+        else if (r.outcome == Outcome::NoChanges || r.outcome == Outcome::Unchanged)
+            ++totals.other;
+        else
+            ++totals.ok;
+    }
+    return totals;
+}
+
+std::string totalsLine(const std::vector<UnitResult>& results, Command command) {
+    Totals t = count(results);
+    std::string line =
+        std::string(commandName(command)) + ": " + std::to_string(results.size()) + " units, ";
+    switch (command) {
+        case Command::Backup:
+            line += std::to_string(t.ok) + " saved";
+            break;
+        case Command::Diff:
+            line += std::to_string(t.ok) + " with changes, " + std::to_string(t.other) + " without";
+            break;
+        case Command::Apply:
+            line += std::to_string(t.ok) + " applied, " + std::to_string(t.other) + " unchanged";
+            break;
+    }
+    return line + ", " + std::to_string(t.failed) + " failed";
+}
+
+std::string listingOf(const InventoryUnit& unit, const UnitResult& result,
+                      const RunSummary& summary) {
+    return result.saved ? listingPath(summary.backupDir, unit) : std::string();
+}
+
+}  // namespace
+
+std::string_view commandName(Command command) {
+    switch (command) {
+        case Command::Backup:
+            return "backup";
+        case Command::Diff:
+            return "diff";
+        case Command::Apply:
+            return "apply";
+    }
+    return "";
+}
+
+void printText(std::FILE* out, const std::vector<InventoryUnit>& units,
+               const std::vector<UnitResult>& results, const RunSummary& summary) {
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const UnitResult& r = results[i];
+        std::fprintf(out, "%s: %s\n", units[i].label().c_str(),
+                     reasonText(r, listingOf(units[i], r, summary)).c_str());
+        if (summary.command != Command::Diff || r.outcome != Outcome::Changes)
+            continue;
+        for (const Change& c : r.changes) {
+            std::fprintf(out, "    %s: %s -> \"%s\"\n", c.mode.c_str(), quoted(c.unitValue).c_str(),
+                         c.newValue.c_str());
+        }
+    }
+    std::fprintf(out, "%s\n", totalsLine(results, summary.command).c_str());
+    if (!summary.backupDir.empty())
+        std::fprintf(out, "backups: %s\n", summary.backupDir.c_str());
+    if (!summary.retryFile.empty())
+        std::fprintf(out, "retry: %s\n", summary.retryFile.c_str());
+    std::fflush(out);
+}
+
+void printJson(std::FILE* out, const std::vector<InventoryUnit>& units,
+               const std::vector<UnitResult>& results, const RunSummary& summary) {
+    using nlohmann::ordered_json;
+    ordered_json list = ordered_json::array();
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const UnitResult& r = results[i];
+        ordered_json unit{{"address", units[i].address},    {"name", units[i].name},
+                          {"groups", units[i].groups},      {"outcome", outcomeName(r.outcome)},
+                          {"failed", isFailure(r.outcome)}, {"reason", reasonText(r)}};
+        if (r.saved)
+            unit["file"] = listingOf(units[i], r, summary);
+        if (summary.command != Command::Backup) {
+            ordered_json changes = ordered_json::array();
+            for (const Change& c : r.changes) {
+                changes.push_back({{"mode", c.mode},
+                                   {"unit", c.unitValue ? ordered_json(*c.unitValue) : nullptr},
+                                   {"new", c.newValue}});
+            }
+            unit["changes"] = std::move(changes);
+        }
+        if (summary.command == Command::Apply) {
+            unit["committed"] = r.committed;
+            unit["restarted"] = r.restarted;
+        }
+        list.push_back(std::move(unit));
+    }
+    Totals t = count(results);
+    ordered_json doc{{"command", commandName(summary.command)},
+                     {"units", std::move(list)},
+                     {"total", results.size()},
+                     {"failed", t.failed}};
+    if (!summary.backupDir.empty())
+        doc["backup_dir"] = summary.backupDir;
+    doc["retry_file"] =
+        summary.retryFile.empty() ? ordered_json(nullptr) : ordered_json(summary.retryFile);
+    // Bytes that are not UTF-8 (a unit's values are single-byte text) are
+    // replaced rather than ending the run.
+    std::string text = doc.dump(2, ' ', false, ordered_json::error_handler_t::replace);
+    std::fprintf(out, "%s\n", text.c_str());
+    std::fflush(out);
+}
+
+std::string retryInventory(const std::vector<InventoryUnit>& units,
+                           const std::vector<UnitResult>& results, const std::string& heading) {
+    std::string text = "# " + heading + "\n";
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        if (isFailure(results[i].outcome))
+            text += units[i].text + "  # " + reasonText(results[i]) + "\n";
+    }
+    return text;
+}
+
+}  // namespace unitfleet

@@ -1,0 +1,33 @@
+// What unitfleet prints when every unit is done: a line per unit in
+// inventory order and the totals, or one JSON document; and the retry
+// inventory of the units that failed.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "unitfleet/inventory.h"
+#include "unitfleet/unit_work.h"
+
+namespace unitfleet {
+
+struct RunSummary {
+    Command command = Command::Backup;
+    std::string backupDir;  // empty for diff
+    std::string retryFile;  // empty when none was written
+};
+
+void printText(std::FILE* out, const std::vector<InventoryUnit>& units,
+               const std::vector<UnitResult>& results, const RunSummary& summary);
+void printJson(std::FILE* out, const std::vector<InventoryUnit>& units,
+               const std::vector<UnitResult>& results, const RunSummary& summary);
+
+// The inventory lines of the failed units, each with its reason as a comment,
+// so the file can be given back to unitfleet as it is.
+std::string retryInventory(const std::vector<InventoryUnit>& units,
+                           const std::vector<UnitResult>& results, const std::string& heading);
+
+std::string_view commandName(Command command);
+
+}  // namespace unitfleet

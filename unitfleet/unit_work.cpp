@@ -1,0 +1,270 @@
+#include "unitfleet/unit_work.h"
+
+#include <new>
+
+#include "protocol/mode_listing.h"
+#include "protocol/text.h"
+#include "unitfleet/atomic_file.h"
+
+namespace unitfleet {
+
+namespace {
+
+using protocol::ClientSession;
+using Status = ClientSession::Status;
+
+// The queries a listing starts with, as the mode tool sends them, so that a
+// saved listing is byte for byte what the tool prints.
+constexpr const char* kOpening[] = {"ForceResponse=TRUE", "ForceError=TRUE", "ForceHelpText=FALSE"};
+
+UnitResult failure(Status status) {
+    UnitResult result;
+    switch (status) {
+        case Status::Unresolved:
+        case Status::Unreachable:
+            result.outcome = Outcome::Unreachable;
+            break;
+        case Status::TimedOut:
+            result.outcome = Outcome::TimedOut;
+            break;
+        default:
+            result.outcome = Outcome::Lost;
+            break;
+    }
+    return result;
+}
+
+// Sends a query whose refusal is of no concern; only a broken connection stops.
+bool ask(ClientSession& session, const char* text, Status& status) {
+    status = session.query(text);
+    return status == Status::Ok || status == Status::Refused;
+}
+
+// Reads the mode table and its values; the failure that stopped it otherwise.
+std::optional<UnitResult> readModes(ClientSession& session, protocol::ModeTable& table) {
+    Status status;
+    for (const char* flag : kOpening) {
+        if (!ask(session, flag, status))
+            return failure(status);
+    }
+    if (!ask(session, "", status))
+        return failure(status);
+    table.parseDefinitions(session.replyBody());
+    if (!ask(session, "*", status))
+        return failure(status);
+    table.fillValues(session.replyBody(), &protocol::ModeRecord::nvram);
+    return std::nullopt;
+}
+
+std::optional<UnitResult> saveListing(const InventoryUnit& unit, const protocol::ModeTable& table,
+                                      const WorkSettings& settings) {
+    std::string file = listingPath(settings.backupDir, unit);
+    std::string error;
+    if (writeFileAtomically(file, protocol::currentContent(table, unit.address), settings.durable,
+                            error))
+        return std::nullopt;
+    UnitResult result;
+    result.outcome = Outcome::WriteFailed;
+    result.detail = error;
+    return result;
+}
+
+// Sets every change; the first refusal or failure ends the unit's run.
+std::optional<UnitResult> setAll(ClientSession& session, const std::vector<Change>& changes) {
+    for (const Change& change : changes) {
+        Status status = session.query(setLine(change));
+        if (status == Status::Refused) {
+            UnitResult result;
+            result.outcome = Outcome::Refused;
+            result.detail = change.mode;
+            return result;
+        }
+        if (status != Status::Ok)
+            return failure(status);
+    }
+    return std::nullopt;
+}
+
+UnitResult mismatch(const Change& change, const std::optional<std::string>& now) {
+    UnitResult result;
+    result.outcome = Outcome::VerifyMismatch;
+    result.detail = change.mode + " reads back " + (now ? "'" + *now + "'" : "nothing") +
+                    ", not '" + change.newValue + "'";
+    return result;
+}
+
+// Reads every value again and compares the changed ones with what was set,
+// then asks for each changed mode once more: a value must hold on its own, so
+// a unit whose value moves by itself is not committed.
+std::optional<UnitResult> verify(ClientSession& session, protocol::ModeTable& table,
+                                 const std::vector<Change>& changes) {
+    Status status;
+    if (!ask(session, "*", status))
+        return failure(status);
+    table.fillValues(session.replyBody(), &protocol::ModeRecord::newValue);
+    for (const Change& change : changes) {
+        int i = table.findMode(change.mode);
+        const std::optional<std::string>& now = table[static_cast<std::size_t>(i)].newValue;
+        if (!now || !protocol::equalsIgnoreCase(*now, change.newValue))
+            return mismatch(change, now);
+    }
+    for (const Change& change : changes) {
+        if (!ask(session, change.mode.c_str(), status))
+            return failure(status);
+        std::optional<std::string> now;
+        if (status == Status::Ok)
+            now = std::string(protocol::trimRight(protocol::oneModeValue(session.replyBody())));
+        if (!now || !protocol::equalsIgnoreCase(*now, change.newValue))
+            return mismatch(change, now);
+    }
+    return std::nullopt;
+}
+
+UnitResult apply(ClientSession& session, protocol::ModeTable& table, const WorkSettings& settings,
+                 UnitResult result) {
+    if (result.changes.empty()) {
+        result.outcome = Outcome::Unchanged;
+        return result;
+    }
+    auto keep = [&](UnitResult failed) {
+        failed.changes = std::move(result.changes);
+        failed.saved = result.saved;
+        return failed;
+    };
+    if (auto failed = setAll(session, result.changes))
+        return keep(std::move(*failed));
+    if (auto failed = verify(session, table, result.changes))
+        return keep(std::move(*failed));
+    if (settings.commit) {
+        Status status = session.query("COMMIT=TRUE");
+        if (status == Status::Refused) {
+            UnitResult refused;
+            refused.outcome = Outcome::Refused;
+            refused.detail = "COMMIT";
+            return keep(std::move(refused));
+        }
+        if (status != Status::Ok)
+            return keep(failure(status));
+        result.committed = true;
+        if (settings.restart) {
+            if (Status sent = session.send("RESTART=TRUE"); sent != Status::Ok)
+                return keep(failure(sent));
+            result.restarted = true;
+        }
+    }
+    result.outcome = Outcome::Applied;
+    return result;
+}
+
+UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& settings,
+                ClientSession& session) {
+    session.setDeadline(ClientSession::Clock::now() + settings.timeout);
+    if (Status status = session.connect(unit.address, settings.timeout); status != Status::Ok)
+        return failure(status);
+    protocol::ModeTable table;
+    if (auto failed = readModes(session, table))
+        return *failed;
+    UnitResult result;
+    if (command != Command::Diff) {
+        if (auto failed = saveListing(unit, table, settings))
+            return *failed;
+        result.outcome = Outcome::Saved;
+        result.saved = true;
+        if (command == Command::Backup)
+            return result;
+    }
+    result.changes = plannedChanges(table, settings.iniText);
+    if (command == Command::Diff) {
+        result.outcome = result.changes.empty() ? Outcome::NoChanges : Outcome::Changes;
+        return result;
+    }
+    return apply(session, table, settings, std::move(result));
+}
+
+}  // namespace
+
+std::string_view outcomeName(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Saved:
+            return "saved";
+        case Outcome::Changes:
+            return "changes";
+        case Outcome::NoChanges:
+            return "no changes";
+        case Outcome::Applied:
+            return "applied";
+        case Outcome::Unchanged:
+            return "unchanged";
+        case Outcome::Refused:
+            return "refused";
+        case Outcome::VerifyMismatch:
+            return "verify mismatch";
+        case Outcome::Unreachable:
+            return "unreachable";
+        case Outcome::TimedOut:
+            return "timed out";
+        case Outcome::Lost:
+            return "connection lost";
+        case Outcome::WriteFailed:
+            return "write failed";
+    }
+    return "failed";
+}
+
+bool isFailure(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Saved:
+        case Outcome::Changes:
+        case Outcome::NoChanges:
+        case Outcome::Applied:
+        case Outcome::Unchanged:
+            return false;
+        default:
+            return true;
+    }
+}
+
+std::string listingPath(const std::string& dir, const InventoryUnit& unit) {
+    return dir + "/" + unit.fileStem() + ".ini";
+}
+
+std::string reasonText(const UnitResult& result, const std::string& listing) {
+    std::string text(outcomeName(result.outcome));
+    switch (result.outcome) {
+        case Outcome::Saved:
+            return listing.empty() ? text : text + " " + listing;
+        case Outcome::Changes:
+            return std::to_string(result.changes.size()) +
+                   (result.changes.size() == 1 ? " change" : " changes");
+        case Outcome::Applied:
+            text += " " + std::to_string(result.changes.size()) +
+                    (result.changes.size() == 1 ? " mode" : " modes");
+            if (result.committed)
+                text += ", committed";
+            if (result.restarted)
+                text += ", restarted";
+            return text;
+        case Outcome::Refused:
+            return "refused mode " + result.detail;
+        case Outcome::VerifyMismatch:
+        case Outcome::WriteFailed:
+            return text + ": " + result.detail;
+        default:
+            return text;
+    }
+}
+
+UnitResult workOnUnit(Command command, const InventoryUnit& unit, const WorkSettings& settings,
+                      protocol::ClientSession& session) {
+    UnitResult result;
+    try {
+        result = work(command, unit, settings, session);
+    } catch (const std::bad_alloc&) {
+        result.outcome = Outcome::Lost;
+        result.detail = "out of memory";
+    }
+    session.close();
+    return result;
+}
+
+}  // namespace unitfleet
