@@ -43,4 +43,10 @@ std::unique_ptr<Control> createControl(const QString& name);
 std::optional<qint16> toInt16(const QVariant& value);
 std::optional<qint32> toInt32(const QVariant& value);
 
+// Argument helpers for the controls: a string argument must be a string; an
+// integer argument may be any integer kind whose value fits the type.
+std::optional<QString> stringArgument(const QVariant& value);
+std::optional<qint16> int16Argument(const QVariant& value);
+std::optional<qint32> int32Argument(const QVariant& value);
+
 }  // namespace frontends

@@ -44,6 +44,7 @@ class RecordingRegistration {
     RecordingRegistration& operator=(const RecordingRegistration&) = delete;
 
     CallLog& log() { return *log_; }
+    const CallLog& log() const { return *log_; }
 
   private:
     QString name_;
