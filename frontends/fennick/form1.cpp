@@ -142,41 +142,36 @@ void Form1::onItemPicked() {
     ok_->setEnabled(true);
 }
 
+// The text of `combo` as a whole number of type Int. Anything else turns OK
+// red, with a tool tip that names the field, and gives nothing.
 template <typename Int>
-std::optional<Int> Form1::wholeNumber(const QComboBox* combo) const {
+std::optional<Int> Form1::readNumber(const QComboBox* combo, const QString& field) {
     bool ok = false;
-    qlonglong value = combo->currentText().trimmed().toLongLong(&ok, 10);
-    if (!ok || value < std::numeric_limits<Int>::min() || value > std::numeric_limits<Int>::max())
-        return std::nullopt;
-    return static_cast<Int>(value);
+    const qlonglong value = combo->currentText().trimmed().toLongLong(&ok, 10);
+    constexpr auto low = std::numeric_limits<Int>::min();
+    constexpr auto high = std::numeric_limits<Int>::max();
+    if (ok && value >= low && value <= high)
+        return static_cast<Int>(value);
+    showAnswer(
+        kNotSent,
+        QStringLiteral("%1 must be a whole number from %2 to %3.").arg(field).arg(low).arg(high));
+    return std::nullopt;
 }
 
 void Form1::onOkClicked() {
     ok_->setEnabled(false);
 
-    auto badNumber = [](const QString& field, qlonglong low, qlonglong high) {
-        return QStringLiteral("%1 must be a whole number from %2 to %3.")
-            .arg(field)
-            .arg(low)
-            .arg(high);
-    };
     const QString address = ip_->text();
-    const auto rate = wholeNumber<qint32>(dataRate_);
+    const auto rate = readNumber<qint32>(dataRate_, QStringLiteral("Data Rate"));
     if (!rate)
-        return showAnswer(kNotSent,
-                          badNumber(QStringLiteral("Data Rate"), std::numeric_limits<qint32>::min(),
-                                    std::numeric_limits<qint32>::max()));
-    const auto bits = wholeNumber<qint16>(dataBits_);
+        return;
+    const auto bits = readNumber<qint16>(dataBits_, QStringLiteral("Data Bits"));
     if (!bits)
-        return showAnswer(kNotSent,
-                          badNumber(QStringLiteral("Data Bits"), std::numeric_limits<qint16>::min(),
-                                    std::numeric_limits<qint16>::max()));
+        return;
     const QString parity = parity_->currentText();
-    const auto stops = wholeNumber<qint16>(stopBits_);
+    const auto stops = readNumber<qint16>(stopBits_, QStringLiteral("Stop Bits"));
     if (!stops)
-        return showAnswer(kNotSent,
-                          badNumber(QStringLiteral("Stop Bits"), std::numeric_limits<qint16>::min(),
-                                    std::numeric_limits<qint16>::max()));
+        return;
     const QString flow = flowControl_->currentText();
 
     if (!lumetra1_)

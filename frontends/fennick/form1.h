@@ -42,9 +42,8 @@ class Form1 : public QDialog {
                         const QRect& geometry);
     void showNeutral();
     void showAnswer(const QColor& colour, const QString& why = {});
-    // The text of `combo` as a whole number of type Int, or nothing.
     template <typename Int>
-    std::optional<Int> wholeNumber(const QComboBox* combo) const;
+    std::optional<Int> readNumber(const QComboBox* combo, const QString& field);
 
     std::unique_ptr<frontends::Control> lumetra1_;
     QLineEdit* ip_ = nullptr;
