@@ -135,7 +135,7 @@ void Form1::answerNominal() {
 
 void Form1::pause(std::chrono::milliseconds duration) {
     QEventLoop loop;
-    QTimer::singleShot(duration, &loop, &QEventLoop::quit);
+    QTimer::singleShot(duration, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
