@@ -93,6 +93,15 @@ case "${1:-}" in
             echo "== $b"
             "$b"
         done
+        # The host servers against the bare loop in the same run: one client,
+        # 4 and 16 at once, 20 idle connections held; a small and a large
+        # data file. Mibbet needs root for a network namespace of its own.
+        for b in build-release/bench/hobsel/hobsel_load build-release/bench/load/mibbet_load; do
+            for lines in 10000 1000000; do
+                echo "== $b ($lines data file lines)"
+                "$b" 5000 3 "$lines" || echo "== $b failed (status $?)"
+            done
+        done
         ;;
     *)
         sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'

@@ -1,5 +1,6 @@
 #include "net/socket.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -75,6 +76,44 @@ bool lastErrorIsTimeout() {
     return WSAGetLastError() == WSAETIMEDOUT;
 #else
     return errno == EAGAIN || errno == EWOULDBLOCK;
+#endif
+}
+
+AcceptFailure lastAcceptFailure() {
+#ifdef _WIN32
+    switch (WSAGetLastError()) {
+        case WSAEWOULDBLOCK:
+            return AcceptFailure::WouldBlock;
+        case WSAEINTR:
+            return AcceptFailure::Interrupted;
+        case WSAECONNRESET:
+            return AcceptFailure::PeerGone;
+        case WSAEMFILE:
+        case WSAENOBUFS:
+            return AcceptFailure::NoResources;
+        default:
+            return AcceptFailure::Other;
+    }
+#else
+    switch (errno) {
+        case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+        case EWOULDBLOCK:
+#endif
+            return AcceptFailure::WouldBlock;
+        case EINTR:
+            return AcceptFailure::Interrupted;
+        case ECONNABORTED:
+        case EPROTO:
+            return AcceptFailure::PeerGone;
+        case EMFILE:
+        case ENFILE:
+        case ENOBUFS:
+        case ENOMEM:
+            return AcceptFailure::NoResources;
+        default:
+            return AcceptFailure::Other;
+    }
 #endif
 }
 
@@ -195,6 +234,10 @@ bool setSendTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
     return setTimeoutOption(socket, SO_SNDTIMEO, timeout);
 }
 
+bool setNonBlocking(const Socket& socket, bool nonBlocking) {
+    return setBlocking(socket.fd(), !nonBlocking);
+}
+
 bool setNoDelay(const Socket& socket) {
     int one = 1;
     return setsockopt(socket.fd(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one),
@@ -238,6 +281,33 @@ bool sendAll(const Socket& socket, const void* data, std::size_t size) {
 #endif
         if (n < 0) return false;
         sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool sendAllWithin(const Socket& socket, const void* data, std::size_t size,
+                   std::chrono::milliseconds limit) {
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + limit;
+    const char* bytes = static_cast<const char*>(data);
+    std::size_t sent = 0;
+#ifndef _WIN32
+    // Most answers fit the socket's buffer: one send that cannot wait, and
+    // no time-out to set.
+    long first = ::send(socket.fd(), bytes, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (first > 0)
+        sent = static_cast<std::size_t>(first);
+    if (first < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        return false;
+#endif
+    while (sent < size) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || !setSendTimeout(socket, left))
+            return false;
+        if (!sendAll(socket, bytes + sent, std::min<std::size_t>(size - sent, 1 << 16))) {
+            return false;
+        }
+        sent += std::min<std::size_t>(size - sent, 1 << 16);
     }
     return true;
 }

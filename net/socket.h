@@ -71,6 +71,10 @@ bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout);
 // fails (the peer stopped reading). Zero means wait for ever.
 bool setSendTimeout(const Socket& socket, std::chrono::milliseconds timeout);
 
+// Non-blocking mode on or off (accepts and receives then fail at once with
+// lastErrorWouldBlock() instead of waiting).
+bool setNonBlocking(const Socket& socket, bool nonBlocking);
+
 // TCP_NODELAY (level 6, option 1, value 1).
 bool setNoDelay(const Socket& socket);
 
@@ -88,6 +92,13 @@ Socket acceptFrom(const Socket& listener, Ipv4* peer = nullptr);
 // Sends every byte, looping over partial sends. False when a send fails.
 bool sendAll(const Socket& socket, const void* data, std::size_t size);
 
+// Sends every byte within `limit` in all; false when a send fails or the
+// time is up (a peer that stopped reading). A limit on each single send is
+// not enough: a receiver that reads nothing still lets the system take more
+// bytes now and then while its buffers grow.
+bool sendAllWithin(const Socket& socket, const void* data, std::size_t size,
+                   std::chrono::milliseconds limit);
+
 // One receive call of up to `size` bytes: the count, 0 when the peer closed,
 // negative on failure or time-out.
 long receiveSome(const Socket& socket, void* data, std::size_t size);
@@ -103,5 +114,15 @@ int lastError();
 
 // True when the last failed receive failed because its receive time-out passed.
 bool lastErrorIsTimeout();
+
+// Why the last accept failed, as far as a server's loop must tell it apart.
+enum class AcceptFailure {
+    WouldBlock,   // nothing waiting on a non-blocking listener
+    Interrupted,  // a signal came in
+    PeerGone,     // the client reset its connection while it waited
+    NoResources,  // out of descriptors or memory for now
+    Other,
+};
+AcceptFailure lastAcceptFailure();
 
 }  // namespace net

@@ -61,4 +61,21 @@ std::size_t spanUntil(std::string_view text, std::string_view set) {
     return n == std::string_view::npos ? text.size() : n;
 }
 
+std::string escapeControls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        auto b = static_cast<unsigned char>(ch);
+        if ((b < 0x20 && b != '\t') || b == 0x7F) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 0xF];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 }  // namespace protocol

@@ -36,4 +36,9 @@ inline std::string_view cut(std::string_view text, std::size_t max) {
 std::size_t spanOf(std::string_view text, std::string_view set);
 std::size_t spanUntil(std::string_view text, std::string_view set);
 
+// Text from a unit made safe for a log line or a terminal: control
+// characters (below 0x20 except TAB, and 0x7F) become "\xHH", so a unit can
+// neither forge a log line nor send escape sequences to the console.
+std::string escapeControls(std::string_view text);
+
 }  // namespace protocol
