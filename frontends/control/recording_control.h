@@ -1,0 +1,54 @@
+// A fake outside control for window tests: records every call with its
+// arguments and answers from a function the test supplies.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "frontends/control/control.h"
+
+namespace frontends {
+
+struct RecordedCall {
+    int dispatchId = 0;
+    QVariantList args;
+    std::chrono::steady_clock::time_point at;
+};
+
+struct CallLog {
+    std::vector<RecordedCall> calls;
+    // The result of each call; no function answers every call with an invalid QVariant.
+    std::function<QVariant(int dispatchId, const QVariantList& args)> answer;
+
+    std::vector<int> ids() const;
+};
+
+class RecordingControl : public Control {
+  public:
+    explicit RecordingControl(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
+    QVariant invoke(int dispatchId, QVariantList& args) override;
+
+  private:
+    std::shared_ptr<CallLog> log_;
+};
+
+// Registers a recording fake under `name` for as long as the guard lives;
+// every control made under that name meanwhile writes to `log`.
+class RecordingRegistration {
+  public:
+    explicit RecordingRegistration(const QString& name);
+    ~RecordingRegistration();
+    RecordingRegistration(const RecordingRegistration&) = delete;
+    RecordingRegistration& operator=(const RecordingRegistration&) = delete;
+
+    CallLog& log() { return *log_; }
+    const CallLog& log() const { return *log_; }
+
+  private:
+    QString name_;
+    std::shared_ptr<CallLog> log_ = std::make_shared<CallLog>();
+};
+
+}  // namespace frontends

@@ -1,0 +1,20 @@
+// Window layouts are given in twips; the screen has 15 twips to a pixel.
+#pragma once
+
+#include <QRect>
+#include <QSize>
+
+namespace frontends {
+
+inline constexpr int kTwipsPerPixel = 15;
+
+inline QRect twipsRect(int left, int top, int width, int height) {
+    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+                 height / kTwipsPerPixel);
+}
+
+inline QSize twipsSize(int width, int height) {
+    return QSize(width / kTwipsPerPixel, height / kTwipsPerPixel);
+}
+
+}  // namespace frontends

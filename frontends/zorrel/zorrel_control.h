@@ -1,0 +1,79 @@
+// Stand-in for the outside control ZORRELLib.Zorrel: a small host server for
+// units behind one late-bound entry point. Its methods, by dispatch id:
+//
+//   5  (text, length)  stores the message text and its length; 1
+//   1  (port)          listens on `port` of every address: 1 listening, 0 not
+//                      (e.g. the port is taken)
+//   2  ()              poll, never blocking for long: takes at most one
+//                      waiting unit and reads its request (which must arrive
+//                      within half a second); 1 trivial text, 2 a frame,
+//                      0 nothing, -1 a connection that delivered no request
+//   3  ()              the trivial request's text
+//  11  (text)          answers the request in its own form (trivial: the text
+//                      and its zero byte; frame: a DATA TEXT frame); bytes sent,
+//                      0 without a connection, -1 when the send failed
+//  15  ()              the frame's kind: its 1-based place in the type table
+//                      (7 PROD, 10 EVNT); 0 for trivial text
+//   9, 8, 7 ()         a PROD request's prefix (text before the first tab),
+//                      barcode (the rest) and the barcode's length
+//  16, 17, 18, 19 ()   an EVNT request's new starts, new stops, key code and
+//                      text (masks as 32-bit integers, bit for bit)
+//   4  (file name)     sends that file of the program's folder as a DATA FILE
+//                      image frame; bytes sent, 0 without a connection, -1
+//                      when the file cannot be sent
+//   6  ()              ends the poll's connection; 1
+//  10  ()              stops listening and closes everything; 1
+//
+// Any other id, or arguments of the wrong count or kind, give an invalid
+// QVariant and do nothing.
+#pragma once
+
+#include <QString>
+
+#include "frontends/control/control.h"
+#include "frontends/zorrel/host_server.h"
+
+namespace zorrel {
+
+enum DispatchId : int {
+    kStart = 1,
+    kPoll = 2,
+    kTrivialText = 3,
+    kSendFile = 4,
+    kSetMessage = 5,
+    kEndConnection = 6,
+    kBarcodeLength = 7,
+    kBarcode = 8,
+    kPrefix = 9,
+    kStop = 10,
+    kSendText = 11,
+    kPacketKind = 15,
+    kEventStarts = 16,
+    kEventStops = 17,
+    kEventKey = 18,
+    kEventText = 19,
+};
+
+class ZorrelControl : public frontends::Control {
+  public:
+    explicit ZorrelControl(std::string fileDirectory, HostServerLimits limits = {});
+    QVariant invoke(int dispatchId, QVariantList& args) override;
+
+    // The text stored by id 5, cut to its stored length.
+    QString message() const { return message_.left(messageLength_); }
+
+  private:
+    QVariant withoutArguments(int dispatchId);
+    QVariant start(const QVariantList& args);
+    QVariant setMessage(const QVariantList& args);
+
+    HostServer server_;
+    QString message_;
+    int messageLength_ = 0;
+};
+
+// Registers ZorrelControl under its name, ZORRELLib.Zorrel, serving files
+// from `fileDirectory`.
+void registerZorrelControl(const QString& fileDirectory);
+
+}  // namespace zorrel
