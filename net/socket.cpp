@@ -78,11 +78,6 @@ bool lastErrorIsTimeout() {
 #endif
 }
 
-std::string dotted(Ipv4 a) {
-    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." +
-           std::to_string((a >> 8) & 0xFF) + "." + std::to_string(a & 0xFF);
-}
-
 std::optional<Ipv4> lookupHost(const std::string& name) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -100,20 +95,6 @@ std::string localHostName() {
     char name[128] = {};
     if (gethostname(name, sizeof name - 1) != 0) return {};
     return name;
-}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-int Socket::release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
 }
 
 void Socket::close() {
@@ -248,18 +229,6 @@ long receiveSome(const Socket& socket, void* data, std::size_t size) {
         n = ::recv(socket.fd(), static_cast<char*>(data), size, 0);
     } while (n < 0 && errno == EINTR);
     return n;
-}
-
-ReceiveStatus receiveExactly(const Socket& socket, void* data, std::size_t size) {
-    char* bytes = static_cast<char*>(data);
-    std::size_t got = 0;
-    while (got < size) {
-        long n = receiveSome(socket, bytes + got, size - got);
-        if (n == 0) return ReceiveStatus::Closed;
-        if (n < 0) return ReceiveStatus::Failed;
-        got += static_cast<std::size_t>(n);
-    }
-    return ReceiveStatus::Complete;
 }
 
 }  // namespace net

@@ -1,0 +1,38 @@
+// The parts of the socket layer that are the same on every system; the calls
+// into the system's socket API are in socket.cpp (POSIX) and socket_win32.cpp.
+#include "net/socket.h"
+
+namespace net {
+
+std::string dotted(Ipv4 a) {
+    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." +
+           std::to_string((a >> 8) & 0xFF) + "." + std::to_string(a & 0xFF);
+}
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+int Socket::release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+ReceiveStatus receiveExactly(const Socket& socket, void* data, std::size_t size) {
+    char* bytes = static_cast<char*>(data);
+    std::size_t got = 0;
+    while (got < size) {
+        long n = receiveSome(socket, bytes + got, size - got);
+        if (n == 0) return ReceiveStatus::Closed;
+        if (n < 0) return ReceiveStatus::Failed;
+        got += static_cast<std::size_t>(n);
+    }
+    return ReceiveStatus::Complete;
+}
+
+}  // namespace net
