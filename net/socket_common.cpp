@@ -28,8 +28,10 @@ ReceiveStatus receiveExactly(const Socket& socket, void* data, std::size_t size)
     std::size_t got = 0;
     while (got < size) {
         long n = receiveSome(socket, bytes + got, size - got);
-        if (n == 0) return ReceiveStatus::Closed;
-        if (n < 0) return ReceiveStatus::Failed;
+        if (n == 0)
+            return ReceiveStatus::Closed;
+        if (n < 0)
+            return ReceiveStatus::Failed;
         got += static_cast<std::size_t>(n);
     }
     return ReceiveStatus::Complete;

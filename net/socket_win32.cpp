@@ -1,7 +1,7 @@
 // The socket layer on Windows Sockets 2; the same calls as socket.cpp.
+#include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <windows.h>
 
 #include <thread>
 
@@ -11,11 +11,14 @@ namespace net {
 
 namespace {
 
-SOCKET handleOf(const Socket& socket) { return static_cast<SOCKET>(socket.fd()); }
+SOCKET handleOf(const Socket& socket) {
+    return static_cast<SOCKET>(socket.fd());
+}
 
 // Handles fit in 32 bits on 64-bit Windows, and INVALID_SOCKET becomes -1.
 Socket adopt(SOCKET handle) {
-    if (handle == INVALID_SOCKET) return Socket();
+    if (handle == INVALID_SOCKET)
+        return Socket();
     // Like close-on-exec: a program started from here must not inherit the
     // socket and keep a listener's port open after its owner closed it.
     SetHandleInformation(reinterpret_cast<HANDLE>(handle), HANDLE_FLAG_INHERIT, 0);
@@ -64,7 +67,9 @@ int startup() {
     return result;
 }
 
-int lastError() { return WSAGetLastError(); }
+int lastError() {
+    return WSAGetLastError();
+}
 
 bool lastErrorIsTimeout() {
     int error = WSAGetLastError();
@@ -86,16 +91,20 @@ std::optional<Ipv4> lookupHost(const std::string& name) {
 
 std::string localHostName() {
     char name[128] = {};
-    if (gethostname(name, sizeof name - 1) != 0) return {};
+    if (gethostname(name, sizeof name - 1) != 0)
+        return {};
     return name;
 }
 
 void Socket::close() {
-    if (fd_ >= 0) closesocket(static_cast<SOCKET>(fd_));
+    if (fd_ >= 0)
+        closesocket(static_cast<SOCKET>(fd_));
     fd_ = -1;
 }
 
-Socket createTcpSocket() { return adopt(::socket(AF_INET, SOCK_STREAM, 0)); }
+Socket createTcpSocket() {
+    return adopt(::socket(AF_INET, SOCK_STREAM, 0));
+}
 
 bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port) {
     sockaddr_in sa = socketAddress(address, port);
@@ -104,7 +113,8 @@ bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port) {
 
 bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
                         std::chrono::milliseconds timeout) {
-    if (!setBlocking(socket, false)) return false;
+    if (!setBlocking(socket, false))
+        return false;
     sockaddr_in sa = socketAddress(address, port);
     ::connect(handleOf(socket), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     fd_set writable;
@@ -113,7 +123,8 @@ bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
     timeval tv{};
     tv.tv_sec = static_cast<long>(timeout.count() / 1000);
     tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
-    if (::select(0, nullptr, &writable, nullptr, &tv) <= 0) return false;
+    if (::select(0, nullptr, &writable, nullptr, &tv) <= 0)
+        return false;
     // Windows reports a refused connect in the error set only, so it ends in
     // the time-out above; a Windows Sockets layer that marks it writable with
     // an error pending (Wine does) waits the time-out out the same way.
@@ -135,7 +146,9 @@ bool setSendTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
     return setTimeoutOption(socket, SO_SNDTIMEO, timeout);
 }
 
-bool setNoDelay(const Socket& socket) { return setIntOption(socket, IPPROTO_TCP, TCP_NODELAY); }
+bool setNoDelay(const Socket& socket) {
+    return setIntOption(socket, IPPROTO_TCP, TCP_NODELAY);
+}
 
 // Windows lets a server bind a port whose old connections linger without
 // asking; its SO_REUSEADDR would instead let a second server take over a port
@@ -157,7 +170,8 @@ Socket acceptFrom(const Socket& listener, Ipv4* peer) {
     sockaddr_in sa{};
     int len = sizeof sa;
     Socket accepted = adopt(::accept(handleOf(listener), reinterpret_cast<sockaddr*>(&sa), &len));
-    if (accepted && peer != nullptr) *peer = ntohl(sa.sin_addr.s_addr);
+    if (accepted && peer != nullptr)
+        *peer = ntohl(sa.sin_addr.s_addr);
     return accepted;
 }
 
@@ -166,7 +180,8 @@ bool sendAll(const Socket& socket, const void* data, std::size_t size) {
     std::size_t sent = 0;
     while (sent < size) {
         int n = ::send(handleOf(socket), bytes + sent, clampedSize(size - sent), 0);
-        if (n == SOCKET_ERROR) return false;
+        if (n == SOCKET_ERROR)
+            return false;
         sent += static_cast<std::size_t>(n);
     }
     return true;
