@@ -1,8 +1,9 @@
 // String results on Windows: real OLE system strings (BSTR) that carry the
 // text's 8-bit bytes, as callers written for the Windows library expect; they
 // free them with SysFreeString.
-#include <oleauto.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <oleauto.h>
 
 #include <cstring>
 

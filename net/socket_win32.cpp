@@ -1,7 +1,9 @@
 // The socket layer on Windows Sockets 2; the same calls as socket.cpp.
-#include <windows.h>
+// winsock2.h must come before windows.h.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// The rest of the Windows API.
+#include <windows.h>
 
 #include <thread>
 

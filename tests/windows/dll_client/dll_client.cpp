@@ -3,8 +3,9 @@
 // Wine by the Linux tests against a simulated unit:
 //   lumetra_dll_client UNIT_ADDRESS REFUSING_ADDRESS
 // It prints one line per failed check and ends with status 0 when all passed.
-#include <oleauto.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <oleauto.h>
 
 #include <cstdint>
 #include <cstdio>
