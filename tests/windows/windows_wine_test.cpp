@@ -151,6 +151,17 @@ TEST_F(UnderWine, DllClientLoadsLumetraAndReadsTheUnit) {
     EXPECT_EQ(units_[0]->value("UnitID"), "Wine");
 }
 
+TEST_F(UnderWine, DllGivesUpOnASilentUnit) {
+    unitsim::Unit& unit = startUnit(8);
+    unitsim::Faults faults;
+    faults.silent = true;
+    unit.setFaults(faults);
+    support::RunResult r = wine("lumetra_dll_client.exe", {"--silent", address(8)});
+    std::string out = unixLineEnds(r.out);
+    EXPECT_EQ(r.status, 0) << out << r.err;
+    EXPECT_NE(out.find("failed checks: 0\n"), std::string::npos) << out;
+}
+
 TEST_F(UnderWine, TarnixListsAsOnLinux) {
     startUnit(2);
     startUnit(3);

@@ -2,6 +2,7 @@
 // loaded by file name, every export looked up by its plain name. Run under
 // Wine by the Linux tests against a simulated unit:
 //   lumetra_dll_client UNIT_ADDRESS REFUSING_ADDRESS
+//   lumetra_dll_client --silent ADDRESS_OF_A_UNIT_THAT_NEVER_ANSWERS
 // It prints one line per failed check and ends with status 0 when all passed.
 #include <windows.h>
 // After windows.h, which it needs.
@@ -77,7 +78,9 @@ Fn find(HMODULE library, const char* name) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: lumetra_dll_client UNIT_ADDRESS REFUSING_ADDRESS\n");
+        std::fprintf(stderr,
+                     "usage: lumetra_dll_client UNIT_ADDRESS REFUSING_ADDRESS\n"
+                     "       lumetra_dll_client --silent ADDRESS\n");
         return 2;
     }
     HMODULE library = LoadLibraryA("Lumetra.dll");
@@ -107,6 +110,21 @@ int main(int argc, char** argv) {
     auto uxSetMode = find<SetFn>(library, "uxSetMode");
     auto sendNop = find<LongFn>(library, "SendDataNOP");
     Parity seen;
+
+    if (std::strcmp(argv[1], "--silent") == 0) {
+        // A unit that takes the connection and never answers: the reply
+        // time-out ends uxOpen, and the library goes on without a connection.
+        DWORD start = GetTickCount();
+        check(uxOpen(argv[2]) == 0, "uxOpen of a silent unit gives 0");
+        DWORD waited = GetTickCount() - start;
+        std::printf("silent unit: uxOpen returned after %lu ms\n", waited);
+        check(waited >= 9000 && waited < 30000, "the reply time-out is about 10 s");
+        check(take(getMode("UnitID"), "GetMode after the time-out", seen).empty(),
+              "GetMode after the time-out is empty");
+        check(uxClose() == 1, "uxClose after the time-out gives 1");
+        std::printf("failed checks: %d\n", failures);
+        return failures == 0 ? 0 : 1;
+    }
 
     // Without a connection: empty strings and 0, no crash.
     check(take(getMode("UnitID"), "GetMode before uxOpen", seen).empty(),
