@@ -4,6 +4,8 @@
 #include <cstring>
 #include <thread>
 
+#include "net/system_api.h"
+
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -22,14 +24,6 @@
 namespace net {
 
 namespace {
-
-sockaddr_in socketAddress(Ipv4 address, std::uint16_t port) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = htonl(address);
-    return sa;
-}
 
 bool setBlocking(int fd, bool blocking) {
 #ifdef _WIN32
@@ -76,25 +70,6 @@ bool lastErrorIsTimeout() {
 #else
     return errno == EAGAIN || errno == EWOULDBLOCK;
 #endif
-}
-
-std::optional<Ipv4> lookupHost(const std::string& name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
-        return std::nullopt;
-    }
-    Ipv4 address = ntohl(reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
-    freeaddrinfo(result);
-    return address;
-}
-
-std::string localHostName() {
-    char name[128] = {};
-    if (gethostname(name, sizeof name - 1) != 0) return {};
-    return name;
 }
 
 void Socket::close() {

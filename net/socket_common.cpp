@@ -1,12 +1,33 @@
 // The parts of the socket layer that are the same on every system; the calls
 // into the system's socket API are in socket.cpp (POSIX) and socket_win32.cpp.
 #include "net/socket.h"
+#include "net/system_api.h"
 
 namespace net {
 
 std::string dotted(Ipv4 a) {
     return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." +
            std::to_string((a >> 8) & 0xFF) + "." + std::to_string(a & 0xFF);
+}
+
+std::optional<Ipv4> lookupHost(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    if (getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
+        return std::nullopt;
+    }
+    Ipv4 address = ntohl(reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
+    freeaddrinfo(result);
+    return address;
+}
+
+std::string localHostName() {
+    char name[128] = {};
+    if (gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return name;
 }
 
 Socket& Socket::operator=(Socket&& other) noexcept {

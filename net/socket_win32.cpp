@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "net/socket.h"
+#include "net/system_api.h"
 
 namespace net {
 
@@ -25,14 +26,6 @@ Socket adopt(SOCKET handle) {
     // socket and keep a listener's port open after its owner closed it.
     SetHandleInformation(reinterpret_cast<HANDLE>(handle), HANDLE_FLAG_INHERIT, 0);
     return Socket(static_cast<int>(handle));
-}
-
-sockaddr_in socketAddress(Ipv4 address, std::uint16_t port) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = htonl(address);
-    return sa;
 }
 
 bool setBlocking(const Socket& socket, bool blocking) {
@@ -76,26 +69,6 @@ int lastError() {
 bool lastErrorIsTimeout() {
     int error = WSAGetLastError();
     return error == WSAETIMEDOUT || error == WSAEWOULDBLOCK;
-}
-
-std::optional<Ipv4> lookupHost(const std::string& name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
-        return std::nullopt;
-    }
-    Ipv4 address = ntohl(reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
-    freeaddrinfo(result);
-    return address;
-}
-
-std::string localHostName() {
-    char name[128] = {};
-    if (gethostname(name, sizeof name - 1) != 0)
-        return {};
-    return name;
 }
 
 void Socket::close() {

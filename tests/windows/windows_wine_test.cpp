@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/windows/lumetra_exports.h"
 #include "tests/windows/wine.h"
 #include "unitsim/unit.h"
 
@@ -63,18 +64,7 @@ std::vector<std::string> exportedNames(const std::string& dump) {
 TEST(WindowsFiles, DllExportsExactlyTheTwentyFourFunctionsByName) {
     if (windowsBin().empty())
         GTEST_SKIP() << "not run: no Windows build given";
-    std::vector<std::string> expected = {"uxOpen",           "ReOpen",
-                                         "uxClose",          "uxGetLastError",
-                                         "GetMode",          "GetModeSize",
-                                         "GetModeType",      "GetModeHelp",
-                                         "GetNVRamMode",     "GetFirstModeName",
-                                         "GetNextModeName",  "uxSetMode",
-                                         "SendTarnix",       "uxCommit",
-                                         "uxRestart",        "SendDisplayText",
-                                         "SendSpecialText",  "SendImageToDisplay",
-                                         "SendFile",         "Push",
-                                         "SendRegistration", "SendDataNOP",
-                                         "SendTerminate",    "Fennick"};
+    std::vector<std::string> expected(std::begin(kLumetraExports), std::end(kLumetraExports));
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(exportedNames(objdump("Lumetra.dll")), expected);
 }

@@ -1,6 +1,7 @@
 #include "tests/windows/wine.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace windows_test {
 
@@ -35,9 +36,11 @@ std::string unixLineEnds(std::string text) {
 
 namespace {
 
-// Empty when Wine runs a Windows program, else why not.
-std::string wineStartFailure() {
-    setenv("WINEPREFIX", WINE_PREFIX, 1);
+namespace fs = std::filesystem;
+
+// Empty when Wine runs a Windows program with `prefix`, else why not.
+std::string wineStartFailure(const std::string& prefix) {
+    setenv("WINEPREFIX", prefix.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
     if (std::string(WINE_LOADER).find("NOTFOUND") != std::string::npos) {
         return "no Wine loader (wine64) found; install wine64";
@@ -52,13 +55,61 @@ std::string wineStartFailure() {
 
 }  // namespace
 
+// A copy of the shared prefix made of hard links (it is hundreds of
+// megabytes of DLLs that Wine only reads), with real copies of the registry
+// files, which Wine rewrites.
+std::string copyPrefix(const std::string& folder) {
+    std::error_code error;
+    fs::copy(WINE_PREFIX, folder, fs::copy_options::recursive | fs::copy_options::create_hard_links,
+             error);
+    if (error)
+        return "cannot copy the Wine prefix: " + error.message();
+    for (const char* reg : {"system.reg", "user.reg", "userdef.reg"}) {
+        fs::path copy = fs::path(folder) / reg;
+        if (!fs::exists(copy))
+            continue;
+        fs::remove(copy, error);
+        fs::copy_file(fs::path(WINE_PREFIX) / reg, copy, error);
+        if (error)
+            return "cannot copy the Wine registry: " + error.message();
+    }
+    return {};
+}
+
+}  // namespace
+
 void WineTest::SetUp() {
     if (windowsBin().empty()) {
         GTEST_SKIP() << "not run: no Windows build given (./build.sh windows builds one and "
                         "sets SUITE_WINDOWS_BUILD_DIR)";
     }
-    static const std::string failure = wineStartFailure();
+    static const std::string failure = wineStartFailure(WINE_PREFIX);
     ASSERT_EQ(failure, "") << "Wine start-up failed with prefix " << WINE_PREFIX;
+}
+
+void WineInOwnNetwork::SetUp() {
+    if (windowsBin().empty()) {
+        GTEST_SKIP() << "not run: no Windows build given (./build.sh windows builds one and "
+                        "sets SUITE_WINDOWS_BUILD_DIR)";
+    }
+    std::string why;
+    if (!support::enterOwnNetworkNamespace(&why))
+        GTEST_SKIP() << "no network namespace: " << why;
+    dir_ = support::makeTempDir("wine_netns");
+    prefix_ = dir_ + "/wine";
+    std::string failure = copyPrefix(prefix_);
+    if (failure.empty())
+        failure = wineStartFailure(prefix_);
+    ASSERT_EQ(failure, "") << "Wine start-up failed with prefix " << prefix_;
+}
+
+void WineInOwnNetwork::TearDown() {
+    if (prefix_.empty())
+        return;
+    // The prefix's own Wine server, started inside this namespace.
+    support::run({WINESERVER, "-k"});
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
 }
 
 }  // namespace windows_test

@@ -31,4 +31,18 @@ class WineTest : public ::testing::Test {
     void SetUp() override;
 };
 
+// For a Windows server that binds port 1283 on all addresses: the test moves
+// into a network namespace of its own (skipped without one) and uses a
+// private copy of the Wine prefix. Wine creates sockets in its server
+// process, and a Wine server shared with the other tests would sit in the
+// machine's own network; the private prefix gets a server of its own, started
+// in the namespace and stopped at the end.
+class WineInOwnNetwork : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::string dir_;  // a scratch folder; the prefix is its wine/
+    std::string prefix_;
+};
+
 }  // namespace windows_test

@@ -13,20 +13,9 @@
 #include <cstring>
 #include <string>
 
-namespace {
+#include "tests/windows/lumetra_exports.h"
 
-const char* const kExports[] = {"uxOpen",           "ReOpen",
-                                "uxClose",          "uxGetLastError",
-                                "GetMode",          "GetModeSize",
-                                "GetModeType",      "GetModeHelp",
-                                "GetNVRamMode",     "GetFirstModeName",
-                                "GetNextModeName",  "uxSetMode",
-                                "SendTarnix",       "uxCommit",
-                                "uxRestart",        "SendDisplayText",
-                                "SendSpecialText",  "SendImageToDisplay",
-                                "SendFile",         "Push",
-                                "SendRegistration", "SendDataNOP",
-                                "SendTerminate",    "Fennick"};
+namespace {
 
 using OpenFn = std::int16_t(__stdcall*)(const char*);
 using ShortFn = std::int16_t(__stdcall*)();
@@ -89,7 +78,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     int found = 0;
-    for (const char* name : kExports) {
+    for (const char* name : windows_test::kLumetraExports) {
         bool present = GetProcAddress(library, name) != nullptr;
         check(present, std::string("GetProcAddress(") + name + ")");
         found += present;
