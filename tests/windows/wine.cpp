@@ -53,8 +53,6 @@ std::string wineStartFailure(const std::string& prefix) {
            (r.timedOut ? ", timed out" : "") + "): " + r.out + r.err;
 }
 
-}  // namespace
-
 // A copy of the shared prefix made of hard links (it is hundreds of
 // megabytes of DLLs that Wine only reads), with real copies of the registry
 // files, which Wine rewrites.
