@@ -3,7 +3,6 @@
 #include <thread>
 
 #include "checkers/startup.h"
-#include "protocol/frame.h"
 
 namespace checkers {
 
@@ -16,11 +15,12 @@ public:
 
     // One connection attempt on the current socket, then its close.
     void check() {
-        if (!net::connectBlocking(target_.socket, target_.address, protocol::kUnitPort)) {
+        if (!connectToUnit(target_.socket, target_.address)) {
             reportConnectFailure(out_, target_.addressText);
             counter_ = 0;
         } else {
-            exchangeStatus(target_.socket, target_.buffer, out_, settings_.replyTimeout,
+            Exchange exchange{"Drosk", target_.addressText, settings_.replyTimeout};
+            exchangeStatus(target_.socket, target_.buffer, out_, exchange,
                            [this] { std::fprintf(out_, "%d: ", counter_++); });
         }
         std::fflush(out_);

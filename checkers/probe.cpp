@@ -1,7 +1,6 @@
 #include "checkers/probe.h"
 
 #include "checkers/startup.h"
-#include "protocol/frame.h"
 
 namespace checkers {
 
@@ -11,12 +10,13 @@ int runProbe(const ProbeSettings& settings, std::FILE* out) {
         std::fflush(out);
         return 1;
     }
-    if (!net::connectBlocking(target->socket, target->address, protocol::kUnitPort)) {
+    if (!connectToUnit(target->socket, target->address)) {
         reportConnectFailure(out, target->addressText);
         std::fflush(out);
         return 1;
     }
-    bool answered = exchangeStatus(target->socket, target->buffer, out, settings.replyTimeout);
+    Exchange exchange{"probe", target->addressText, settings.replyTimeout};
+    bool answered = exchangeStatus(target->socket, target->buffer, out, exchange);
     std::fflush(out);
     return answered ? 0 : 1;
 }

@@ -15,8 +15,8 @@ struct ProbeSettings {
 };
 
 // Exit status: 0 when the unit's reply was printed; 1 after a start-up or
-// connection failure, and when no reply could be taken (nothing is printed
-// then), so a script can tell a silent unit from an answering one.
+// connection failure, and when no reply could be taken (a line then says
+// why), so a script can tell a silent unit from an answering one.
 int runProbe(const ProbeSettings& settings, std::FILE* out);
 
 }  // namespace checkers

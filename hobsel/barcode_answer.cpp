@@ -138,7 +138,7 @@ void logBarcode(const Context& c, const char* barcode) {
         return;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(c.settings.barcodeLog.c_str(), "a"));
     if (file)
-        std::fprintf(file.get(), "%s\n", barcode);
+        std::fprintf(file.get(), "%s\n", protocol::escapeControls(barcode).c_str());
 }
 
 }  // namespace
@@ -164,14 +164,14 @@ void textAnswer(Context& c, char* request, Connection connection) {
     }
     Answer answer;
     if (c.verbose(1))
-        c.say(1, "%s<%s<\n", c.timeLine().c_str(), request);
+        c.say(1, "%s<%s<\n", c.timeLine().c_str(), protocol::escapeControls(request).c_str());
     c.printArmed = true;
     const char* barcode = request;
     if (!s.console) {
         if (const char* tab = std::strchr(request, '\t'))
             barcode = tab + 1;
     }
-    c.say(1, "(%s)\n", barcode);
+    c.say(1, "(%s)\n", protocol::escapeControls(barcode).c_str());
 
     if (s.outputPrefix > 0) {
         std::memcpy(answer.bytes.data(), "abcdefghij", 10);

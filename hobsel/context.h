@@ -101,6 +101,9 @@ struct Context {
 
     // A unit that connects and sends nothing must not hold the server for ever.
     std::chrono::milliseconds receiveTimeout{30000};
+    // A unit that stops reading its answer is dropped after this long, so it
+    // cannot hold the server either.
+    std::chrono::milliseconds sendTimeout{5000};
     std::function<void(std::chrono::milliseconds)> sleep;
     std::function<std::time_t()> clock;
 

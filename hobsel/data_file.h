@@ -1,16 +1,18 @@
 // The data file of key and response lines, held in memory between look-ups.
-// Every look-up first checks the file on disk (device, inode, size, change
-// and modification times to the nanosecond), so an edit is seen by the very
-// next request; a file modified within the last two seconds is always read
-// afresh, since the file system's clock may not tell two quick edits apart.
+// Every look-up first checks the file on disk, so an edit is seen by the very
+// next request (protocol/cached_file.h); a file too large to hold is read
+// piece by piece for each look-up instead.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "protocol/cached_file.h"
+#include "protocol/key_index.h"
 
 namespace hobsel {
 
@@ -27,31 +29,35 @@ std::vector<std::string_view> dataLines(std::string_view content);
 class DataFileCache {
   public:
     // Brings the cache up to date with the file; false when it cannot be read.
-    bool refresh(const std::string& path, std::int64_t nowSeconds);
+    // An edit is parsed once, at the first request that sees it.
+    bool refresh(const std::string& path);
 
-    // The responses of the lines that begin with key + TAB and have something
-    // after it, in file order.
-    std::vector<std::string_view> responses(std::string_view key) const;
+    // Calls `visit` with the response of each line that begins with key + TAB
+    // and has something after it, in file order. The text is valid during
+    // the call only.
+    void forEachResponse(std::string_view key,
+                         const std::function<void(std::string_view)>& visit) const;
 
     // Builds the cache from content directly (tests and fuzzing).
     void load(std::string content);
 
-  private:
-    struct Identity {
-        std::uint64_t device = 0, inode = 0;
-        std::int64_t size = -1;
-        std::int64_t modifiedNs = 0, changedNs = 0;
-        bool operator==(const Identity&) const = default;
-    };
-    bool readFile(const std::string& path, std::string& content) const;
+    // Files above this many bytes are read line by line for each look-up.
+    void setMostCachedBytes(std::size_t most) { file_ = protocol::CachedFile(most); }
 
+    // Times the file's content was parsed; bytes held for it.
+    std::size_t parses() const { return parses_; }
+    std::size_t memoryBytes() const { return file_.content().size() + index_.memoryBytes(); }
+
+  private:
+    void index(std::string_view content);
+
+    protocol::CachedFile file_;
+    std::string loaded_;  // content given to load()
     std::string path_;
-    Identity identity_;
-    bool valid_ = false;
-    std::string content_;
-    std::vector<std::string_view> lines_;
-    // Lines by the text before their first TAB, for keys without a TAB.
-    std::unordered_map<std::string_view, std::vector<std::uint32_t>> index_;
+    bool streaming_ = false;  // too large to hold: read piece by piece
+    std::size_t parses_ = 0;
+    // Lines by the text before their first TAB.
+    protocol::KeyIndex index_;
 };
 
 }  // namespace hobsel

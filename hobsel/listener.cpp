@@ -8,6 +8,7 @@
 #include "hobsel/barcode_answer.h"
 #include "hobsel/options.h"
 #include "hobsel/seams.h"
+#include "net/waiting_room.h"
 
 namespace hobsel {
 
@@ -36,22 +37,14 @@ void serveProductQuery(Context& c, char* buffer, Connection connection) {
     textAnswer(c, buffer, connection);
 }
 
-// Accepts one connection; nothing after a failure that ends Hobsel.
-std::optional<net::Socket> getConnection(Context& c, const net::Socket& listener, net::Ipv4& peer) {
+// The traces of taking a connection, written when it is handed over for
+// serving, so each connection's lines stay together and in their order.
+void traceConnection(Context& c, const net::Socket& listener, const net::Arrival& arrival) {
+    net::Ipv4 peer = arrival.peer;
     c.say(2, "Waiting for connection on %d\n", listener.fd());
-    net::Socket accepted = net::acceptFrom(listener, &peer);
-    if (!accepted && net::lastError() == EINTR) {
-        c.say(1, "Got EINTR\n");
-        accepted = net::acceptFrom(listener, &peer);
-    }
-    if (!accepted) {
-        std::perror("accept");
-        return std::nullopt;
-    }
-    c.say(2, "get_connection: accept returned %d\n", accepted.fd());
+    c.say(2, "get_connection: accept returned %d\n", arrival.socket.fd());
     c.say(2, "Connection from %d.%d.%d.%d\n", int(peer >> 24), int((peer >> 16) & 0xFF),
           int((peer >> 8) & 0xFF), int(peer & 0xFF));
-    return accepted;
 }
 
 }  // namespace
@@ -79,11 +72,11 @@ net::Socket establish(Context& c) {
         c.write("bind failed");
         return {};
     }
-    if (!net::listenOn(listener, 1)) {
+    if (!net::listenOn(listener, net::kServerBacklog)) {
         c.write("listen failed");
         return {};
     }
-    c.say(2, "establish: listening on %d for %d\n", listener.fd(), 1);
+    c.say(2, "establish: listening on %d for %d\n", listener.fd(), net::kServerBacklog);
     return listener;
 }
 
@@ -114,15 +107,19 @@ void serveRequest(Context& c, char* buffer, Connection connection, net::Ipv4 pee
     }
 }
 
-void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer) {
+void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer, Arrived arrived) {
     c.peer = peer;
-    net::setReceiveTimeout(connection, c.receiveTimeout);
     std::vector<char> buffer(kRequestSize + 1, 0);
-    long result = net::receiveSome(connection, buffer.data(), kRequestSize);
+    long result = -1;
+    bool silent = arrived == Arrived::Silent;
+    if (arrived == Arrived::Unknown)
+        net::setReceiveTimeout(connection, c.receiveTimeout);
+    if (!silent)
+        result = net::receiveSome(connection, buffer.data(), kRequestSize);
     c.say(2, "read returned %d\n", static_cast<int>(result));
     // A unit that sent nothing within the time-out is served as an empty
     // request, so one silent client cannot hold the server for every unit.
-    if (result >= 0 || net::lastErrorIsTimeout()) {
+    if (result >= 0 || silent || net::lastErrorIsTimeout()) {
         serveRequest(c, buffer.data(), &connection, peer);
     } else {
         c.say(1, "Error on read: %d\n", static_cast<int>(result));
@@ -131,14 +128,21 @@ void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer) {
 }
 
 int serveNetwork(Context& c, const net::Socket& listener) {
+    net::WaitLimits limits;
+    limits.firstBytes = c.receiveTimeout;
+    net::WaitingRoom room(listener, limits);
     for (;;) {
         c.say(1, "\nWaiting for connection\n");
-        net::Ipv4 peer = 0;
-        std::optional<net::Socket> accepted = getConnection(c, listener, peer);
-        if (!accepted)
+        std::optional<net::Arrival> arrival = room.next();
+        if (!arrival) {
+            errno = room.acceptError();
+            std::perror("accept");
             return 1;
-        c.say(1, "Got connection %d\n", accepted->fd());
-        serveConnection(c, std::move(*accepted), peer);
+        }
+        traceConnection(c, listener, *arrival);
+        c.say(1, "Got connection %d\n", arrival->socket.fd());
+        serveConnection(c, std::move(arrival->socket), arrival->peer,
+                        arrival->silent ? Arrived::Silent : Arrived::Ready);
         ++c.requestCounter;
     }
 }

@@ -14,15 +14,22 @@ namespace hobsel {
 // which has been reported.
 net::Socket establish(Context& c);
 
-// Serves one accepted connection: one receive (bounded by the context's
-// receive time-out), the request, then the socket is closed.
-void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer);
+// What is known of a connection's request when it is served: nothing yet
+// (the receive waits at most the context's receive time-out), it is there,
+// or it never came (served as an empty request, unread).
+enum class Arrived { Unknown, Ready, Silent };
+
+// Serves one accepted connection: one receive, the request, then the socket
+// is closed.
+void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer,
+                     Arrived arrived = Arrived::Unknown);
 
 // Serves one request held in `buffer` (kRequestSize bytes and one more zero
 // byte, so text requests always end).
 void serveRequest(Context& c, char* buffer, Connection connection, net::Ipv4 peer);
 
-// Accepts and serves for ever; returns only with the exit status of a fatal
+// Waits for many connections at once and serves their requests one at a
+// time, in the order they arrive, for ever; returns only with the exit status of a fatal
 // failure.
 int serveNetwork(Context& c, const net::Socket& listener);
 

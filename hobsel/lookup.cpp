@@ -71,7 +71,8 @@ void updateHistory(Context& c, const std::string& key) {
         h.lastScanTime = 0;
         h.scanCount = 0;
         c.printArmed = true;
-        c.say(2, "New barcode [%s] at %d.\n", key.c_str(), static_cast<int>(now));
+        c.say(2, "New barcode [%s] at %d.\n", protocol::escapeControls(key).c_str(),
+              static_cast<int>(now));
         h.lastBarcode = protocol::cut(key, kSavedRecordCapacity - 1);
     }
     h.lastScanTime = now;
@@ -204,7 +205,7 @@ int lookupRecord(Context& c, std::string_view keyIn, char* output, std::size_t c
     output[0] = '\0';
     if (c.settings.dataFile.empty())
         return 0;
-    if (!c.dataCache->refresh(c.settings.dataFile, c.clock())) {
+    if (!c.dataCache->refresh(c.settings.dataFile)) {
         c.say(2, "can't open datafile %s\n", c.settings.dataFile.c_str());
         return 0;
     }
@@ -222,13 +223,13 @@ int lookupRecord(Context& c, std::string_view keyIn, char* output, std::size_t c
     if (key.size() + 2 > kSearchPrefixCapacity)
         return 0;
     bool touch = startsWith(key, "T-");
-    for (std::string_view response : c.dataCache->responses(key)) {
+    c.dataCache->forEachResponse(key, [&](std::string_view response) {
         if (touch) {
             checkTouchResponse(c, response);
         } else {
             checkResponse(c, response);
         }
-    }
+    });
     if (saved.empty())
         return 0;
 

@@ -179,5 +179,27 @@ TEST_F(Lookup, CachedDataFileFollowsEveryEdit) {
     EXPECT_EQ(find("A"), "");
 }
 
+// A fresh edit is read again at every look-up (its stamp cannot be trusted
+// yet) but parsed only once; a file too large to hold is read line by line.
+TEST_F(Lookup, AnEditIsParsedOnceAndLargeFilesAreStreamed) {
+    data("A\tone\n");
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(find("A"), "one");
+    data("A\ttwo\n");
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(find("A"), "two");
+    EXPECT_EQ(context_.dataCache->parses(), 2u);
+
+    std::string big;
+    for (int i = 0; i < 1000; ++i)
+        big += "K" + std::to_string(i) + "\tv" + std::to_string(i) + "\n";
+    data(big + "T\tfirst\nT\tlast\n");
+    DataFileCache small;
+    small.setMostCachedBytes(1000);
+    ASSERT_TRUE(small.refresh(context_.settings.dataFile));
+    std::vector<std::string> found;
+    small.forEachResponse("T", [&](std::string_view r) { found.emplace_back(r); });
+    EXPECT_EQ(found, (std::vector<std::string>{"first", "last"}));
+    EXPECT_EQ(small.memoryBytes(), 0u);
+}
+
 }  // namespace
 }  // namespace hobsel

@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "protocol/file_frame.h"
 #include "protocol/payload.h"
+#include "protocol/text.h"
 
 namespace hobsel {
 
@@ -33,8 +36,9 @@ struct BufferReader {
     }
 };
 
-int size(std::string_view text) {
-    return static_cast<int>(text.size());
+// Text a unit sent, as it may be shown or logged.
+std::string shown(std::string_view text) {
+    return protocol::escapeControls(text);
 }
 
 void appendLine(const std::string& path, const std::string& line) {
@@ -75,7 +79,7 @@ void logData(Context& c, const BufferReader& r) {
         }
     }
     if (word != nullptr) {
-        c.write("%s: %.*s\n", word, size(text), text.data());
+        c.write("%s: %s\n", word, shown(text).c_str());
         return;
     }
     std::int32_t little = static_cast<std::int32_t>(code[0] | code[1] << 8 | code[2] << 16 |
@@ -86,12 +90,15 @@ void logData(Context& c, const BufferReader& r) {
 void logEvent(Context& c, const BufferReader& r) {
     unsigned long starts = r.field(8), stops = r.field(12), time = r.field(16);
     std::uint32_t key = r.field(20);
-    if (starts & 0x20)
-        c.write("Got key x%02X (%c) at %lu\n", key, static_cast<int>(key & 0xFF), time);
+    if (starts & 0x20) {
+        char character = static_cast<char>(key & 0xFF);
+        c.write("Got key x%02X (%s) at %lu\n", key, shown(std::string_view(&character, 1)).c_str(),
+                time);
+    }
     if (starts & 0x0F) {
-        std::string_view text = r.text(protocol::kEventTextOffset);
-        c.write("%.*s New Starts: %08lX  New Stops: %08lX  at %lu\n", size(text), text.data(),
-                starts, stops, time);
+        std::string text = shown(r.text(protocol::kEventTextOffset));
+        c.write("%s New Starts: %08lX  New Stops: %08lX  at %lu\n", text.c_str(), starts, stops,
+                time);
     }
     if ((starts | stops) & 0x10) {
         c.write("%s at %lu %lu\n", (key & 0x10) ? "Touch" : "Release",
@@ -100,12 +107,13 @@ void logEvent(Context& c, const BufferReader& r) {
 }
 
 void logRegistration(Context& c, const BufferReader& r) {
-    std::string_view unit = r.text(8);
-    std::string_view product = r.text(8 + unit.size() + 1);
-    std::string_view ip = r.text(8 + unit.size() + 1 + product.size() + 1);
-    c.write("unitID:    %.*s\n", size(unit), unit.data());
-    c.write("productID: %.*s\n", size(product), product.data());
-    c.write("IPaddress: %.*s\n", size(ip), ip.data());
+    std::string_view unitView = r.text(8);
+    std::string_view productView = r.text(8 + unitView.size() + 1);
+    std::string ip = shown(r.text(8 + unitView.size() + 1 + productView.size() + 1));
+    std::string unit = shown(unitView), product = shown(productView);
+    c.write("unitID:    %s\n", unit.c_str());
+    c.write("productID: %s\n", product.c_str());
+    c.write("IPaddress: %s\n", ip.c_str());
     if (c.settings.registrationsFile.empty())
         return;
     std::string line;
@@ -114,9 +122,9 @@ void logRegistration(Context& c, const BufferReader& r) {
 }
 
 void logErrorReport(Context& c, const BufferReader& r) {
-    std::string_view text = r.text(8);
-    appendLine("error.log", c.timeLine() + std::string(text) + "\n");
-    c.write("%.*s\n", size(text), text.data());
+    std::string text = shown(r.text(8));
+    appendLine("error.log", c.timeLine() + text + "\n");
+    c.write("%s\n", text.c_str());
 }
 
 }  // namespace
@@ -138,7 +146,7 @@ void packetLog(Context& c, const char* label, protocol::ConstBytes frame) {
     auto type = protocol::findType(protocol::ConstBytes(code, 4));
     std::string_view codeText = protocol::textUntilZero(protocol::ConstBytes(code, 4));
     std::string name = type ? std::string(protocol::shortTypeName(*type)) : "(unknown)";
-    c.write("Type   %s (%.*s)\n", name.c_str(), size(codeText), codeText.data());
+    c.write("Type   %s (%s)\n", name.c_str(), shown(codeText).c_str());
     if (type) {
         using protocol::FrameType;
         switch (*type) {
@@ -162,8 +170,7 @@ void packetLog(Context& c, const char* label, protocol::ConstBytes frame) {
             case FrameType::TarnixQuery:
             case FrameType::ModeResponse:
             case FrameType::CapResponse: {
-                std::string_view text = r.text(8);
-                c.write("%.*s\n", size(text), text.data());
+                c.write("%s\n", shown(r.text(8)).c_str());
                 break;
             }
         }
@@ -203,7 +210,8 @@ void sendStep(Context& c, Connection connection, const void* data, std::size_t l
     if (length == 0)
         return;
     c.say(2, "socksend %d\n", static_cast<int>(length));
-    if (net::sendAll(*connection, bytes, length)) {
+    // One answer may wait for its unit at most the send time-out in all.
+    if (net::sendAllWithin(*connection, bytes, length, c.sendTimeout)) {
         if (dump == Dump::None)
             c.say(1, "Sent %d\n", static_cast<int>(length));
     } else {
@@ -216,18 +224,19 @@ bool fileSend(Context& c, Connection connection, std::string_view reference) {
     if (reference.empty() || (reference[0] != '<' && reference[0] != '@'))
         return false;
     std::string path(referencePath(reference));
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
+    // Only a regular file is opened: a directory or a FIFO named by a record
+    // must not stop or hang the server.
+    std::optional<std::uintmax_t> size = protocol::regularFileSize(path);
+    if (!size) {
         c.say(1, "Can't open [%s]\n", path.c_str());
         return false;
     }
-    if (std::fseek(file.get(), 0, SEEK_END) != 0)
+    if (*size == 0 || *size > kMostFileSize)
         return false;
-    long size = std::ftell(file.get());
-    if (size <= 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
-        return false;
-    std::vector<std::uint8_t> content(static_cast<std::size_t>(size) + 2, 0);
-    if (std::fread(content.data(), 1, size, file.get()) != static_cast<std::size_t>(size)) {
+    bool bare = reference[0] == '@';
+    std::optional<std::vector<std::uint8_t>> content =
+        protocol::loadFileContent(path, kMostFileSize, bare ? 2 : 0);
+    if (!content) {
         c.say(1, "Read failed\n");
         return false;
     }
@@ -235,11 +244,11 @@ bool fileSend(Context& c, Connection connection, std::string_view reference) {
         std::string text(reference);
         sendStep(c, connection, text.c_str(), text.size() + 1, Dump::Printable);
         std::uint8_t sizeField[4];
-        protocol::writeBE32(sizeField, static_cast<std::uint32_t>(size));
+        protocol::writeBE32(sizeField, static_cast<std::uint32_t>(*size));
         sendStep(c, connection, sizeField, 4, Dump::Hex);
-        sendStep(c, connection, content.data(), static_cast<std::size_t>(size), Dump::None);
+        sendStep(c, connection, content->data(), content->size(), Dump::None);
     } else {
-        sendStep(c, connection, content.data(), content.size(), Dump::None);
+        sendStep(c, connection, content->data(), content->size(), Dump::None);
     }
     return true;
 }

@@ -30,8 +30,12 @@ void packetLog(Context& c, const char* label, protocol::ConstBytes frame);
 // Sends `bytes` on the connection and dumps them as the mode asks.
 void sendStep(Context& c, Connection connection, const void* bytes, std::size_t length, Dump dump);
 
+// Files larger than this are not sent (a unit has no room for them).
+inline constexpr std::size_t kMostFileSize = 64u << 20;
+
 // Sends the file a "<" or "@" reference names; false when it is not a
-// reference or the file is missing, empty or unreadable.
+// reference or the file cannot be sent: missing, not a regular file (a
+// directory, a FIFO), empty, unreadable, above kMostFileSize, or no memory.
 bool fileSend(Context& c, Connection connection, std::string_view reference);
 
 // A frame of `type` (four characters) around `body`; a body above

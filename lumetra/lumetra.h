@@ -8,9 +8,10 @@
  * table per process. Call it from one thread at a time.
  *
  * Time-outs: a connect waits at most 0.5 s (a refused or unreachable unit
- * uses the whole 0.5 s). Once connected, every wait for a reply is bounded by
- * LUMETRA_RECEIVE_TIMEOUT_MS (10 s): on expiry the call fails as if the unit
- * had closed the connection, and the connection is closed. A send that the
+ * uses the whole 0.5 s). Once connected, every wait for a reply is bounded as
+ * a whole by LUMETRA_RECEIVE_TIMEOUT_MS (10 s), however slowly the bytes come
+ * and however many keep-alives precede it: on expiry the call fails as if the
+ * unit had closed the connection, and the connection is closed. A send that the
  * unit stops taking fails after LUMETRA_SEND_TIMEOUT_MS (10 s).
  *
  * A call that needs an open connection while there is none (before uxOpen,

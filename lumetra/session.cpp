@@ -32,10 +32,8 @@ bool Session::connect(const char* unitAddress) {
     if (!net::connectWithTimeout(socket, *address, protocol::kUnitPort, kConnectTimeout)) {
         return false;
     }
-    if (!net::setReceiveTimeout(socket, receiveTimeout_) ||
-        !net::setSendTimeout(socket, sendTimeout_)) {
+    if (!net::setSendTimeout(socket, sendTimeout_))
         return false;
-    }
     if (buffer_ == nullptr) {
         buffer_.reset(new (std::nothrow) std::uint8_t[kFrameBufferSize]);
         if (buffer_ == nullptr)
@@ -81,7 +79,7 @@ bool Session::sendQuery(std::string_view text) {
 protocol::ReplyStatus Session::receiveReply() {
     if (!isOpen())
         return protocol::ReplyStatus::Failed;
-    protocol::ReplyStatus status = protocol::receiveReply(socket_, buffer());
+    protocol::ReplyStatus status = protocol::receiveReply(socket_, buffer(), receiveTimeout_);
     if (status == protocol::ReplyStatus::Failed)
         close();
     return status;

@@ -18,7 +18,8 @@ namespace lumetra {
 
 inline constexpr std::size_t kFrameBufferSize = 102400;
 inline constexpr std::chrono::milliseconds kConnectTimeout{500};
-// Bounds every wait for a reply, and every send a unit stops reading.
+// Bounds the whole wait for each reply (keep-alives ahead of it included),
+// and every send a unit stops reading.
 inline constexpr std::chrono::milliseconds kReceiveTimeout{10000};
 inline constexpr std::chrono::milliseconds kSendTimeout{10000};
 
@@ -41,9 +42,9 @@ class Session {
     bool sendFrame(protocol::ConstBytes frame);
     // Builds and sends a query; a failure is silent.
     bool sendQuery(std::string_view text);
-    // Reads the next reply that is not a keep-alive. A failed read (closed,
-    // timed out, oversized) leaves the stream unusable, so it also closes
-    // the connection.
+    // Reads the next reply that is not a keep-alive, within the receive
+    // time-out as a whole. A failed read (closed, timed out, oversized)
+    // leaves the stream unusable, so it also closes the connection.
     protocol::ReplyStatus receiveReply();
     // The reply `receiveReply` left in the buffer.
     std::optional<protocol::FrameView> reply() const;

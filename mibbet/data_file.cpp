@@ -1,13 +1,5 @@
 #include "mibbet/data_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <ctime>
-
 #include "protocol/text.h"
 
 namespace mibbet {
@@ -31,35 +23,13 @@ std::string_view asText(std::string_view piece) {
     return zero == std::string_view::npos ? piece : piece.substr(0, zero);
 }
 
-bool readWhole(int fd, std::string& into) {
-    char chunk[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n == 0) return true;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        into.append(chunk, static_cast<std::size_t>(n));
-    }
-}
-
-// File systems stamp modification times from a coarse clock, so an edit made
-// in the same tick as our read could leave size and time unchanged. A file
-// changed this recently is read again at the next request.
-constexpr std::chrono::seconds kTimestampSlack{1};
-
-bool changedRecently(std::int64_t mtimeSeconds, std::int64_t mtimeNanos) {
-    auto now = std::chrono::system_clock::now().time_since_epoch();
-    auto mtime = std::chrono::seconds(mtimeSeconds) + std::chrono::nanoseconds(mtimeNanos);
-    return mtime + kTimestampSlack >= now;
-}
-
 }  // namespace
 
 Answers Answers::parse(std::string_view content) {
     Answers answers;
+    answers.content_ = content;
     while (!content.empty()) answers.addLine(asText(nextPiece(content)));
+    answers.index_.finish(answers.content_);
     return answers;
 }
 
@@ -70,55 +40,65 @@ void Answers::addLine(std::string_view line) {
          tab = line.find('\t', tab + 1)) {
         if (tab + 1 >= line.size()) break;  // nothing after this TAB
         if (tab > kLongestKey) break;
-        answers_.try_emplace(std::string(line.substr(0, tab)), line.substr(tab + 1));
+        index_.add(content_, line, tab);
     }
 }
 
 std::optional<std::string_view> Answers::find(std::string_view key) const {
     key = protocol::trimRight(key);
     if (key.size() > kLongestKey) return std::nullopt;
-    auto it = answers_.find(std::string(key));
-    if (it == answers_.end()) return std::nullopt;
-    return std::string_view(it->second);
+    std::optional<std::string_view> found;
+    index_.forEach(content_, key, [&](std::string_view line) {
+        found = line.substr(key.size() + 1);
+        return false;  // the first line wins
+    });
+    return found;
 }
 
-bool DataFile::refresh() {
-    struct stat st {};
-    if (::stat(path_.c_str(), &st) != 0) {
-        cached_.reset();
-        return false;
+std::optional<std::string_view> findInLines(std::string_view content, std::string_view key) {
+    key = protocol::trimRight(key);
+    if (key.size() > kLongestKey)
+        return std::nullopt;
+    while (!content.empty()) {
+        std::string_view line = asText(nextPiece(content));
+        if (line.empty() || protocol::isWhite(line[0]))
+            continue;
+        line = protocol::trimRight(line);
+        if (line.size() > key.size() + 1 && line.substr(0, key.size()) == key &&
+            line[key.size()] == '\t') {
+            return line.substr(key.size() + 1);
+        }
     }
-    Identity now{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                 static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
-    if (trusted_ && cached_ == now) return true;
-
-    int fd = ::open(path_.c_str(), O_RDONLY);
-    if (fd < 0) {
-        cached_.reset();
-        return false;
-    }
-    // Identify what is actually read: the file may be replaced meanwhile.
-    std::string content;
-    bool ok = ::fstat(fd, &st) == 0 && readWhole(fd, content);
-    ::close(fd);
-    ++reads_;
-    if (!ok) {
-        cached_.reset();
-        return false;
-    }
-    answers_ = Answers::parse(content);
-    cached_ = Identity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                       static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec,
-                       st.st_mtim.tv_nsec};
-    trusted_ = !changedRecently(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-    return true;
+    return std::nullopt;
 }
 
 std::optional<std::string> DataFile::lookup(std::string_view key) {
-    if (!refresh()) return std::nullopt;
-    std::optional<std::string_view> value = answers_.find(key);
-    if (!value) return std::nullopt;
-    return std::string(*value);
+    switch (file_.refresh(path_)) {
+        case protocol::CachedFile::Status::Changed:
+            answers_ = Answers::parse(file_.content());
+            [[fallthrough]];
+        case protocol::CachedFile::Status::Same: {
+            std::optional<std::string_view> value = answers_.find(key);
+            if (!value)
+                return std::nullopt;
+            return std::string(*value);
+        }
+        case protocol::CachedFile::Status::TooLarge: {
+            answers_ = Answers();
+            std::optional<std::string> value;
+            protocol::forEachChunk(path_, kPieceSize, [&](std::string_view chunk) {
+                if (std::optional<std::string_view> found = findInLines(chunk, key)) {
+                    value = std::string(*found);
+                }
+                return !value;
+            });
+            return value;
+        }
+        case protocol::CachedFile::Status::Missing:
+            break;
+    }
+    answers_ = Answers();
+    return std::nullopt;
 }
 
 }  // namespace mibbet

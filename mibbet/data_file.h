@@ -1,7 +1,6 @@
 // "mibbetdata.dat": key, TAB, value per line. Read afresh for every request:
 // the parsed lines are kept only while the file on disk is provably the same
-// (device, inode, size and modification time to the nanosecond), so an edit
-// is seen by the very next request.
+// (protocol/cached_file.h), so an edit is seen by the very next request.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +8,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+
+#include "protocol/cached_file.h"
+#include "protocol/key_index.h"
 
 namespace mibbet {
 
@@ -23,42 +24,41 @@ inline constexpr std::size_t kLongestKey = 126;
 
 // Every answer the file's text gives: for each line that may match, each
 // prefix of it that ends just before a TAB with something after that TAB is
-// a key; the first line that answers a key wins.
+// a key; the first line that answers a key wins. The content stays the
+// caller's and must outlive the answers.
 class Answers {
 public:
     static Answers parse(std::string_view content);
     std::optional<std::string_view> find(std::string_view key) const;
-    std::size_t size() const { return answers_.size(); }
+    std::size_t size() const { return index_.size(); }
+    std::size_t memoryBytes() const { return index_.memoryBytes(); }
 
-private:
+  private:
     void addLine(std::string_view line);
-    std::unordered_map<std::string, std::string> answers_;
+    std::string_view content_;
+    protocol::KeyIndex index_;
 };
+
+// The answer the lines of `content` give for `key`, read line by line.
+std::optional<std::string_view> findInLines(std::string_view content, std::string_view key);
 
 class DataFile {
 public:
     explicit DataFile(std::string path = kDataFileName) : path_(std::move(path)) {}
 
     // The value for `key`; nothing when the file holds none, cannot be
-    // read, or the key is longer than kLongestKey.
+    // read, or the key is longer than kLongestKey. A file too large to hold
+    // is read line by line for each look-up.
     std::optional<std::string> lookup(std::string_view key);
 
-    // How many times the file was read (for tests of the cache).
-    std::size_t reads() const { return reads_; }
+    // How many times the file's content was parsed (for tests of the cache).
+    std::size_t reads() const { return file_.changes(); }
+    std::size_t memoryBytes() const { return file_.content().size() + answers_.memoryBytes(); }
 
-private:
-    struct Identity {
-        std::uint64_t device = 0, inode = 0, size = 0;
-        std::int64_t mtimeSeconds = 0, mtimeNanos = 0;
-        bool operator==(const Identity&) const = default;
-    };
-    bool refresh();
-
+  private:
     std::string path_;
+    protocol::CachedFile file_;
     Answers answers_;
-    std::optional<Identity> cached_;  // identity of the file `answers_` came from
-    bool trusted_ = false;            // false: re-read at the next request
-    std::size_t reads_ = 0;
 };
 
 }  // namespace mibbet

@@ -8,14 +8,6 @@
 
 namespace mibbet {
 
-namespace {
-
-// A client that resets its connection while it waits in the backlog makes
-// accept fail; that concerns that client only, not the server.
-bool abortedByClient(int error) { return error == ECONNABORTED || error == EPROTO; }
-
-}  // namespace
-
 Server::Server(ServerOptions options)
     : options_(std::move(options)), data_(options_.dataPath) {}
 
@@ -43,32 +35,28 @@ bool Server::start(std::FILE* out) {
         listener_.close();
         return false;
     }
+    room_.emplace(listener_,
+                  net::WaitLimits{net::WaitLimits{}.mostWaiting, options_.receiveTimeout});
     return true;
 }
 
 bool Server::serveOne() {
-    bool retried = false;
-    for (;;) {
-        net::Socket connection = net::acceptFrom(listener_);
-        if (connection) {
-            serve(connection);
-            connection.close();
-            ++counter_;
-            return true;
-        }
-        acceptError_ = net::lastError();
-        if (abortedByClient(acceptError_)) continue;
-        if (acceptError_ == EINTR && !retried) {
-            retried = true;
-            continue;
-        }
+    if (!room_)
+        return false;  // not started
+    std::optional<net::Arrival> arrival = room_->next();
+    if (!arrival) {
+        acceptError_ = room_->acceptError();
         return false;
     }
+    if (!arrival->silent)
+        serve(arrival->socket);
+    arrival->socket.close();
+    ++counter_;
+    return true;
 }
 
 void Server::serve(const net::Socket& connection) {
     request_.fill(0);
-    net::setReceiveTimeout(connection, options_.receiveTimeout);
     long n = net::receiveSome(connection, request_.data(), request_.size());
     if (n < 0) return;
     protocol::ConstBytes request(request_.data(), static_cast<std::size_t>(n));
@@ -79,7 +67,7 @@ void Server::serve(const net::Socket& connection) {
     std::optional<std::string> value = data_.lookup(*key);
     std::string answer = value ? std::move(*value) : notFoundAnswer(*key, counter_);
     // The answer is the text and its zero byte, never a frame.
-    net::sendAll(connection, answer.c_str(), answer.size() + 1);
+    net::sendAllWithin(connection, answer.c_str(), answer.size() + 1, options_.sendTimeout);
 }
 
 int runServer(const ServerOptions& options) {

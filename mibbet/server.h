@@ -6,23 +6,28 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "mibbet/data_file.h"
 #include "net/socket.h"
+#include "net/waiting_room.h"
 
 namespace mibbet {
 
 inline constexpr std::uint16_t kPort = 1283;
-inline constexpr int kBacklog = 10;
+inline constexpr int kBacklog = net::kServerBacklog;
 inline constexpr std::size_t kRequestSize = 8192;
 // A client that connects and sends nothing must not stop the server for
 // every unit: its connection is closed unanswered after this.
 inline constexpr std::chrono::milliseconds kReceiveTimeout{30000};
+// A client that stops reading its answer is dropped after this long.
+inline constexpr std::chrono::milliseconds kSendTimeout{5000};
 
 struct ServerOptions {
     std::uint16_t port = kPort;
     std::chrono::milliseconds receiveTimeout = kReceiveTimeout;
+    std::chrono::milliseconds sendTimeout = kSendTimeout;
     std::string dataPath = kDataFileName;
 };
 
@@ -34,9 +39,9 @@ public:
     // addresses, listen. On failure its message is on `out` (no line end).
     bool start(std::FILE* out);
 
-    // Accepts and serves one connection. False when accepting failed for
-    // good (after one retry of an interrupted call); the reason is in
-    // `acceptError`.
+    // Serves the next connection whose request has arrived (or that gave up
+    // without one); many wait at once, one is served at a time. False when
+    // accepting failed for good; the reason is in `acceptError`.
     bool serveOne();
     int acceptError() const { return acceptError_; }
 
@@ -48,6 +53,7 @@ private:
 
     ServerOptions options_;
     net::Socket listener_;
+    std::optional<net::WaitingRoom> room_;
     DataFile data_;
     std::array<std::uint8_t, kRequestSize> request_{};
     long long counter_ = 0;

@@ -1,15 +1,6 @@
+// The socket layer on POSIX sockets; socket_win32.cpp is the Windows twin.
 #include "net/socket.h"
 
-#include <cerrno>
-#include <cstring>
-#include <thread>
-
-#include "net/system_api.h"
-
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -19,57 +10,63 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
-#endif
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "net/system_api.h"
 
 namespace net {
 
 namespace {
 
 bool setBlocking(int fd, bool blocking) {
-#ifdef _WIN32
-    u_long nonBlocking = blocking ? 0 : 1;
-    return ioctlsocket(fd, FIONBIO, &nonBlocking) == 0;
-#else
     int flags = fcntl(fd, F_GETFL, 0);
     if (flags < 0) return false;
     flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
     return fcntl(fd, F_SETFL, flags) == 0;
-#endif
 }
 
 void closeDescriptor(int fd) {
-#ifdef _WIN32
-    closesocket(fd);
-#else
     ::close(fd);
-#endif
 }
 
 }  // namespace
 
 int startup() {
-#ifdef _WIN32
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 0), &data);
-#else
     return 0;
-#endif
 }
 
 int lastError() {
-#ifdef _WIN32
-    return WSAGetLastError();
-#else
     return errno;
-#endif
 }
 
 bool lastErrorIsTimeout() {
-#ifdef _WIN32
-    return WSAGetLastError() == WSAETIMEDOUT;
-#else
     return errno == EAGAIN || errno == EWOULDBLOCK;
+}
+
+AcceptFailure lastAcceptFailure() {
+    switch (errno) {
+        case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+        case EWOULDBLOCK:
 #endif
+            return AcceptFailure::WouldBlock;
+        case EINTR:
+            return AcceptFailure::Interrupted;
+        case ECONNABORTED:
+        case EPROTO:
+            return AcceptFailure::PeerGone;
+        case EMFILE:
+        case ENFILE:
+        case ENOBUFS:
+        case ENOMEM:
+            return AcceptFailure::NoResources;
+        default:
+            return AcceptFailure::Other;
+    }
 }
 
 void Socket::close() {
@@ -78,13 +75,9 @@ void Socket::close() {
 }
 
 Socket createTcpSocket() {
-#ifdef _WIN32
-    return Socket(static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0)));
-#else
     // Close-on-exec, so a program a test (or a server) starts never inherits
     // a listener and keeps its port accepting after the owner closed it.
     return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-#endif
 }
 
 bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port) {
@@ -97,31 +90,36 @@ bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port) {
 }
 
 bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
-                        std::chrono::milliseconds timeout) {
+                        std::chrono::milliseconds timeout, OnRefusal onRefusal) {
     if (!setBlocking(socket.fd(), false)) return false;
     sockaddr_in sa = socketAddress(address, port);
+    auto start = std::chrono::steady_clock::now();
     ::connect(socket.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     fd_set writable;
     FD_ZERO(&writable);
     FD_SET(socket.fd(), &writable);
+    // Windows reports a refused connect through the error set only.
+    fd_set failed;
+    FD_ZERO(&failed);
+    FD_SET(socket.fd(), &failed);
+    fd_set* errors = onRefusal == OnRefusal::FailAtOnce ? &failed : nullptr;
     timeval tv{};
     tv.tv_sec = static_cast<long>(timeout.count() / 1000);
     tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
-    int ready = ::select(socket.fd() + 1, nullptr, &writable, nullptr, &tv);
+    int ready = ::select(socket.fd() + 1, nullptr, &writable, errors, &tv);
     if (ready <= 0) return false;
-#ifndef _WIN32
-    // Windows reports a refused connect through the error set only, so it
-    // never shows as writable there; on POSIX a refused connect is writable
-    // at once with an error pending. Wait out the time-out in that case so a
-    // refused unit behaves the same on both systems.
+    if (errors != nullptr && FD_ISSET(socket.fd(), errors)) return false;
     int pending = 0;
     socklen_t len = sizeof pending;
-    getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &pending, &len);
+    getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &len);
     if (pending != 0) {
-        std::this_thread::sleep_for(timeout);
+        // On POSIX a refused connect is writable at once with an error
+        // pending; Windows never shows it as writable. Waiting out the
+        // time-out makes a refused unit behave the same on both systems.
+        if (onRefusal == OnRefusal::WaitOutTimeout)
+            std::this_thread::sleep_until(start + timeout);
         return false;
     }
-#endif
     return setBlocking(socket.fd(), true);
 }
 
@@ -129,16 +127,10 @@ namespace {
 
 // SO_RCVTIMEO or SO_SNDTIMEO: milliseconds on Windows, a timeval on POSIX.
 bool setTimeoutOption(const Socket& socket, int option, std::chrono::milliseconds timeout) {
-#ifdef _WIN32
-    DWORD ms = static_cast<DWORD>(timeout.count());
-    return setsockopt(socket.fd(), SOL_SOCKET, option, reinterpret_cast<const char*>(&ms),
-                      sizeof ms) == 0;
-#else
     timeval tv{};
     tv.tv_sec = static_cast<long>(timeout.count() / 1000);
     tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
     return setsockopt(socket.fd(), SOL_SOCKET, option, &tv, sizeof tv) == 0;
-#endif
 }
 
 }  // namespace
@@ -147,8 +139,21 @@ bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout) 
     return setTimeoutOption(socket, SO_RCVTIMEO, timeout);
 }
 
+std::chrono::milliseconds receiveTimeout(const Socket& socket) {
+    timeval tv{};
+    socklen_t len = sizeof tv;
+    if (getsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, &tv, &len) != 0)
+        return std::chrono::milliseconds(0);
+    // Rounded up, so a time-out below a millisecond does not read as none.
+    return std::chrono::milliseconds(tv.tv_sec * 1000L + (tv.tv_usec + 999) / 1000);
+}
+
 bool setSendTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
     return setTimeoutOption(socket, SO_SNDTIMEO, timeout);
+}
+
+bool setNonBlocking(const Socket& socket, bool nonBlocking) {
+    return setBlocking(socket.fd(), !nonBlocking);
 }
 
 bool setNoDelay(const Socket& socket) {
@@ -173,11 +178,7 @@ bool listenOn(const Socket& socket, int backlog) { return ::listen(socket.fd(), 
 Socket acceptFrom(const Socket& listener, Ipv4* peer) {
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
-#ifdef _WIN32
-    int fd = static_cast<int>(::accept(listener.fd(), reinterpret_cast<sockaddr*>(&sa), &len));
-#else
     int fd = ::accept4(listener.fd(), reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC);
-#endif
     if (fd >= 0 && peer != nullptr) *peer = ntohl(sa.sin_addr.s_addr);
     return Socket(fd);
 }
@@ -186,16 +187,18 @@ bool sendAll(const Socket& socket, const void* data, std::size_t size) {
     const char* bytes = static_cast<const char*>(data);
     std::size_t sent = 0;
     while (sent < size) {
-#ifdef _WIN32
-        long n = ::send(socket.fd(), bytes + sent, static_cast<int>(size - sent), 0);
-#else
         long n = ::send(socket.fd(), bytes + sent, size - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
-#endif
         if (n < 0) return false;
         sent += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+long sendWithoutWaiting(const Socket& socket, const void* data, std::size_t size) {
+    long n = ::send(socket.fd(), data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return 0;
+    return n;
 }
 
 long receiveSome(const Socket& socket, void* data, std::size_t size) {

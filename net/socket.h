@@ -56,20 +56,37 @@ Socket createTcpSocket();
 // Plain blocking connect to address:port on an existing socket.
 bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port);
 
-// Non-blocking connect, then wait for writability at most `timeout`; the
-// socket is back in blocking mode on success. Only writability counts, so a
-// refused or unreachable peer ends in the time-out (as on the units' own
-// client library). The socket is left open either way; the caller closes it.
+// What a connect with a time-out does when the peer refuses at once.
+enum class OnRefusal {
+    WaitOutTimeout,  // fail only when the time-out has passed (as the units'
+                     // own client library does: it watches writability only)
+    FailAtOnce,      // fail as soon as the refusal arrives (a blocking connect's
+                     // behaviour, kept by the console tools)
+};
+
+// Non-blocking connect, then wait for the connection at most `timeout`; the
+// socket is back in blocking mode on success. A peer that drops connection
+// attempts ends in the time-out. The socket is left open either way; the
+// caller closes it.
 bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
-                        std::chrono::milliseconds timeout);
+                        std::chrono::milliseconds timeout,
+                        OnRefusal onRefusal = OnRefusal::WaitOutTimeout);
 
 // A receive that waits longer than `timeout` fails (errno EAGAIN). Zero means
 // wait for ever.
 bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout);
 
+// The receive time-out set on the socket; zero when there is none (or it
+// cannot be read).
+std::chrono::milliseconds receiveTimeout(const Socket& socket);
+
 // A send that cannot hand its bytes to the system for longer than `timeout`
 // fails (the peer stopped reading). Zero means wait for ever.
 bool setSendTimeout(const Socket& socket, std::chrono::milliseconds timeout);
+
+// Non-blocking mode on or off (accepts and receives then fail at once with
+// lastErrorWouldBlock() instead of waiting).
+bool setNonBlocking(const Socket& socket, bool nonBlocking);
 
 // TCP_NODELAY (level 6, option 1, value 1).
 bool setNoDelay(const Socket& socket);
@@ -88,6 +105,13 @@ Socket acceptFrom(const Socket& listener, Ipv4* peer = nullptr);
 // Sends every byte, looping over partial sends. False when a send fails.
 bool sendAll(const Socket& socket, const void* data, std::size_t size);
 
+// Sends every byte within `limit` in all; false when a send fails or the
+// time is up (a peer that stopped reading). A limit on each single send is
+// not enough: a receiver that reads nothing still lets the system take more
+// bytes now and then while its buffers grow.
+bool sendAllWithin(const Socket& socket, const void* data, std::size_t size,
+                   std::chrono::milliseconds limit);
+
 // One receive call of up to `size` bytes: the count, 0 when the peer closed,
 // negative on failure or time-out.
 long receiveSome(const Socket& socket, void* data, std::size_t size);
@@ -103,5 +127,15 @@ int lastError();
 
 // True when the last failed receive failed because its receive time-out passed.
 bool lastErrorIsTimeout();
+
+// Why the last accept failed, as far as a server's loop must tell it apart.
+enum class AcceptFailure {
+    WouldBlock,   // nothing waiting on a non-blocking listener
+    Interrupted,  // a signal came in
+    PeerGone,     // the client reset its connection while it waited
+    NoResources,  // out of descriptors or memory for now
+    Other,
+};
+AcceptFailure lastAcceptFailure();
 
 }  // namespace net

@@ -1,5 +1,7 @@
 // The parts of the socket layer that are the same on every system; the calls
 // into the system's socket API are in socket.cpp (POSIX) and socket_win32.cpp.
+#include <algorithm>
+
 #include "net/socket.h"
 #include "net/system_api.h"
 
@@ -42,6 +44,29 @@ int Socket::release() {
     int fd = fd_;
     fd_ = -1;
     return fd;
+}
+
+bool sendAllWithin(const Socket& socket, const void* data, std::size_t size,
+                   std::chrono::milliseconds limit) {
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + limit;
+    const char* bytes = static_cast<const char*>(data);
+    // Most answers fit the socket's buffer: one send that cannot wait, and
+    // no time-out to set.
+    long first = sendWithoutWaiting(socket, bytes, size);
+    if (first < 0)
+        return false;
+    std::size_t sent = static_cast<std::size_t>(first);
+    while (sent < size) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || !setSendTimeout(socket, left))
+            return false;
+        std::size_t part = std::min<std::size_t>(size - sent, 1 << 16);
+        if (!sendAll(socket, bytes + sent, part))
+            return false;
+        sent += part;
+    }
+    return true;
 }
 
 ReceiveStatus receiveExactly(const Socket& socket, void* data, std::size_t size) {

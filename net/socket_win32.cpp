@@ -71,6 +71,22 @@ bool lastErrorIsTimeout() {
     return error == WSAETIMEDOUT || error == WSAEWOULDBLOCK;
 }
 
+AcceptFailure lastAcceptFailure() {
+    switch (WSAGetLastError()) {
+        case WSAEWOULDBLOCK:
+            return AcceptFailure::WouldBlock;
+        case WSAEINTR:
+            return AcceptFailure::Interrupted;
+        case WSAECONNRESET:
+            return AcceptFailure::PeerGone;
+        case WSAEMFILE:
+        case WSAENOBUFS:
+            return AcceptFailure::NoResources;
+        default:
+            return AcceptFailure::Other;
+    }
+}
+
 void Socket::close() {
     if (fd_ >= 0)
         closesocket(static_cast<SOCKET>(fd_));
@@ -87,27 +103,36 @@ bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port) {
 }
 
 bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
-                        std::chrono::milliseconds timeout) {
+                        std::chrono::milliseconds timeout, OnRefusal onRefusal) {
     if (!setBlocking(socket, false))
         return false;
     sockaddr_in sa = socketAddress(address, port);
+    auto start = std::chrono::steady_clock::now();
     ::connect(handleOf(socket), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     fd_set writable;
     FD_ZERO(&writable);
     FD_SET(handleOf(socket), &writable);
+    // Windows reports a refused connect in the error set only; without that
+    // set a refusal ends in the time-out.
+    fd_set failed;
+    FD_ZERO(&failed);
+    FD_SET(handleOf(socket), &failed);
+    fd_set* errors = onRefusal == OnRefusal::FailAtOnce ? &failed : nullptr;
     timeval tv{};
     tv.tv_sec = static_cast<long>(timeout.count() / 1000);
     tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
-    if (::select(0, nullptr, &writable, nullptr, &tv) <= 0)
+    if (::select(0, nullptr, &writable, errors, &tv) <= 0)
         return false;
-    // Windows reports a refused connect in the error set only, so it ends in
-    // the time-out above; a Windows Sockets layer that marks it writable with
-    // an error pending (Wine does) waits the time-out out the same way.
+    if (errors != nullptr && FD_ISSET(handleOf(socket), errors))
+        return false;
+    // A Windows Sockets layer that marks a refused connect writable with an
+    // error pending (Wine does) waits the time-out out all the same.
     int pending = 0;
     int len = sizeof pending;
     getsockopt(handleOf(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &len);
     if (pending != 0) {
-        std::this_thread::sleep_for(timeout);
+        if (onRefusal == OnRefusal::WaitOutTimeout)
+            std::this_thread::sleep_until(start + timeout);
         return false;
     }
     return setBlocking(socket, true);
@@ -115,6 +140,19 @@ bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
 
 bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
     return setTimeoutOption(socket, SO_RCVTIMEO, timeout);
+}
+
+bool setNonBlocking(const Socket& socket, bool nonBlocking) {
+    return setBlocking(socket, !nonBlocking);
+}
+
+std::chrono::milliseconds receiveTimeout(const Socket& socket) {
+    DWORD ms = 0;
+    int len = sizeof ms;
+    if (getsockopt(handleOf(socket), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&ms), &len) !=
+        0)
+        return std::chrono::milliseconds(0);
+    return std::chrono::milliseconds(ms);
 }
 
 bool setSendTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
@@ -160,6 +198,10 @@ bool sendAll(const Socket& socket, const void* data, std::size_t size) {
         sent += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+long sendWithoutWaiting(const Socket&, const void*, std::size_t) {
+    return 0;
 }
 
 long receiveSome(const Socket& socket, void* data, std::size_t size) {

@@ -29,4 +29,9 @@ inline sockaddr_in socketAddress(Ipv4 address, std::uint16_t port) {
     return sa;
 }
 
+// One send that does not wait: the count of bytes the system took, 0 when it
+// took none for now, negative on failure. The Windows version sends nothing
+// and leaves it all to the sends with a time-out.
+long sendWithoutWaiting(const Socket& socket, const void* data, std::size_t size);
+
 }  // namespace net

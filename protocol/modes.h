@@ -8,16 +8,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace protocol {
 
 struct ModeRecord {
-    std::string name;   // as the unit spells it
-    std::string type;   // type word, e.g. "STRING"
-    std::string help;   // empty when the unit sends none
-    std::int32_t size = 0;  // for STRING the number after the type, else 0
+    std::string name;                     // as the unit spells it
+    std::string type;                     // type word, e.g. "STRING"
+    std::string help;                     // empty when the unit sends none
+    std::int32_t size = 0;                // for STRING the number after the type, else 0
     std::optional<std::string> nvram;     // from the first "*" query
     std::optional<std::string> newValue;  // Tarnix: from the second "*" query
     std::optional<std::string> iniValue;  // Tarnix: from the ini file
@@ -28,8 +27,8 @@ struct ModeRecord {
 using ValueField = std::optional<std::string> ModeRecord::*;
 
 struct NameLimits {
-    std::size_t keep = 255;        // characters of a value-reply name used for lookup
-    std::size_t sizeToken = 255;   // characters of a STRING size token read
+    std::size_t keep = 255;       // characters of a value-reply name used for lookup
+    std::size_t sizeToken = 255;  // characters of a STRING size token read
     // A value-reply name of this many characters or more stops the fill and is
     // reported to the caller (Tarnix makes it fatal). npos: no such limit.
     std::size_t fatalAt = std::string_view::npos;
@@ -40,14 +39,14 @@ struct NameLimits {
 // the value runs to CR, LF or tab (and to any of `extraValueEnds`).
 // Value replies and Tarnix's ini file both have this form.
 class EntryReader {
-public:
+  public:
     explicit EntryReader(std::string_view text) : rest_(text) {}
     // The next entry's name; false at the end of the text.
     bool nextName(std::string_view& name);
     // The value after the name just read.
     std::string_view value(std::string_view extraValueEnds = {});
 
-private:
+  private:
     std::string_view rest_;
 };
 
@@ -56,7 +55,7 @@ private:
 std::string_view oneModeValue(std::string_view body);
 
 class ModeTable {
-public:
+  public:
     // Replaces the table with one record per line of the definition reply.
     void parseDefinitions(std::string_view body, const NameLimits& limits = {});
 
@@ -76,12 +75,26 @@ public:
     const ModeRecord& operator[](std::size_t i) const { return records_[i]; }
     void clear();
 
-private:
+  private:
     void buildIndex();
+    // The slot that holds `name` (ignoring case), or the empty slot where it
+    // would go.
+    std::size_t slotFor(std::string_view name, std::uint32_t hash) const;
+    // Asks the memory for the first slot of a name with this hash ahead of
+    // its use.
+    void prefetchSlot(std::uint32_t hash) const;
+    int findMode(std::string_view name, std::uint32_t hash) const;
 
     std::vector<ModeRecord> records_;
-    // Lower-cased name -> index of the first record with that name.
-    std::unordered_map<std::string, int> index_;
+    // Open-addressing index over the names, ignoring case: each slot holds a
+    // name's hash and 1 + the index of the first record with that name (0:
+    // empty). One flat array keeps a lookup in a 100k-mode table to a probe
+    // or two, where a node-based map costs a cache miss per step.
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t record = 0;
+    };
+    std::vector<Slot> index_;
 };
 
 // Number of lines in a definition reply: runs of CR and LF separate them, and

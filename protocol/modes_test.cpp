@@ -120,8 +120,8 @@ TEST(Values, LongNamesAreCutForLookupOrReported) {
 
     NameLimits tarnix;
     tarnix.fatalAt = 50;
-    auto reported = t.fillValues("A = 1\r\n" + std::string(50, 'm') + " = 2\r\n",
-                                 &ModeRecord::nvram, tarnix);
+    auto reported =
+        t.fillValues("A = 1\r\n" + std::string(50, 'm') + " = 2\r\n", &ModeRecord::nvram, tarnix);
     ASSERT_TRUE(reported.has_value());
     EXPECT_EQ(*reported, std::string(50, 'm'));
     EXPECT_FALSE(t.fillValues(std::string(49, 'm') + " = 2\r\n", &ModeRecord::nvram, tarnix));
@@ -155,6 +155,32 @@ TEST(OneModeValue, SkipsTheNameAndEndsAtTab) {
     EXPECT_EQ(oneModeValue("UnitID==\t a b\tc"), "a b");
     EXPECT_EQ(oneModeValue("UnitID"), "");
     EXPECT_EQ(oneModeValue(""), "");
+}
+
+// Tables far larger than one batch of lookups, with duplicate names in odd
+// case: the first record of a name wins, every name is found, and a fatal
+// name deep in a value reply stops the fill after the values before it.
+TEST(ModeTableIndex, LargeTablesFindEveryNameAndStopAtAFatalOne) {
+    std::string definitions, values;
+    const int kModes = 5000;
+    for (int i = 0; i < kModes; ++i) {
+        definitions += "Mode" + std::to_string(i) + " = INTEGER\r\n";
+        values += "MODE" + std::to_string(kModes - 1 - i) + " = " + std::to_string(i) + "\r\n";
+    }
+    definitions += "mode7 = STRING,4\r\n";  // a second "Mode7": never found
+    ModeTable table;
+    table.parseDefinitions(definitions);
+    ASSERT_EQ(table.count(), static_cast<std::size_t>(kModes + 1));
+    for (int i = 0; i < kModes; ++i) ASSERT_EQ(table.findMode("mODE" + std::to_string(i)), i);
+    EXPECT_EQ(table.findMode("Mode5000"), -1);
+    NameLimits limits;
+    limits.fatalAt = 10;
+    std::string withFatal = values.substr(0, values.find("MODE4960 ")) + "ModeTooLongName = 1\r\n";
+    EXPECT_EQ(table.fillValues(withFatal + values, &ModeRecord::nvram, limits), "ModeTooLongName");
+    EXPECT_EQ(table[kModes - 1].nvram, "0");
+    EXPECT_EQ(table[4961].nvram, "38");
+    EXPECT_EQ(table[4960].nvram, std::nullopt);
+    EXPECT_EQ(table[7].nvram, std::nullopt);
 }
 
 }  // namespace

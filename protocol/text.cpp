@@ -41,24 +41,43 @@ void copyString(std::string& slot, const char* source, std::size_t length) {
     }
 }
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            return false;
     }
     return true;
 }
 
-std::size_t spanOf(std::string_view text, std::string_view set) {
-    std::size_t n = text.find_first_not_of(set);
-    return n == std::string_view::npos ? text.size() : n;
+std::size_t spanOf(std::string_view text, const CharSet& set) {
+    std::size_t n = 0;
+    while (n < text.size() && set.contains(text[n])) ++n;
+    return n;
 }
 
-std::size_t spanUntil(std::string_view text, std::string_view set) {
-    std::size_t n = text.find_first_of(set);
-    return n == std::string_view::npos ? text.size() : n;
+std::size_t spanUntil(std::string_view text, const CharSet& set) {
+    std::size_t n = 0;
+    while (n < text.size() && !set.contains(text[n])) ++n;
+    return n;
+}
+
+std::string escapeControls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        auto b = static_cast<unsigned char>(ch);
+        if ((b < 0x20 && b != '\t') || b == 0x7F) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 0xF];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
 }
 
 }  // namespace protocol

@@ -24,16 +24,43 @@ void copyString(std::string& slot, const char* source, std::size_t length);
 
 // ASCII case-insensitive comparison, as the units' tools compare names.
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
-char lowerAscii(char c);
+constexpr char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // The first `max` characters of a text.
 inline std::string_view cut(std::string_view text, std::size_t max) {
     return text.substr(0, max);
 }
 
+// A set of delimiter characters as a 256-entry table: a membership test is
+// one load, where a search over the set's characters (find_first_of) costs a
+// scan of the set for every character of the text.
+class CharSet {
+  public:
+    constexpr CharSet(std::string_view chars) {
+        for (char c : chars) member_[static_cast<unsigned char>(c)] = true;
+    }
+    constexpr CharSet(const char* chars) : CharSet(std::string_view(chars)) {}
+    constexpr bool contains(char c) const { return member_[static_cast<unsigned char>(c)]; }
+    constexpr CharSet with(std::string_view more) const {
+        CharSet set = *this;
+        for (char c : more) set.member_[static_cast<unsigned char>(c)] = true;
+        return set;
+    }
+
+  private:
+    bool member_[256] = {};
+};
+
 // Length of the run at the start of `text` made only of characters in `set`,
 // and of the run made of characters not in `set`.
-std::size_t spanOf(std::string_view text, std::string_view set);
-std::size_t spanUntil(std::string_view text, std::string_view set);
+std::size_t spanOf(std::string_view text, const CharSet& set);
+std::size_t spanUntil(std::string_view text, const CharSet& set);
+
+// Text from a unit made safe for a log line or a terminal: control
+// characters (below 0x20 except TAB, and 0x7F) become "\xHH", so a unit can
+// neither forge a log line nor send escape sequences to the console.
+std::string escapeControls(std::string_view text);
 
 }  // namespace protocol

@@ -40,3 +40,16 @@ TEST(EqualsIgnoreCase, AsciiOnly) {
 
 }  // namespace
 }  // namespace protocol
+
+namespace protocol {
+namespace {
+
+TEST(EscapeControls, ControlCharactersBecomeHexEscapes) {
+    EXPECT_EQ(escapeControls("plain\ttext ~"), "plain\ttext ~");
+    EXPECT_EQ(escapeControls(std::string("a\nb\r\x1B[2J\x7F\0", 10)),
+              "a\\x0Ab\\x0D\\x1B[2J\\x7F\\x00");
+    EXPECT_EQ(escapeControls("\xE9t\xE9"), "\xE9t\xE9");  // 8-bit text stays
+}
+
+}  // namespace
+}  // namespace protocol

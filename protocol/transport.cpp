@@ -1,43 +1,66 @@
 #include "protocol/transport.h"
 
+#include <algorithm>
+
 #include "protocol/payload.h"
 
 namespace protocol {
 
 namespace {
 
+using std::chrono::milliseconds;
+
 bool isKeepAlive(ConstBytes frame) {
     auto view = FrameView::from(frame);
     return view && view->type() == FrameType::Data && view->subtype() == DataSubtype::Nop;
 }
 
-ReplyFailure receiveFailure(net::ReceiveStatus status) {
-    if (status == net::ReceiveStatus::Closed) return ReplyFailure::Closed;
-    return net::lastErrorIsTimeout() ? ReplyFailure::TimedOut : ReplyFailure::Failed;
-}
+// Bounds each receive by what is left of the deadline, and puts the socket's
+// own receive time-out back when the read is over.
+class DeadlineReader {
+  public:
+    DeadlineReader(const net::Socket& socket, ReplyClock::time_point deadline)
+        : socket_(socket), deadline_(deadline), own_(net::receiveTimeout(socket)) {}
+    ~DeadlineReader() { net::setReceiveTimeout(socket_, own_); }
+    DeadlineReader(const DeadlineReader&) = delete;
+    DeadlineReader& operator=(const DeadlineReader&) = delete;
 
-ReplyStatus readOneFrame(const net::Socket& socket, Bytes buffer, ReplyFailure& why) {
-    why = ReplyFailure::None;
-    if (buffer.size() < kHeaderSize) {
-        why = ReplyFailure::BadLength;
-        return ReplyStatus::Failed;
+    // Receives exactly `size` bytes; None on success.
+    ReplyFailure read(std::uint8_t* data, std::size_t size) {
+        std::size_t got = 0;
+        while (got < size) {
+            auto left = std::chrono::ceil<milliseconds>(deadline_ - ReplyClock::now());
+            if (left.count() <= 0)
+                return ReplyFailure::TimedOut;
+            // Zero would mean "wait for ever" to the socket layer.
+            milliseconds wait = own_.count() > 0 ? std::min(own_, left) : left;
+            if (!net::setReceiveTimeout(socket_, wait))
+                return ReplyFailure::Failed;
+            long n = net::receiveSome(socket_, data + got, size - got);
+            if (n == 0)
+                return ReplyFailure::Closed;
+            if (n < 0)
+                return net::lastErrorIsTimeout() ? ReplyFailure::TimedOut : ReplyFailure::Failed;
+            got += static_cast<std::size_t>(n);
+        }
+        return ReplyFailure::None;
     }
-    net::ReceiveStatus status = net::receiveExactly(socket, buffer.data(), 4);
-    if (status != net::ReceiveStatus::Complete) {
-        why = receiveFailure(status);
-        return ReplyStatus::Failed;
-    }
+
+  private:
+    const net::Socket& socket_;
+    ReplyClock::time_point deadline_;
+    milliseconds own_;
+};
+
+ReplyFailure readOneFrame(DeadlineReader& reader, Bytes buffer) {
+    if (buffer.size() < kHeaderSize)
+        return ReplyFailure::BadLength;
+    if (ReplyFailure why = reader.read(buffer.data(), 4); why != ReplyFailure::None)
+        return why;
     std::uint32_t length = readBE32(buffer.data());
-    if (length < kHeaderSize || length > buffer.size()) {
-        why = ReplyFailure::BadLength;
-        return ReplyStatus::Failed;
-    }
-    status = net::receiveExactly(socket, buffer.data() + 4, length - 4);
-    if (status != net::ReceiveStatus::Complete) {
-        why = receiveFailure(status);
-        return ReplyStatus::Failed;
-    }
-    return ReplyStatus::Reply;
+    if (length < kHeaderSize || length > buffer.size())
+        return ReplyFailure::BadLength;
+    return reader.read(buffer.data() + 4, length - 4);
 }
 
 }  // namespace
@@ -51,21 +74,31 @@ bool sendQuery(const net::Socket& socket, Bytes buffer, std::string_view text) {
     return length != 0 && sendFrame(socket, buffer.first(length));
 }
 
-ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, ReplyMode mode) {
-    ReplyFailure why;
-    return receiveReply(socket, buffer, mode, why);
+ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, ReplyClock::time_point deadline,
+                         ReplyMode mode, ReplyFailure* why) {
+    DeadlineReader reader(socket, deadline);
+    for (;;) {
+        ReplyFailure failure = readOneFrame(reader, buffer);
+        if (why != nullptr)
+            *why = failure;
+        if (failure != ReplyFailure::None)
+            return ReplyStatus::Failed;
+        if (mode == ReplyMode::AnyFrame)
+            return ReplyStatus::Reply;
+        if (isKeepAlive(buffer))
+            continue;
+        return findType(buffer.subspan(4, 4)) == FrameType::ErrReport ? ReplyStatus::ErrorReport
+                                                                      : ReplyStatus::Reply;
+    }
 }
 
-ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, ReplyMode mode,
-                         ReplyFailure& why) {
-    for (;;) {
-        ReplyStatus status = readOneFrame(socket, buffer, why);
-        if (status != ReplyStatus::Reply) return status;
-        if (mode == ReplyMode::AnyFrame) return status;
-        if (isKeepAlive(buffer)) continue;
-        return findType(buffer.subspan(4, 4)) == FrameType::ErrReport ? ReplyStatus::ErrorReport
-                                                                       : ReplyStatus::Reply;
-    }
+ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, std::chrono::milliseconds limit,
+                         ReplyMode mode, ReplyFailure* why) {
+    return receiveReply(socket, buffer, ReplyClock::now() + limit, mode, why);
+}
+
+ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, ReplyMode mode) {
+    return receiveReply(socket, buffer, kReplyLimit, mode);
 }
 
 }  // namespace protocol

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -171,9 +173,106 @@ TEST(ReceiveReply, SaysWhyItFailed) {
         if (c.closeAfter) p.unit.close();
         Buffer b(64);
         ReplyFailure why = ReplyFailure::Failed;
-        receiveReply(p.client, b, ReplyMode::AnyFrame, why);
+        receiveReply(p.client, b, kReplyLimit, ReplyMode::AnyFrame, &why);
         EXPECT_EQ(why, c.why) << c.what;
     }
+}
+
+}  // namespace
+}  // namespace protocol
+
+namespace protocol {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Writes `piece` to the unit's side every `gap` until stopped (at most 200
+// times), as a hostile unit would.
+class Dripper {
+  public:
+    Dripper(Pair& p, Buffer piece, std::chrono::milliseconds gap)
+        : thread_([&p, piece, gap, this] {
+              for (int i = 0; i < 200 && !stop_; ++i) {
+                  if (!net::sendAll(p.unit, piece.data(), piece.size())) return;
+                  std::this_thread::sleep_for(gap);
+              }
+          }) {}
+    ~Dripper() {
+        stop_ = true;
+        thread_.join();
+    }
+
+  private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+struct Hostile {
+    const char* what;
+    Buffer first;  // sent once before the drip
+    Buffer drip;   // then sent again and again
+};
+
+// Every case would hold a reader that bounds each receive alone for ever.
+TEST(ReceiveReplyDeadline, BoundsTheWholeReadAgainstAHostilePeer) {
+    Buffer keepAlive(16);
+    keepAlive.resize(buildKeepAlive(keepAlive));
+    std::vector<Hostile> cases = {
+        {"keep-alives for ever", {}, keepAlive},
+        {"one byte at a time", {0, 0, 0, 60, 'M', 'O', 'D', 'R'}, {'x'}},
+        {"a length, then silence", {0, 0, 0, 100, 'M', 'O', 'D', 'R'}, {}},
+    };
+    for (const Hostile& c : cases) {
+        Pair p;
+        net::setReceiveTimeout(p.client, 0ms);  // no per-call bound at all
+        if (!c.first.empty()) p.send(c.first);
+        Dripper drip(p, c.drip, 20ms);
+        Buffer b(128);
+        ReplyFailure why = ReplyFailure::None;
+        auto start = ReplyClock::now();
+        EXPECT_EQ(receiveReply(p.client, b, 300ms, ReplyMode::SkipKeepAlives, &why),
+                  ReplyStatus::Failed)
+            << c.what;
+        EXPECT_EQ(why, ReplyFailure::TimedOut) << c.what;
+        EXPECT_LT(ReplyClock::now() - start, 3s) << c.what;
+    }
+}
+
+TEST(ReceiveReplyDeadline, AReplyInPiecesWithinTheLimitIsRead) {
+    Pair p;
+    Buffer frame = {0, 0, 0, 12, 'M', 'O', 'D', 'R', 'a', 'b', 'c', 0};
+    std::thread unit([&] {
+        for (std::uint8_t byte : frame) {
+            net::sendAll(p.unit, &byte, 1);
+            std::this_thread::sleep_for(5ms);
+        }
+    });
+    Buffer b(64);
+    EXPECT_EQ(receiveReply(p.client, b, 5s), ReplyStatus::Reply);
+    unit.join();
+    EXPECT_EQ(bodyOf(b), "abc");
+}
+
+TEST(ReceiveReplyDeadline, LeavesTheSocketsOwnTimeOutAsItWas) {
+    Pair p;  // 300 ms of its own
+    p.sendFrame(FrameType::ModeResponse, "x");
+    Buffer b(64);
+    EXPECT_EQ(receiveReply(p.client, b, 5s), ReplyStatus::Reply);
+    EXPECT_EQ(net::receiveTimeout(p.client), 300ms);
+    // The shorter of the two bounds a wait.
+    auto start = ReplyClock::now();
+    EXPECT_EQ(receiveReply(p.client, b, 20s), ReplyStatus::Failed);
+    EXPECT_LT(ReplyClock::now() - start, 5s);
+}
+
+TEST(ReceiveReplyDeadline, APassedDeadlineReadsNothing) {
+    Pair p;
+    p.sendFrame(FrameType::ModeResponse, "x");
+    Buffer b(64);
+    ReplyFailure why = ReplyFailure::None;
+    EXPECT_EQ(receiveReply(p.client, b, ReplyClock::now() - 1s, ReplyMode::AnyFrame, &why),
+              ReplyStatus::Failed);
+    EXPECT_EQ(why, ReplyFailure::TimedOut);
 }
 
 }  // namespace

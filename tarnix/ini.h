@@ -18,6 +18,10 @@ namespace tarnix {
 // end the run.
 inline constexpr std::size_t kLongModeName = 50;
 
+// How Tarnix reads names and size tokens from the unit's replies.
+inline constexpr protocol::NameLimits kNameLimits{
+    .keep = 255, .sizeToken = 50, .fatalAt = kLongModeName};
+
 // The whole file, opened for reading only, up to its first zero byte;
 // nothing when it cannot be opened.
 std::optional<std::string> readIniText(const std::string& path);

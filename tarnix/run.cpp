@@ -15,8 +15,6 @@ namespace {
 using protocol::ModeRecord;
 using protocol::ModeTable;
 
-const protocol::NameLimits kLimits{.keep = 255, .sizeToken = 50, .fatalAt = kLongModeName};
-
 // The unit's address from the command line, else from the ini file's
 // TargetIP entry. Nothing, after telling the user, when neither gives one.
 std::optional<std::string> findTarget(const Settings& settings, Console console) {
@@ -50,7 +48,7 @@ Stop readValues(Session& session, ModeTable& table, protocol::ValueField field, 
                 const char* from) {
     if (Stop stop = session.query("*"))
         return stop;
-    if (auto name = table.fillValues(session.replyBody(), field, kLimits)) {
+    if (auto name = table.fillValues(session.replyBody(), field, kNameLimits)) {
         return longName(console, from, *name);
     }
     return std::nullopt;
@@ -63,7 +61,7 @@ Stop readTable(Session& session, ModeTable& table, Console console) {
     }
     if (Stop stop = session.query(""))
         return stop;
-    table.parseDefinitions(session.replyBody(), kLimits);
+    table.parseDefinitions(session.replyBody(), kNameLimits);
     return readValues(session, table, &ModeRecord::nvram, console, "from unit");
 }
 

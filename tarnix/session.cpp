@@ -3,6 +3,7 @@
 #include <new>
 
 #include "protocol/frame.h"
+#include "protocol/reply_message.h"
 #include "protocol/transport.h"
 
 namespace tarnix {
@@ -32,12 +33,11 @@ Stop Session::connect(const std::string& target) {
         say(console_.out, "DNS lookup failed for host :%s\n", target.c_str());
         return kExitSocketFailure;
     }
-    if (!net::connectBlocking(socket_, *address, protocol::kUnitPort)) {
+    if (!net::connectWithTimeout(socket_, *address, protocol::kUnitPort, kConnectTimeout,
+                                 net::OnRefusal::FailAtOnce)) {
         say(console_.out, "Error connecting to node %s\n", target.c_str());
         return kExitFailure;
     }
-    // A unit that stops answering must not hold the tool for ever.
-    net::setReceiveTimeout(socket_, replyTimeout_);
     try {
         buffer_.assign(kFrameBufferSize, 0);
     } catch (const std::bad_alloc&) {
@@ -76,26 +76,12 @@ Stop Session::sendLiteral(std::string_view text) {
 Stop Session::receive() {
     body_ = {};
     protocol::ReplyFailure why = protocol::ReplyFailure::None;
-    if (protocol::receiveReply(socket_, buffer_, protocol::ReplyMode::AnyFrame, why) !=
-        protocol::ReplyStatus::Reply) {
-        int error = net::lastError();
-        const char* to = target_.c_str();
-        switch (why) {
-            case protocol::ReplyFailure::TimedOut:
-                say(console_.err, "No reply from %s within %g seconds\n", to,
-                    static_cast<double>(replyTimeout_.count()) / 1000.0);
-                break;
-            case protocol::ReplyFailure::Closed:
-                say(console_.err, "Connection closed by %s before a whole reply arrived\n", to);
-                break;
-            case protocol::ReplyFailure::BadLength:
-                say(console_.err, "Reply from %s has a length of %u bytes; Tarnix takes 8 to %zu\n",
-                    to, protocol::readBE32(buffer_.data()), kFrameBufferSize);
-                break;
-            default:
-                say(console_.err, "Error receiving from %s (error %d)\n", to, error);
-                break;
-        }
+    // Keep-alives are skipped within the same limit; an error report is a
+    // reply like any other (a refused set shows in the report).
+    if (protocol::receiveReply(socket_, buffer_, replyTimeout_, protocol::ReplyMode::SkipKeepAlives,
+                               &why) == protocol::ReplyStatus::Failed) {
+        protocol::ReplyReader reader{"Tarnix", target_, replyTimeout_, kFrameBufferSize};
+        say(console_.err, "%s", protocol::replyFailureMessage(why, reader, buffer_).c_str());
         return kExitFailure;
     }
     auto frame = protocol::FrameView::from(buffer_);

@@ -16,6 +16,8 @@
 namespace tarnix {
 
 inline constexpr std::size_t kFrameBufferSize = 131072;
+// A unit that drops connection attempts must not hold the tool for minutes.
+inline constexpr std::chrono::milliseconds kConnectTimeout{5000};
 
 // Exit status -1 (255 to the shell) for failures of the socket layer and of
 // sending, 1 for the rest.
@@ -32,7 +34,8 @@ class Session {
     // Starts the socket layer, resolves `target` and connects to its port 1283.
     Stop connect(const std::string& target);
 
-    // Sends `text` as a query and reads the next frame, whatever its type.
+    // Sends `text` as a query and reads the next frame that is not a
+    // keep-alive, within the reply time-out as a whole.
     Stop query(std::string_view text);
     // Sends `text` as a query and reads nothing back.
     Stop send(std::string_view text);

@@ -12,7 +12,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kLines = 10000;
 constexpr std::uint16_t kHobselPort = 21900;
 constexpr std::uint16_t kBarePort = 21901;
 
@@ -20,12 +19,13 @@ constexpr std::uint16_t kBarePort = 21901;
 
 int main(int argc, char** argv) {
     std::size_t requests;
-    int rounds, status;
-    if (!load::parseLoadArguments(argc, argv, "hobsel_load", requests, rounds, status)) {
+    int rounds, lines, status;
+    if (!load::parseLoadArguments(argc, argv, "hobsel_load", requests, rounds, lines, status)) {
         return status;
     }
     std::string dir = support::makeTempDir("hobsel-load");
-    load::DataFileKey last = load::writeDataFile(dir + "/data.dat", kLines, 5000000);
+    load::DataFileKey last = load::writeDataFile(dir + "/data.dat", lines, 5000000);
+    std::size_t dataBytes = std::filesystem::file_size(dir + "/data.dat");
 
     load::LoadOptions options = load::scanOf(last);
 
@@ -39,11 +39,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hobsel_load: bare loop did not start\n");
         return 1;
     }
-    std::printf("data file: %d lines, key on the last line; %zu requests per round\n", kLines,
+    std::printf("data file: %d lines, key on the last line; %zu requests per round\n", lines,
                 requests);
-    std::size_t failures = load::compareWithBareLoop(options, {"Hobsel", kHobselPort, hobsel.pid()},
-                                                     {"bare loop", kBarePort, bare.pid()},
-                                                     requests, rounds);
+    std::size_t failures =
+        load::runHostComparisons(options, {"Hobsel", kHobselPort, hobsel.pid()},
+                                 {"bare loop", kBarePort, bare.pid()}, requests, rounds, dataBytes);
     std::filesystem::remove_all(dir);
     return failures == 0 ? 0 : 1;
 }

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <vector>
 
+#include "net/socket.h"
+
 namespace load {
 
 namespace {
@@ -22,6 +24,7 @@ void add(LoadResult& total, const LoadResult& part) {
     total.completed += part.completed;
     total.failed += part.failed;
     total.seconds += part.seconds;
+    total.latencies.insert(total.latencies.end(), part.latencies.begin(), part.latencies.end());
 }
 
 double median(std::vector<double> v) {
@@ -50,6 +53,18 @@ double cpuNanos(pid_t pid) {
     }
     closedir(dir);
     return total;
+}
+
+// `requests` against each, in turns of small batches.
+void inTurns(LoadOptions options, const Contender& server, const Contender& bare,
+             std::size_t requests, LoadResult& s, LoadResult& b) {
+    for (std::size_t done = 0; done < requests; done += kBatch) {
+        options.requests = std::min(kBatch, requests - done);
+        options.port = server.port;
+        add(s, runLoad(options));
+        options.port = bare.port;
+        add(b, runLoad(options));
+    }
 }
 
 }  // namespace
@@ -85,20 +100,14 @@ LoadOptions scanOf(const DataFileKey& key) {
     return options;
 }
 
-std::size_t compareWithBareLoop(LoadOptions options, const Contender& server,
-                                const Contender& bare, std::size_t requests, int rounds) {
+std::size_t compareWithBareLoop(LoadOptions options, const Contender& server, const Contender& bare,
+                                std::size_t requests, int rounds, double target) {
     std::vector<double> serverRates, bareRates, ratios, cpuRatios;
     std::size_t failures = 0;
     for (int round = 1; round <= rounds; ++round) {
         LoadResult s, b;
         double sCpu = cpuNanos(server.pid), bCpu = cpuNanos(bare.pid);
-        for (std::size_t done = 0; done < requests; done += kBatch) {
-            options.requests = std::min(kBatch, requests - done);
-            options.port = server.port;
-            add(s, runLoad(options));
-            options.port = bare.port;
-            add(b, runLoad(options));
-        }
+        inTurns(options, server, bare, requests, s, b);
         failures += s.failed + b.failed;
         double perRequest = 1000.0 * static_cast<double>(requests);
         sCpu = (cpuNanos(server.pid) - sCpu) / perRequest;
@@ -113,25 +122,108 @@ std::size_t compareWithBareLoop(LoadOptions options, const Contender& server,
         ratios.push_back(ratio);
         cpuRatios.push_back(sCpu > 0 ? bCpu / sCpu : 0.0);
     }
-    std::printf("median: %s %.0f requests/s, %s %.0f requests/s, ratio %.2f (target >= 0.80)\n",
-                server.name, median(serverRates), bare.name, median(bareRates), median(ratios));
+    std::printf("median: %s %.0f requests/s, %s %.0f requests/s, ratio %.2f (target >= %.2f)\n",
+                server.name, median(serverRates), bare.name, median(bareRates), median(ratios),
+                target);
     std::printf("median CPU-bound ratio (%s's CPU per request / %s's): %.2f\n", bare.name,
                 server.name, median(cpuRatios));
     std::fflush(stdout);
     return failures;
 }
 
+namespace {
+
+// Connections that connect and send nothing, held open during a run.
+std::vector<net::Socket> idleConnections(std::uint16_t port, int count) {
+    std::vector<net::Socket> idle;
+    for (int i = 0; i < count; ++i) {
+        net::Socket s = net::createTcpSocket();
+        if (net::connectBlocking(s, *net::lookupHost("127.0.0.1"), port))
+            idle.push_back(std::move(s));
+    }
+    return idle;
+}
+
+// Median latency of a valid client against the server while `idle`
+// connections are held open on it, and against the bare loop (which holds
+// none: it would wait on the first for ever).
+std::size_t compareIdleLatency(LoadOptions options, const Contender& server, const Contender& bare,
+                               std::size_t requests, int rounds, int idle) {
+    std::vector<double> ratios;
+    std::size_t failures = 0;
+    options.clients = 1;
+    for (int round = 1; round <= rounds; ++round) {
+        LoadResult s, b;
+        std::vector<net::Socket> held = idleConnections(server.port, idle);
+        inTurns(options, server, bare, requests, s, b);
+        failures += s.failed + b.failed;
+        double ratio = b.medianLatency() > 0 ? s.medianLatency() / b.medianLatency() : 0;
+        std::printf(
+            "round %d: median latency %s %.1f us with %zu idle connections held, %s "
+            "%.1f us, ratio %.2f\n",
+            round, server.name, s.medianLatency() * 1e6, held.size(), bare.name,
+            b.medianLatency() * 1e6, ratio);
+        ratios.push_back(ratio);
+    }
+    std::printf("median latency ratio with %d idle connections held: %.2f (target <= 2.00)\n", idle,
+                median(ratios));
+    std::fflush(stdout);
+    return failures;
+}
+
+long residentKiB(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::size_t runHostComparisons(const LoadOptions& options, const Contender& server,
+                               const Contender& bare, std::size_t requests, int rounds,
+                               std::size_t dataFileBytes) {
+    long before = residentKiB(server.pid);
+    std::printf("\n== steady state, one client\n");
+    std::size_t failures = compareWithBareLoop(options, server, bare, requests, rounds, 0.9);
+    long after = residentKiB(server.pid);
+    double fileMiB = static_cast<double>(dataFileBytes) / (1 << 20);
+    std::printf(
+        "%s memory: %.1f MiB resident (%.1f MiB before the first request) for a %.1f MiB "
+        "data file: %.2f times the file (target <= 2)\n",
+        server.name, after / 1024.0, before / 1024.0, fileMiB,
+        fileMiB > 0 ? (after - before) / 1024.0 / fileMiB : 0.0);
+    for (std::size_t clients : {4, 16}) {
+        std::printf("\n== %zu concurrent clients\n", clients);
+        LoadOptions concurrent = options;
+        concurrent.clients = clients;
+        failures += compareWithBareLoop(concurrent, server, bare, requests, rounds, 0.8);
+    }
+    std::printf("\n== one client, 20 idle connections held on %s\n", server.name);
+    failures += compareIdleLatency(options, server, bare, requests, rounds, 20);
+    return failures;
+}
+
 bool parseLoadArguments(int argc, char** argv, const char* program, std::size_t& requests,
-                        int& rounds, int& exitStatus) {
+                        int& rounds, int& lines, int& exitStatus) {
     bool help = argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
     requests = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 10000;
     rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    if (!help && requests > 0 && requests <= 200000 && rounds >= 1 && rounds <= 9) return true;
+    lines = argc > 3 ? std::atoi(argv[3]) : 10000;
+    if (!help && requests > 0 && requests <= 200000 && rounds >= 1 && rounds <= 9 && lines >= 1 &&
+        lines <= 10000000) {
+        return true;
+    }
     std::fprintf(help ? stdout : stderr,
-                 "usage: %s [REQUESTS (10000)] [ROUNDS (3)]\n"
-                 "  Asks for the key on the last line of a 10,000-line data file, in turns\n"
-                 "  with a bare accept/receive/send/close loop; prints both rates and their\n"
-                 "  ratio, and the server CPU per request.\n",
+                 "usage: %s [REQUESTS (10000)] [ROUNDS (3)] [LINES (10000)]\n"
+                 "  Asks for the key on the last line of a data file of LINES lines, in turns\n"
+                 "  with a bare accept/receive/send/close loop: one client, then 4 and 16 at\n"
+                 "  once, then one client while 20 idle connections are held on the server.\n"
+                 "  Prints both rates and their ratio, the server CPU per request, the\n"
+                 "  latency ratio and the server's memory against the data file's size.\n",
                  program);
     exitStatus = help ? 0 : 2;
     return false;

@@ -30,14 +30,24 @@ struct Contender {
     pid_t pid;  // for its CPU time
 };
 
-// Runs `rounds` rounds of `requests` each against both, prints every round
-// and the medians, and returns the number of failed requests.
-std::size_t compareWithBareLoop(LoadOptions options, const Contender& server,
-                                const Contender& bare, std::size_t requests, int rounds);
+// Runs `rounds` rounds of `requests` each against both (with
+// `options.clients` clients at once), prints every round and the medians
+// against `target`, and returns the number of failed requests.
+std::size_t compareWithBareLoop(LoadOptions options, const Contender& server, const Contender& bare,
+                                std::size_t requests, int rounds, double target);
 
-// Reads "[REQUESTS] [ROUNDS]" (defaults 10000 and 3); false after printing
-// the usage for a bad value or --help (`exitStatus` says how to end).
+// Every comparison a host server is held to, each against the bare loop in
+// the same run: one client (and the server's memory for its data file), 4
+// and 16 concurrent clients, and one client's latency while 20 idle
+// connections are held open on the server.
+std::size_t runHostComparisons(const LoadOptions& options, const Contender& server,
+                               const Contender& bare, std::size_t requests, int rounds,
+                               std::size_t dataFileBytes);
+
+// Reads "[REQUESTS] [ROUNDS] [LINES]" (defaults 10000, 3 and 10000); false
+// after printing the usage for a bad value or --help (`exitStatus` says how
+// to end).
 bool parseLoadArguments(int argc, char** argv, const char* program, std::size_t& requests,
-                        int& rounds, int& exitStatus);
+                        int& rounds, int& lines, int& exitStatus);
 
 }  // namespace load

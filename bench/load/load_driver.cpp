@@ -3,10 +3,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
 #include "net/socket.h"
+#include "net/waiting_room.h"
 
 namespace load {
 
@@ -40,6 +42,32 @@ bool isLoopback(const std::string& host) {
     return address && (*address >> 24) == 127;
 }
 
+double LoadResult::medianLatency() const {
+    if (latencies.empty())
+        return 0;
+    std::vector<double> sorted = latencies;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    return sorted[sorted.size() / 2];
+}
+
+namespace {
+
+void runRequests(net::Ipv4 address, const LoadOptions& options, std::size_t count,
+                 LoadResult& result) {
+    Bytes answer;
+    result.latencies.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        auto start = Clock::now();
+        bool ok = oneRequest(address, options, answer);
+        if (ok && options.expectedAnswer)
+            ok = answer == *options.expectedAnswer;
+        result.latencies.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        ++(ok ? result.completed : result.failed);
+    }
+}
+
+}  // namespace
+
 LoadResult runLoad(const LoadOptions& options) {
     LoadResult result;
     std::optional<net::Ipv4> address = net::lookupHost(options.host);
@@ -47,14 +75,27 @@ LoadResult runLoad(const LoadOptions& options) {
         result.error = "not a loopback address: " + options.host;
         return result;
     }
-    Bytes answer;
+    std::size_t clients = std::max<std::size_t>(1, std::min(options.clients, options.requests));
+    std::vector<LoadResult> parts(clients);
     auto start = Clock::now();
-    for (std::size_t i = 0; i < options.requests; ++i) {
-        bool ok = oneRequest(*address, options, answer);
-        if (ok && options.expectedAnswer) ok = answer == *options.expectedAnswer;
-        ++(ok ? result.completed : result.failed);
+    if (clients == 1) {
+        runRequests(*address, options, options.requests, parts[0]);
+    } else {
+        std::vector<std::thread> threads;
+        for (std::size_t c = 0; c < clients; ++c) {
+            std::size_t count = options.requests / clients + (c < options.requests % clients);
+            threads.emplace_back(
+                [&, c, count] { runRequests(*address, options, count, parts[c]); });
+        }
+        for (std::thread& t : threads) t.join();
     }
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    for (const LoadResult& part : parts) {
+        result.completed += part.completed;
+        result.failed += part.failed;
+        result.latencies.insert(result.latencies.end(), part.latencies.begin(),
+                                part.latencies.end());
+    }
     return result;
 }
 
@@ -104,7 +145,9 @@ bool BareServer::start(std::string* error) {
     net::setNoDelay(state_->listener);
     net::setReuseAddress(state_->listener);
     if (!net::bindTo(state_->listener, state_->port, *address)) return fail("bind failed");
-    if (!net::listenOn(state_->listener, 10)) return fail("listen failed");
+    // The servers' own backlog, so a burst of clients finds the same room.
+    if (!net::listenOn(state_->listener, net::kServerBacklog))
+        return fail("listen failed");
     state_->stopping = false;
     state_->thread = std::thread([this] { state_->loop(); });
     return true;

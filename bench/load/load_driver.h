@@ -22,6 +22,7 @@ struct LoadOptions {
     std::size_t requests = 10000;     // bounded: the run always ends
     std::chrono::milliseconds timeout{5000};  // per request
     std::optional<Bytes> expectedAnswer;      // other answers count as failures
+    std::size_t clients = 1;                  // connections in flight at once
 };
 
 struct LoadResult {
@@ -29,10 +30,13 @@ struct LoadResult {
     std::size_t failed = 0;
     double seconds = 0;
     std::string error;          // why the run could not start
+    std::vector<double> latencies;  // seconds from connect to close, per request
     double perSecond() const { return seconds > 0 ? static_cast<double>(completed) / seconds : 0; }
+    double medianLatency() const;
 };
 
-// Connect, send the request, read until the server closes; N times in a row.
+// Connect, send the request, read until the server closes; N times, spread
+// over `clients` threads that each make one request after the other.
 LoadResult runLoad(const LoadOptions& options);
 
 // True for addresses in 127.0.0.0/8.

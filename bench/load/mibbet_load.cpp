@@ -12,15 +12,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kLines = 10000;
 constexpr std::uint16_t kBarePort = 1284;
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::size_t requests;
-    int rounds, status;
-    if (!load::parseLoadArguments(argc, argv, "mibbet_load", requests, rounds, status)) {
+    int rounds, lines, status;
+    if (!load::parseLoadArguments(argc, argv, "mibbet_load", requests, rounds, lines, status)) {
         return status;
     }
     std::string why;
@@ -30,7 +29,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string dir = support::makeTempDir("mibbet-load");
-    load::DataFileKey last = load::writeDataFile(dir + "/mibbetdata.dat", kLines, 4000000);
+    load::DataFileKey last = load::writeDataFile(dir + "/mibbetdata.dat", lines, 4000000);
+    std::size_t dataBytes = std::filesystem::file_size(dir + "/mibbetdata.dat");
 
     load::LoadOptions options = load::scanOf(last);
 
@@ -46,11 +46,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "mibbet_load: bare loop did not start\n");
         return 1;
     }
-    std::printf("data file: %d lines, key on the last line; %zu requests per round\n", kLines,
+    std::printf("data file: %d lines, key on the last line; %zu requests per round\n", lines,
                 requests);
-    std::size_t failures = load::compareWithBareLoop(options, {"Mibbet", 1283, mibbet.pid()},
-                                                     {"bare loop", kBarePort, bare.pid()},
-                                                     requests, rounds);
+    std::size_t failures =
+        load::runHostComparisons(options, {"Mibbet", 1283, mibbet.pid()},
+                                 {"bare loop", kBarePort, bare.pid()}, requests, rounds, dataBytes);
     std::filesystem::remove_all(dir);
     return failures == 0 ? 0 : 1;
 }

@@ -37,6 +37,7 @@ class HobselServer {
         return process_->waitForOutput(text, std::chrono::seconds(10));
     }
     bool running() const { return process_->running(); }
+    int pid() const { return process_->pid(); }
     support::RunResult stop() { return process_->stop(); }
 
   private:

@@ -32,17 +32,18 @@ inline Bytes fileSent(const std::string& reference, const std::string& content) 
 
 class PushingUnit : public ::testing::Test {
   protected:
-    // Hobsel on `port` with `args` and `data`; the unit at 127.0.5.`last`
+    // Hobsel on `port` with `args` and `data`; the unit at `unitNet` `last`
     // listens unless `listening` is false.
     void start(std::uint16_t port, int last, const std::vector<std::string>& args,
-               const std::string& data, bool listening = true) {
+               const std::string& data, bool listening = true,
+               const std::string& unitNet = "127.0.5.") {
         last_ = last;
-        server_ = std::make_unique<HobselServer>(port, args, data, "127.0.5.");
+        server_ = std::make_unique<HobselServer>(port, args, data, unitNet);
         ASSERT_TRUE(server_->ready());
         if (!listening)
             return;
         unitsim::Options options;
-        options.address = "127.0.5." + std::to_string(last);
+        options.address = unitNet + std::to_string(last);
         unit_ = std::make_unique<unitsim::Unit>(options);
         std::string why;
         ASSERT_TRUE(unit_->start(&why)) << why;

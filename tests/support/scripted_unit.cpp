@@ -106,6 +106,25 @@ std::uint32_t be32At(const Bytes& frame, std::size_t offset) {
     return frame.size() < offset + 4 ? 0 : protocol::readBE32(frame.data() + offset);
 }
 
+Answer trickle(Bytes bytes, std::chrono::milliseconds gap) {
+    Answer answer(std::move(bytes));
+    answer.byteGap = gap;
+    return answer;
+}
+
+Answer keepAlivesForever(std::chrono::milliseconds gap) {
+    Answer answer;
+    answer.repeat = keepAlive();
+    answer.repeatGap = gap;
+    return answer;
+}
+
+Answer lengthThenSilence(std::uint32_t length) {
+    Bytes header = {0, 0, 0, 0, 'M', 'O', 'D', 'R'};
+    protocol::writeBE32(header.data(), length);
+    return Answer(header);
+}
+
 ScriptedUnit::Responder ScriptedUnit::inTurn(std::vector<Answer> answers, Answer after) {
     auto next = std::make_shared<std::size_t>(0);
     return [answers = std::move(answers), after = std::move(after), next](const Bytes&) {
@@ -251,12 +270,46 @@ void ScriptedUnit::serve(const net::Socket& connection) {
         }
         changed_.notify_all();
         Answer answer = responder ? responder(frame) : Answer{};
-        if (!answer.bytes.empty() &&
-            !net::sendAll(connection, answer.bytes.data(), answer.bytes.size()))
+        if (!send(connection, answer))
             return;
         if (answer.close)
             return;
     }
+}
+
+}  // namespace support
+
+namespace support {
+
+// Waits `gap` in short steps so that stop() is never held up long.
+bool ScriptedUnit::pause(std::chrono::milliseconds gap) {
+    auto until = std::chrono::steady_clock::now() + gap;
+    while (!stop_ && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::min(gap, std::chrono::milliseconds(20)));
+    return !stop_;
+}
+
+bool ScriptedUnit::send(const net::Socket& connection, const Answer& answer) {
+    if (answer.byteGap.count() == 0) {
+        if (!answer.bytes.empty() &&
+            !net::sendAll(connection, answer.bytes.data(), answer.bytes.size()))
+            return false;
+    } else {
+        for (std::uint8_t byte : answer.bytes) {
+            if (!net::sendAll(connection, &byte, 1) || !pause(answer.byteGap))
+                return false;
+        }
+    }
+    if (answer.repeat.empty())
+        return true;
+    // Bounded: a client that never hangs up still ends this after a minute.
+    auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (std::chrono::steady_clock::now() < end) {
+        if (!net::sendAll(connection, answer.repeat.data(), answer.repeat.size()) ||
+            !pause(answer.repeatGap))
+            return false;
+    }
+    return false;
 }
 
 }  // namespace support

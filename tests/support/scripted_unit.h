@@ -40,12 +40,24 @@ std::string codeAt(const Bytes& frame, std::size_t offset);
 std::uint32_t be32At(const Bytes& frame, std::size_t offset);
 
 // What the unit does with one received frame: send `bytes` (if any), then
-// close the connection when `close` is set.
+// close the connection when `close` is set. A hostile unit paces its bytes:
+// with `byteGap` it sends them one at a time that far apart, and after them
+// it sends `repeat` again and again, `repeatGap` apart, until the client
+// hangs up (or a minute has passed, or the unit stops).
 struct Answer {
     Answer(Bytes b = {}, bool closeAfter = false) : bytes(std::move(b)), close(closeAfter) {}
     Bytes bytes;
     bool close;
+    std::chrono::milliseconds byteGap{0};
+    Bytes repeat;
+    std::chrono::milliseconds repeatGap{0};
 };
+
+// Hostile answers: `bytes` one byte every `gap`; keep-alives every `gap` for
+// ever; a frame header announcing `length` bytes, then silence.
+Answer trickle(Bytes bytes, std::chrono::milliseconds gap);
+Answer keepAlivesForever(std::chrono::milliseconds gap);
+Answer lengthThenSilence(std::uint32_t length);
 
 class ScriptedUnit {
   public:
@@ -83,6 +95,8 @@ class ScriptedUnit {
     void run();
     void serve(const net::Socket& connection);
     bool readExactly(const net::Socket& connection, std::uint8_t* data, std::size_t size);
+    bool send(const net::Socket& connection, const Answer& answer);
+    bool pause(std::chrono::milliseconds gap);
     void count(int& counter);
 
     std::string address_;

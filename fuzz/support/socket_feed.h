@@ -1,0 +1,36 @@
+// Hands a fuzzer's bytes to a client's reply reader the way a unit would:
+// through a connected socket whose other end has sent them all and closed,
+// so every read ends at once instead of waiting for more.
+#pragma once
+
+#include <sys/socket.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "net/socket.h"
+
+namespace fuzz {
+
+class SocketFeed {
+  public:
+    // Inputs beyond what the socket buffers hold are cut, never waited on.
+    SocketFeed(const std::uint8_t* data, std::size_t size) {
+        int fds[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
+            return;
+        reader_ = net::Socket(fds[0]);
+        net::Socket writer(fds[1]);
+        if (size > kMostFed)
+            size = kMostFed;
+        net::sendAll(writer, data, size);
+    }
+    const net::Socket& socket() const { return reader_; }
+    bool valid() const { return reader_.valid(); }
+
+  private:
+    static constexpr std::size_t kMostFed = 64 * 1024;
+    net::Socket reader_;
+};
+
+}  // namespace fuzz

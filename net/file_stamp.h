@@ -1,0 +1,23 @@
+// What tells one version of a file from another without reading it: device,
+// inode, size, and modification and change times to the nanosecond.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace net {
+
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;  // since 1970
+    std::int64_t changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file at `path`; nothing when it cannot be had.
+std::optional<FileStamp> stampOf(const std::string& path);
+
+}  // namespace net

@@ -1,0 +1,100 @@
+#include "net/waiting_room.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <thread>
+
+#include "net/readiness.h"
+
+namespace net {
+namespace {
+
+using namespace std::chrono_literals;
+
+class Room : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        address_ = *lookupHost("127.0.8.1");
+        listener_ = createTcpSocket();
+        ASSERT_TRUE(bindTo(listener_, 0, address_));
+        ASSERT_TRUE(listenOn(listener_, kServerBacklog));
+        sockaddr_in bound{};
+        socklen_t len = sizeof bound;
+        ASSERT_EQ(getsockname(listener_.fd(), reinterpret_cast<sockaddr*>(&bound), &len), 0);
+        port_ = ntohs(bound.sin_port);
+    }
+    Socket client(const char* send = nullptr) {
+        Socket s = createTcpSocket();
+        EXPECT_TRUE(connectBlocking(s, address_, port_));
+        if (send != nullptr)
+            sendAll(s, send, 1);
+        return s;
+    }
+    static char first(Arrival& arrival) {
+        char byte = 0;
+        receiveSome(arrival.socket, &byte, 1);
+        return byte;
+    }
+    Ipv4 address_ = 0;
+    std::uint16_t port_ = 0;
+    Socket listener_;
+};
+
+TEST_F(Room, RequestsAreServedInTheOrderTheyArriveAndSilenceTimesOut) {
+    WaitingRoom room(listener_, WaitLimits{8, 300ms});
+    Socket quiet = client();
+    Socket late = client();
+    Socket early = client("e");
+    std::optional<Arrival> a = room.next();
+    ASSERT_TRUE(a);
+    EXPECT_FALSE(a->silent);
+    EXPECT_EQ(first(*a), 'e') << "served first although connected last";
+    sendAll(late, "l", 1);
+    std::optional<Arrival> b = room.next();
+    ASSERT_TRUE(b);
+    EXPECT_EQ(first(*b), 'l');
+    auto start = std::chrono::steady_clock::now();
+    std::optional<Arrival> c = room.next();
+    ASSERT_TRUE(c);
+    EXPECT_TRUE(c->silent) << "the quiet one, given up after the time-out";
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
+    EXPECT_EQ(room.waiting(), 0u);
+}
+
+TEST_F(Room, PastTheCapTheOldestSilentOneGoesFirst) {
+    WaitingRoom room(listener_, WaitLimits{2, 30s});
+    Socket oldest = client();
+    Socket middle = client();
+    std::this_thread::sleep_for(50ms);
+    Socket newest = client();
+    Socket talker = client("t");
+    std::this_thread::sleep_for(50ms);
+    std::optional<Arrival> a = room.next();
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(a->silent);
+    a->socket.close();
+    EXPECT_TRUE(waitReadable(oldest, 2s)) << "the oldest was closed";
+    EXPECT_FALSE(waitReadable(newest, 0ms));
+}
+
+TEST(Readable, HungUpCountsAsReadable) {
+    Socket listener = createTcpSocket();
+    Ipv4 address = *lookupHost("127.0.8.2");
+    ASSERT_TRUE(bindTo(listener, 0, address));
+    ASSERT_TRUE(listenOn(listener, 4));
+    sockaddr_in bound{};
+    socklen_t len = sizeof bound;
+    getsockname(listener.fd(), reinterpret_cast<sockaddr*>(&bound), &len);
+    Socket s = createTcpSocket();
+    ASSERT_TRUE(connectBlocking(s, address, ntohs(bound.sin_port)));
+    Socket accepted = acceptFrom(listener);
+    EXPECT_FALSE(waitReadable(accepted, 50ms));
+    s.close();
+    EXPECT_TRUE(waitReadable(accepted, 2s));
+    EXPECT_FALSE(waitReadable(Socket(), 0ms));
+}
+
+}  // namespace
+}  // namespace net

@@ -1,0 +1,110 @@
+#include "protocol/cached_file.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "protocol/key_index.h"
+
+namespace protocol {
+namespace {
+
+class Cached : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("cached-file-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+        path_ = (dir_ / "data").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void write(const std::string& content) { std::ofstream(path_, std::ios::binary) << content; }
+    void age() {
+        struct timespec times[2];
+        clock_gettime(CLOCK_REALTIME, &times[0]);
+        times[0].tv_sec -= 3600;
+        times[1] = times[0];
+        ASSERT_EQ(utimensat(AT_FDCWD, path_.c_str(), times, 0), 0);
+    }
+    std::filesystem::path dir_;
+    std::string path_;
+};
+
+using Status = CachedFile::Status;
+
+TEST_F(Cached, AFreshEditIsReadAgainButParsedOnce) {
+    CachedFile file;
+    write("A\t1\n");  // just written: its stamp cannot be trusted
+    EXPECT_EQ(file.refresh(path_), Status::Changed);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(file.refresh(path_), Status::Same);
+    write("A\t2\n");  // same size, same clock tick perhaps
+    EXPECT_EQ(file.refresh(path_), Status::Changed);
+    EXPECT_EQ(file.content(), "A\t2\n");
+    EXPECT_EQ(file.refresh(path_), Status::Same);
+    EXPECT_EQ(file.changes(), 2u);
+}
+
+TEST_F(Cached, AnOldFileIsTrustedByItsStamp) {
+    CachedFile file;
+    write("A\t1\n");
+    age();
+    EXPECT_EQ(file.refresh(path_), Status::Changed);
+    EXPECT_EQ(file.refresh(path_), Status::Same);
+    write("A\t2\n");
+    age();  // only the nanoseconds tell
+    EXPECT_EQ(file.refresh(path_), Status::Changed);
+    EXPECT_EQ(file.content(), "A\t2\n");
+}
+
+TEST_F(Cached, MissingAndTooLargeFiles) {
+    CachedFile file(8);
+    EXPECT_EQ(file.refresh(path_), Status::Missing);
+    write("123456789");
+    EXPECT_EQ(file.refresh(path_), Status::TooLarge);
+    EXPECT_TRUE(file.content().empty());
+    write("12345678");
+    EXPECT_EQ(file.refresh(path_), Status::Changed);
+}
+
+TEST_F(Cached, ChunksEndWherePiecesEnd) {
+    std::string content = std::string(3000, 'a') + "\nb\n" + std::string(5 << 20, 'c') + "\nd";
+    write(content);
+    std::string joined;
+    EXPECT_TRUE(forEachChunk(path_, 511, [&](std::string_view chunk) {
+        std::size_t lineStart = joined.rfind('\n');
+        lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+        EXPECT_EQ((joined.size() - lineStart) % 511, 0u) << "a chunk began inside a piece";
+        joined.append(chunk);
+        return true;
+    }));
+    EXPECT_EQ(joined, content);
+}
+
+TEST(KeyIndexLookup, KeysInFileOrder) {
+    std::string content = "A\t1\nB\t2\nA\t3\nAB\t4\n";
+    KeyIndex index;
+    for (std::size_t at = 0; at < content.size();) {
+        std::size_t end = content.find('\n', at);
+        std::string_view line(content.data() + at, end - at);
+        index.add(content, line, line.find('\t'));
+        at = end + 1;
+    }
+    index.finish(content);
+    std::vector<std::string_view> found;
+    index.forEach(content, "A", [&](std::string_view line) {
+        found.push_back(line);
+        return true;
+    });
+    EXPECT_EQ(found, (std::vector<std::string_view>{"A\t1", "A\t3"}));
+    bool any = false;
+    index.forEach(content, "C", [&](std::string_view) { return any = true; });
+    EXPECT_FALSE(any);
+}
+
+}  // namespace
+}  // namespace protocol
