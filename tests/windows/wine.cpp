@@ -57,11 +57,11 @@ std::string wineStartFailure(const std::string& prefix) {
 // megabytes of DLLs that Wine only reads), with real copies of the registry
 // files, which Wine rewrites.
 std::string copyPrefix(const std::string& folder) {
+    // cp keeps the prefix's drive links (z: is the root folder) as links.
+    support::RunResult r = support::run({"/bin/cp", "-a", "--link", WINE_PREFIX, folder});
+    if (r.status != 0)
+        return "cannot copy the Wine prefix: " + r.err;
     std::error_code error;
-    fs::copy(WINE_PREFIX, folder, fs::copy_options::recursive | fs::copy_options::create_hard_links,
-             error);
-    if (error)
-        return "cannot copy the Wine prefix: " + error.message();
     for (const char* reg : {"system.reg", "user.reg", "userdef.reg"}) {
         fs::path copy = fs::path(folder) / reg;
         if (!fs::exists(copy))
