@@ -6,6 +6,8 @@
 #   ./build.sh sanitize  the same tests in an AddressSanitizer + UBSan build
 #   ./build.sh fuzz [SECONDS]  build the libFuzzer targets with clang and run each
 #   ./build.sh bench     build in Release and run the benchmarks
+#   ./build.sh windows   cross-build Lumetra.dll and the console programs for Windows
+#                        into build-windows/bin and run them under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -81,6 +83,42 @@ veltrin() {
     build/veltrin/Veltrin
 }
 
+# A Wine prefix of our own in the build folder; a Wine that cannot start a
+# program fails the run here, with the reason, rather than skipping tests.
+wine_ready() {  # BUILD_DIR
+    export WINEPREFIX="$PWD/$1/wine" WINEDEBUG=-all
+    local wine
+    wine=$(command -v /usr/lib/wine/wine64 wine64 wine 2>/dev/null | head -1)
+    if [ -z "$wine" ]; then
+        echo "Wine is not installed (no wine64 loader found)." >&2
+        exit 1
+    fi
+    if ! timeout 300 "$wine" wineboot --init >"$1/wineboot.log" 2>&1 ||
+        ! timeout 120 "$wine" "$1/bin/probe.exe" >/dev/null 2>"$1/wine-check.log" ||
+        ! grep -q 'probe IPAddress' "$1/wine-check.log"; then
+        cat "$1/wineboot.log" "$1/wine-check.log" >&2
+        echo "Wine could not start a Windows program ($wine, WINEPREFIX=$WINEPREFIX)." >&2
+        exit 1
+    fi
+}
+
+windows() {
+    install_missing g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
+    local started=$SECONDS
+    configure_and_build build-windows --toolchain cmake/mingw-w64-x86_64.cmake \
+        -DCMAKE_BUILD_TYPE=Release
+    echo "Cross-build: $((SECONDS - started)) s; copy build-windows/bin/*.exe and Lumetra.dll"
+    started=$SECONDS
+    wine_ready build-windows
+    echo "Wine start-up: $((SECONDS - started)) s"
+    # The tests are Linux programs that run the Windows ones under Wine.
+    cmake -S . -B build -G Ninja -DSUITE_WINDOWS_BUILD_DIR="$PWD/build-windows" >/dev/null
+    cmake --build build -j "$jobs" --target windows_tests
+    started=$SECONDS
+    ctest --test-dir build -L windows -j "$jobs" --output-on-failure --timeout 300
+    echo "Windows tests under Wine: $((SECONDS - started)) s"
+}
+
 case "${1:-}" in
     demo) demo ;;
     veltrin) veltrin ;;
@@ -141,8 +179,9 @@ case "${1:-}" in
             done
         done
         ;;
+    windows) windows ;;
     *)
-        sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
         exit 2
         ;;
 esac

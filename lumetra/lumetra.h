@@ -25,6 +25,10 @@
 #define LUMETRA_LUMETRA_H
 
 #include <stdint.h>
+#if defined(_WIN32)
+#include <wtypes.h>
+#include <oleauto.h>
+#endif
 
 #if defined(_WIN32)
 #if defined(LUMETRA_BUILDING)
@@ -52,23 +56,43 @@ extern "C" {
  * String results.
  *
  * Every function returning LumetraString hands the caller a new string that
- * the caller owns and must release with LumetraFreeString (exactly once).
- * The pointer points at the text bytes. In front of them sits a 32-bit byte
- * count, and after them two zero bytes, as in an OLE system string: for a
- * text of n bytes the string holds (n + 1) / 2 two-byte units, so its byte
- * count is n when n is even and n + 1 (the text and one zero byte) when n is
- * odd. The text never contains a zero byte, so the result can always be
- * read as an ordinary zero-terminated C string as well.
+ * the caller owns and must release exactly once. The pointer points at the
+ * text bytes: single-byte characters, never a zero byte among them, followed
+ * by zero bytes, so the result can always be read as an ordinary
+ * zero-terminated C string. In front of the bytes sits a 32-bit byte count:
+ * for a text of n bytes the string holds (n + 1) / 2 two-byte units, so its
+ * byte count is n when n is even and n + 1 (the text and one zero byte) when
+ * n is odd.
  *
- * A function returns NULL only when memory for the string ran out; the
- * functions below accept NULL.
+ * On Windows (Lumetra.dll) the result is a real OLE system string (BSTR)
+ * made with SysAllocStringLen that carries the 8-bit bytes instead of
+ * two-byte characters: free it with SysFreeString, read its byte count with
+ * SysStringByteLen (link oleaut32). LumetraFreeString and
+ * LumetraStringByteLen below are inline wrappers for those two there, so
+ * the DLL exports the 24 functions below and nothing else.
+ *
+ * Elsewhere (libLumetra.so) the string has the same layout in memory made by
+ * the library itself, and the library exports LumetraFreeString and
+ * LumetraStringByteLen.
+ *
+ * A function returns NULL only when memory for the string ran out; the two
+ * helpers accept NULL.
  */
 typedef char* LumetraString;
 
+#if defined(_WIN32)
+/* Releases a string result; NULL is ignored. */
+static __inline void LumetraFreeString(LumetraString text) { SysFreeString((BSTR)(void*)text); }
+/* The string's byte count (see above); 0 for NULL. */
+static __inline uint32_t LumetraStringByteLen(LumetraString text) {
+    return SysStringByteLen((BSTR)(void*)text);
+}
+#else
 /* Releases a string result; NULL is ignored. */
 LUMETRA_API void LUMETRA_CALL LumetraFreeString(LumetraString text);
 /* The string's byte count (see above); 0 for NULL. */
 LUMETRA_API uint32_t LUMETRA_CALL LumetraStringByteLen(LumetraString text);
+#endif
 
 /* Connection. */
 

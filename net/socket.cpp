@@ -1,14 +1,6 @@
+// The socket layer on POSIX sockets; socket_win32.cpp is the Windows twin.
 #include "net/socket.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <thread>
-
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -18,83 +10,44 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
-#endif
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "net/system_api.h"
 
 namespace net {
 
 namespace {
 
-sockaddr_in socketAddress(Ipv4 address, std::uint16_t port) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = htonl(address);
-    return sa;
-}
-
 bool setBlocking(int fd, bool blocking) {
-#ifdef _WIN32
-    u_long nonBlocking = blocking ? 0 : 1;
-    return ioctlsocket(fd, FIONBIO, &nonBlocking) == 0;
-#else
     int flags = fcntl(fd, F_GETFL, 0);
     if (flags < 0) return false;
     flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
     return fcntl(fd, F_SETFL, flags) == 0;
-#endif
 }
 
 void closeDescriptor(int fd) {
-#ifdef _WIN32
-    closesocket(fd);
-#else
     ::close(fd);
-#endif
 }
 
 }  // namespace
 
 int startup() {
-#ifdef _WIN32
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 0), &data);
-#else
     return 0;
-#endif
 }
 
 int lastError() {
-#ifdef _WIN32
-    return WSAGetLastError();
-#else
     return errno;
-#endif
 }
 
 bool lastErrorIsTimeout() {
-#ifdef _WIN32
-    return WSAGetLastError() == WSAETIMEDOUT;
-#else
     return errno == EAGAIN || errno == EWOULDBLOCK;
-#endif
 }
 
 AcceptFailure lastAcceptFailure() {
-#ifdef _WIN32
-    switch (WSAGetLastError()) {
-        case WSAEWOULDBLOCK:
-            return AcceptFailure::WouldBlock;
-        case WSAEINTR:
-            return AcceptFailure::Interrupted;
-        case WSAECONNRESET:
-            return AcceptFailure::PeerGone;
-        case WSAEMFILE:
-        case WSAENOBUFS:
-            return AcceptFailure::NoResources;
-        default:
-            return AcceptFailure::Other;
-    }
-#else
     switch (errno) {
         case EAGAIN:
 #if EWOULDBLOCK != EAGAIN
@@ -114,45 +67,6 @@ AcceptFailure lastAcceptFailure() {
         default:
             return AcceptFailure::Other;
     }
-#endif
-}
-
-std::string dotted(Ipv4 a) {
-    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." +
-           std::to_string((a >> 8) & 0xFF) + "." + std::to_string(a & 0xFF);
-}
-
-std::optional<Ipv4> lookupHost(const std::string& name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
-        return std::nullopt;
-    }
-    Ipv4 address = ntohl(reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
-    freeaddrinfo(result);
-    return address;
-}
-
-std::string localHostName() {
-    char name[128] = {};
-    if (gethostname(name, sizeof name - 1) != 0) return {};
-    return name;
-}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-int Socket::release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
 }
 
 void Socket::close() {
@@ -161,13 +75,9 @@ void Socket::close() {
 }
 
 Socket createTcpSocket() {
-#ifdef _WIN32
-    return Socket(static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0)));
-#else
     // Close-on-exec, so a program a test (or a server) starts never inherits
     // a listener and keeps its port accepting after the owner closed it.
     return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-#endif
 }
 
 bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port) {
@@ -217,16 +127,10 @@ namespace {
 
 // SO_RCVTIMEO or SO_SNDTIMEO: milliseconds on Windows, a timeval on POSIX.
 bool setTimeoutOption(const Socket& socket, int option, std::chrono::milliseconds timeout) {
-#ifdef _WIN32
-    DWORD ms = static_cast<DWORD>(timeout.count());
-    return setsockopt(socket.fd(), SOL_SOCKET, option, reinterpret_cast<const char*>(&ms),
-                      sizeof ms) == 0;
-#else
     timeval tv{};
     tv.tv_sec = static_cast<long>(timeout.count() / 1000);
     tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
     return setsockopt(socket.fd(), SOL_SOCKET, option, &tv, sizeof tv) == 0;
-#endif
 }
 
 }  // namespace
@@ -236,20 +140,12 @@ bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout) 
 }
 
 std::chrono::milliseconds receiveTimeout(const Socket& socket) {
-#ifdef _WIN32
-    DWORD ms = 0;
-    int len = sizeof ms;
-    if (getsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&ms), &len) != 0)
-        return std::chrono::milliseconds(0);
-    return std::chrono::milliseconds(ms);
-#else
     timeval tv{};
     socklen_t len = sizeof tv;
     if (getsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, &tv, &len) != 0)
         return std::chrono::milliseconds(0);
     // Rounded up, so a time-out below a millisecond does not read as none.
     return std::chrono::milliseconds(tv.tv_sec * 1000L + (tv.tv_usec + 999) / 1000);
-#endif
 }
 
 bool setSendTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
@@ -282,11 +178,7 @@ bool listenOn(const Socket& socket, int backlog) { return ::listen(socket.fd(), 
 Socket acceptFrom(const Socket& listener, Ipv4* peer) {
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
-#ifdef _WIN32
-    int fd = static_cast<int>(::accept(listener.fd(), reinterpret_cast<sockaddr*>(&sa), &len));
-#else
     int fd = ::accept4(listener.fd(), reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC);
-#endif
     if (fd >= 0 && peer != nullptr) *peer = ntohl(sa.sin_addr.s_addr);
     return Socket(fd);
 }
@@ -295,43 +187,18 @@ bool sendAll(const Socket& socket, const void* data, std::size_t size) {
     const char* bytes = static_cast<const char*>(data);
     std::size_t sent = 0;
     while (sent < size) {
-#ifdef _WIN32
-        long n = ::send(socket.fd(), bytes + sent, static_cast<int>(size - sent), 0);
-#else
         long n = ::send(socket.fd(), bytes + sent, size - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
-#endif
         if (n < 0) return false;
         sent += static_cast<std::size_t>(n);
     }
     return true;
 }
 
-bool sendAllWithin(const Socket& socket, const void* data, std::size_t size,
-                   std::chrono::milliseconds limit) {
-    using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + limit;
-    const char* bytes = static_cast<const char*>(data);
-    std::size_t sent = 0;
-#ifndef _WIN32
-    // Most answers fit the socket's buffer: one send that cannot wait, and
-    // no time-out to set.
-    long first = ::send(socket.fd(), bytes, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (first > 0)
-        sent = static_cast<std::size_t>(first);
-    if (first < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-        return false;
-#endif
-    while (sent < size) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0 || !setSendTimeout(socket, left))
-            return false;
-        if (!sendAll(socket, bytes + sent, std::min<std::size_t>(size - sent, 1 << 16))) {
-            return false;
-        }
-        sent += std::min<std::size_t>(size - sent, 1 << 16);
-    }
-    return true;
+long sendWithoutWaiting(const Socket& socket, const void* data, std::size_t size) {
+    long n = ::send(socket.fd(), data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return 0;
+    return n;
 }
 
 long receiveSome(const Socket& socket, void* data, std::size_t size) {
@@ -340,18 +207,6 @@ long receiveSome(const Socket& socket, void* data, std::size_t size) {
         n = ::recv(socket.fd(), static_cast<char*>(data), size, 0);
     } while (n < 0 && errno == EINTR);
     return n;
-}
-
-ReceiveStatus receiveExactly(const Socket& socket, void* data, std::size_t size) {
-    char* bytes = static_cast<char*>(data);
-    std::size_t got = 0;
-    while (got < size) {
-        long n = receiveSome(socket, bytes + got, size - got);
-        if (n == 0) return ReceiveStatus::Closed;
-        if (n < 0) return ReceiveStatus::Failed;
-        got += static_cast<std::size_t>(n);
-    }
-    return ReceiveStatus::Complete;
 }
 
 }  // namespace net

@@ -1,0 +1,211 @@
+// The socket layer on Windows Sockets 2; the same calls as socket.cpp.
+// winsock2.h must come before windows.h.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// The rest of the Windows API.
+#include <windows.h>
+
+#include <thread>
+
+#include "net/socket.h"
+#include "net/system_api.h"
+
+namespace net {
+
+namespace {
+
+SOCKET handleOf(const Socket& socket) {
+    return static_cast<SOCKET>(socket.fd());
+}
+
+// Handles fit in 32 bits on 64-bit Windows, and INVALID_SOCKET becomes -1.
+Socket adopt(SOCKET handle) {
+    if (handle == INVALID_SOCKET)
+        return Socket();
+    // Like close-on-exec: a program started from here must not inherit the
+    // socket and keep a listener's port open after its owner closed it.
+    SetHandleInformation(reinterpret_cast<HANDLE>(handle), HANDLE_FLAG_INHERIT, 0);
+    return Socket(static_cast<int>(handle));
+}
+
+bool setBlocking(const Socket& socket, bool blocking) {
+    u_long nonBlocking = blocking ? 0 : 1;
+    return ioctlsocket(handleOf(socket), FIONBIO, &nonBlocking) == 0;
+}
+
+bool setTimeoutOption(const Socket& socket, int option, std::chrono::milliseconds timeout) {
+    DWORD ms = static_cast<DWORD>(timeout.count());
+    return setsockopt(handleOf(socket), SOL_SOCKET, option, reinterpret_cast<const char*>(&ms),
+                      sizeof ms) == 0;
+}
+
+bool setIntOption(const Socket& socket, int level, int option) {
+    int one = 1;
+    return setsockopt(handleOf(socket), level, option, reinterpret_cast<const char*>(&one),
+                      sizeof one) == 0;
+}
+
+int clampedSize(std::size_t size) {
+    constexpr std::size_t kLargest = 1 << 30;
+    return static_cast<int>(size < kLargest ? size : kLargest);
+}
+
+}  // namespace
+
+int startup() {
+    // Windows Sockets 2.0, started once per process and never stopped: every
+    // later call gives the first one's result.
+    static const int result = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 0), &data);
+    }();
+    return result;
+}
+
+int lastError() {
+    return WSAGetLastError();
+}
+
+bool lastErrorIsTimeout() {
+    int error = WSAGetLastError();
+    return error == WSAETIMEDOUT || error == WSAEWOULDBLOCK;
+}
+
+AcceptFailure lastAcceptFailure() {
+    switch (WSAGetLastError()) {
+        case WSAEWOULDBLOCK:
+            return AcceptFailure::WouldBlock;
+        case WSAEINTR:
+            return AcceptFailure::Interrupted;
+        case WSAECONNRESET:
+            return AcceptFailure::PeerGone;
+        case WSAEMFILE:
+        case WSAENOBUFS:
+            return AcceptFailure::NoResources;
+        default:
+            return AcceptFailure::Other;
+    }
+}
+
+void Socket::close() {
+    if (fd_ >= 0)
+        closesocket(static_cast<SOCKET>(fd_));
+    fd_ = -1;
+}
+
+Socket createTcpSocket() {
+    return adopt(::socket(AF_INET, SOCK_STREAM, 0));
+}
+
+bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port) {
+    sockaddr_in sa = socketAddress(address, port);
+    return ::connect(handleOf(socket), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+}
+
+bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
+                        std::chrono::milliseconds timeout, OnRefusal onRefusal) {
+    if (!setBlocking(socket, false))
+        return false;
+    sockaddr_in sa = socketAddress(address, port);
+    auto start = std::chrono::steady_clock::now();
+    ::connect(handleOf(socket), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(handleOf(socket), &writable);
+    // Windows reports a refused connect in the error set only; without that
+    // set a refusal ends in the time-out.
+    fd_set failed;
+    FD_ZERO(&failed);
+    FD_SET(handleOf(socket), &failed);
+    fd_set* errors = onRefusal == OnRefusal::FailAtOnce ? &failed : nullptr;
+    timeval tv{};
+    tv.tv_sec = static_cast<long>(timeout.count() / 1000);
+    tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
+    if (::select(0, nullptr, &writable, errors, &tv) <= 0)
+        return false;
+    if (errors != nullptr && FD_ISSET(handleOf(socket), errors))
+        return false;
+    // A Windows Sockets layer that marks a refused connect writable with an
+    // error pending (Wine does) waits the time-out out all the same.
+    int pending = 0;
+    int len = sizeof pending;
+    getsockopt(handleOf(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &len);
+    if (pending != 0) {
+        if (onRefusal == OnRefusal::WaitOutTimeout)
+            std::this_thread::sleep_until(start + timeout);
+        return false;
+    }
+    return setBlocking(socket, true);
+}
+
+bool setReceiveTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
+    return setTimeoutOption(socket, SO_RCVTIMEO, timeout);
+}
+
+bool setNonBlocking(const Socket& socket, bool nonBlocking) {
+    return setBlocking(socket, !nonBlocking);
+}
+
+std::chrono::milliseconds receiveTimeout(const Socket& socket) {
+    DWORD ms = 0;
+    int len = sizeof ms;
+    if (getsockopt(handleOf(socket), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&ms), &len) !=
+        0)
+        return std::chrono::milliseconds(0);
+    return std::chrono::milliseconds(ms);
+}
+
+bool setSendTimeout(const Socket& socket, std::chrono::milliseconds timeout) {
+    return setTimeoutOption(socket, SO_SNDTIMEO, timeout);
+}
+
+bool setNoDelay(const Socket& socket) {
+    return setIntOption(socket, IPPROTO_TCP, TCP_NODELAY);
+}
+
+// Windows lets a server bind a port whose old connections linger without
+// asking; its SO_REUSEADDR would instead let a second server take over a port
+// in use. Exclusive use is the safe choice for a server.
+bool setReuseAddress(const Socket& socket) {
+    return setIntOption(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE);
+}
+
+bool bindTo(const Socket& socket, std::uint16_t port, Ipv4 address) {
+    sockaddr_in sa = socketAddress(address, port);
+    return ::bind(handleOf(socket), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+}
+
+bool listenOn(const Socket& socket, int backlog) {
+    return ::listen(handleOf(socket), backlog) == 0;
+}
+
+Socket acceptFrom(const Socket& listener, Ipv4* peer) {
+    sockaddr_in sa{};
+    int len = sizeof sa;
+    Socket accepted = adopt(::accept(handleOf(listener), reinterpret_cast<sockaddr*>(&sa), &len));
+    if (accepted && peer != nullptr)
+        *peer = ntohl(sa.sin_addr.s_addr);
+    return accepted;
+}
+
+bool sendAll(const Socket& socket, const void* data, std::size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    std::size_t sent = 0;
+    while (sent < size) {
+        int n = ::send(handleOf(socket), bytes + sent, clampedSize(size - sent), 0);
+        if (n == SOCKET_ERROR)
+            return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+long sendWithoutWaiting(const Socket&, const void*, std::size_t) {
+    return 0;
+}
+
+long receiveSome(const Socket& socket, void* data, std::size_t size) {
+    return ::recv(handleOf(socket), static_cast<char*>(data), clampedSize(size), 0);
+}
+
+}  // namespace net

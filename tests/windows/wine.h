@@ -1,0 +1,48 @@
+// Running the cross-built Windows programs under Wine from Linux tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/process.h"
+
+namespace windows_test {
+
+// The folder with the .exe files and Lumetra.dll; empty when the test build
+// was not given the Windows build.
+std::string windowsBin();
+
+// Runs bin/<program> under Wine with `args`; Wine's own diagnostics are off.
+support::RunResult wine(const std::string& program, std::vector<std::string> args,
+                        support::RunOptions options = {});
+
+// The same, left running in the background.
+std::vector<std::string> wineCommand(const std::string& program, std::vector<std::string> args);
+
+// "\r\n" read as "\n": the Windows C runtime writes CR LF for a line end.
+std::string unixLineEnds(std::string text);
+
+// Skips the test, with the reason, without the Windows build; fails it when
+// Wine cannot start a Windows program (once per test process).
+class WineTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+};
+
+// For a Windows server that binds port 1283 on all addresses: the test moves
+// into a network namespace of its own (skipped without one) and uses a
+// private copy of the Wine prefix. Wine creates sockets in its server
+// process, and a Wine server shared with the other tests would sit in the
+// machine's own network; the private prefix gets a server of its own, started
+// in the namespace and stopped at the end.
+class WineInOwnNetwork : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::string dir_;  // a scratch folder; the prefix is its wine/
+    std::string prefix_;
+};
+
+}  // namespace windows_test
