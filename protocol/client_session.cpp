@@ -54,11 +54,10 @@ ClientSession::Status ClientSession::connect(const std::string& address,
     net::Socket socket = net::createTcpSocket();
     if (!socket)
         return Status::Unreachable;
-    // A blocking connect bounded by the send time-out: a unit that refuses is
-    // known at once instead of after the whole wait, which matters when
-    // hundreds of units are tried in a row.
-    if (!net::setSendTimeout(socket, connectTimeout) ||
-        !net::connectBlocking(socket, *ip, kUnitPort)) {
+    // A unit that refuses is known at once instead of after the whole wait,
+    // which matters when hundreds of units are tried in a row.
+    if (!net::connectWithTimeout(socket, *ip, kUnitPort, connectTimeout,
+                                 net::OnRefusal::FailAtOnce)) {
         return Status::Unreachable;
     }
     net::setNoDelay(socket);
