@@ -82,15 +82,20 @@ double median(std::vector<double> values) {
 int main(int argc, char** argv) {
     int units = argc > 1 ? std::atoi(argv[1]) : 1000;
     int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    if (units < 10 || units > 10000 || rounds < 1 || rounds > 20) {
+    // Loopback units answer within microseconds; a delay before every reply
+    // stands in for the round trips of a real site's network.
+    int delayMs = argc > 3 ? std::atoi(argv[3]) : 0;
+    if (units < 10 || units > 10000 || rounds < 1 || rounds > 20 || delayMs < 0 ||
+        delayMs > 1000) {
         std::fprintf(stderr,
                      "usage: unitfleet_bench [UNITS 10-10000, default 1000] "
-                     "[ROUNDS 1-20, default 3]\n");
+                     "[ROUNDS 1-20, default 3] [REPLY-DELAY-MS 0-1000, default 0]\n");
         return 2;
     }
     std::string dir = support::makeTempDir("unitfleet-bench");
     std::string range = net::dotted(kFirst) + "-" + net::dotted(kFirst + units - 1);
-    support::Background sim({UNITSIM_BIN, "--address", range});
+    support::Background sim(
+        {UNITSIM_BIN, "--address", range, "--delay", std::to_string(delayMs)});
     if (!sim.waitForOutput("units listening", 60s)) {
         std::fprintf(stderr, "unitfleet_bench: unitsim did not start: %s\n",
                      sim.stop().err.c_str());
@@ -98,7 +103,10 @@ int main(int argc, char** argv) {
     }
     std::string all = writeInventory(dir, "all.txt", units);
     std::string tenth = writeInventory(dir, "tenth.txt", units / 10);
-    std::printf("unitfleet backup of %d simulated units served by one unitsim process\n", units);
+    std::printf(
+        "unitfleet backup of %d simulated units served by one unitsim process, "
+        "replies delayed by %d ms\n",
+        units, delayMs);
 
     std::vector<double> serial, parallel, ratios;
     bool ok = true;
