@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 
 #include "tests/support/process.h"
 
@@ -76,11 +78,8 @@ protected:
     }
     // Sets the file's times to an hour ago, as for a file saved long before.
     void age() {
-        struct timespec times[2];
-        clock_gettime(CLOCK_REALTIME, &times[0]);
-        times[0].tv_sec -= 3600;
-        times[1] = times[0];
-        ASSERT_EQ(utimensat(AT_FDCWD, path_.c_str(), times, 0), 0);
+        namespace fs = std::filesystem;
+        fs::last_write_time(path_, fs::file_time_type::clock::now() - std::chrono::hours(1));
     }
     std::string dir_, path_;
 };

@@ -1,10 +1,9 @@
 #include "protocol/cached_file.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -25,11 +24,8 @@ class Cached : public ::testing::Test {
     void TearDown() override { std::filesystem::remove_all(dir_); }
     void write(const std::string& content) { std::ofstream(path_, std::ios::binary) << content; }
     void age() {
-        struct timespec times[2];
-        clock_gettime(CLOCK_REALTIME, &times[0]);
-        times[0].tv_sec -= 3600;
-        times[1] = times[0];
-        ASSERT_EQ(utimensat(AT_FDCWD, path_.c_str(), times, 0), 0);
+        namespace fs = std::filesystem;
+        fs::last_write_time(path_, fs::file_time_type::clock::now() - std::chrono::hours(1));
     }
     std::filesystem::path dir_;
     std::string path_;
