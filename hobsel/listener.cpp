@@ -1,5 +1,6 @@
 #include "hobsel/listener.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -107,20 +108,17 @@ void serveRequest(Context& c, char* buffer, Connection connection, net::Ipv4 pee
     }
 }
 
-void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer, Arrived arrived) {
-    c.peer = peer;
+void serveConnection(Context& c, net::Arrival arrival) {
+    c.peer = arrival.peer;
     std::vector<char> buffer(kRequestSize + 1, 0);
-    long result = -1;
-    bool silent = arrived == Arrived::Silent;
-    if (arrived == Arrived::Unknown)
-        net::setReceiveTimeout(connection, c.receiveTimeout);
-    if (!silent)
-        result = net::receiveSome(connection, buffer.data(), kRequestSize);
+    std::copy_n(arrival.request.begin(), std::min(arrival.request.size(), kRequestSize),
+                buffer.begin());
+    long result = arrival.silent ? -1 : arrival.received;
     c.say(2, "read returned %d\n", static_cast<int>(result));
     // A unit that sent nothing within the time-out is served as an empty
     // request, so one silent client cannot hold the server for every unit.
-    if (result >= 0 || silent || net::lastErrorIsTimeout()) {
-        serveRequest(c, buffer.data(), &connection, peer);
+    if (result >= 0 || arrival.silent) {
+        serveRequest(c, buffer.data(), &arrival.socket, arrival.peer);
     } else {
         c.say(1, "Error on read: %d\n", static_cast<int>(result));
     }
@@ -130,6 +128,7 @@ void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer, Arrived
 int serveNetwork(Context& c, const net::Socket& listener) {
     net::WaitLimits limits;
     limits.firstBytes = c.receiveTimeout;
+    limits.requestSize = kRequestSize;
     net::WaitingRoom room(listener, limits);
     for (;;) {
         c.say(1, "\nWaiting for connection\n");
@@ -141,8 +140,7 @@ int serveNetwork(Context& c, const net::Socket& listener) {
         }
         traceConnection(c, listener, *arrival);
         c.say(1, "Got connection %d\n", arrival->socket.fd());
-        serveConnection(c, std::move(arrival->socket), arrival->peer,
-                        arrival->silent ? Arrived::Silent : Arrived::Ready);
+        serveConnection(c, std::move(*arrival));
         ++c.requestCounter;
     }
 }

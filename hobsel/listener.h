@@ -7,6 +7,7 @@
 
 #include "hobsel/context.h"
 #include "hobsel/packet_log.h"
+#include "net/waiting_room.h"
 
 namespace hobsel {
 
@@ -14,15 +15,10 @@ namespace hobsel {
 // which has been reported.
 net::Socket establish(Context& c);
 
-// What is known of a connection's request when it is served: nothing yet
-// (the receive waits at most the context's receive time-out), it is there,
-// or it never came (served as an empty request, unread).
-enum class Arrived { Unknown, Ready, Silent };
-
-// Serves one accepted connection: one receive, the request, then the socket
-// is closed.
-void serveConnection(Context& c, net::Socket connection, net::Ipv4 peer,
-                     Arrived arrived = Arrived::Unknown);
+// Serves one connection handed over by the waiting room: its request as
+// received there (or, when it stayed silent, an empty request, unread), then
+// the socket is closed.
+void serveConnection(Context& c, net::Arrival arrival);
 
 // Serves one request held in `buffer` (kRequestSize bytes and one more zero
 // byte, so text requests always end).

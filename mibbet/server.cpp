@@ -36,7 +36,8 @@ bool Server::start(std::FILE* out) {
         return false;
     }
     room_.emplace(listener_,
-                  net::WaitLimits{net::WaitLimits{}.mostWaiting, options_.receiveTimeout});
+                  net::WaitLimits{net::WaitLimits{}.mostWaiting, options_.receiveTimeout,
+                                  kRequestSize});
     return true;
 }
 
@@ -49,25 +50,22 @@ bool Server::serveOne() {
         return false;
     }
     if (!arrival->silent)
-        serve(arrival->socket);
+        serve(*arrival);
     arrival->socket.close();
     ++counter_;
     return true;
 }
 
-void Server::serve(const net::Socket& connection) {
-    request_.fill(0);
-    long n = net::receiveSome(connection, request_.data(), request_.size());
-    if (n < 0) return;
-    protocol::ConstBytes request(request_.data(), static_cast<std::size_t>(n));
-    std::optional<std::string_view> query = queryText(request);
+void Server::serve(const net::Arrival& arrival) {
+    if (arrival.received < 0) return;
+    std::optional<std::string_view> query = queryText(arrival.request);
     if (!query) return;
     std::optional<std::string_view> key = keyOf(*query);
     if (!key) return;
     std::optional<std::string> value = data_.lookup(*key);
     std::string answer = value ? std::move(*value) : notFoundAnswer(*key, counter_);
     // The answer is the text and its zero byte, never a frame.
-    net::sendAllWithin(connection, answer.c_str(), answer.size() + 1, options_.sendTimeout);
+    net::sendAllWithin(arrival.socket, answer.c_str(), answer.size() + 1, options_.sendTimeout);
 }
 
 int runServer(const ServerOptions& options) {

@@ -2,7 +2,6 @@
 // per connection, at most one trivial answer, then the close.
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -49,13 +48,12 @@ public:
     long long connections() const { return counter_; }
 
 private:
-    void serve(const net::Socket& connection);
+    void serve(const net::Arrival& arrival);
 
     ServerOptions options_;
     net::Socket listener_;
     std::optional<net::WaitingRoom> room_;
     DataFile data_;
-    std::array<std::uint8_t, kRequestSize> request_{};
     long long counter_ = 0;
     int acceptError_ = 0;
 };

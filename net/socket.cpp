@@ -209,4 +209,13 @@ long receiveSome(const Socket& socket, void* data, std::size_t size) {
     return n;
 }
 
+std::optional<long> receiveArrived(const Socket& socket, void* data, std::size_t size) {
+    long n;
+    do {
+        n = ::recv(socket.fd(), static_cast<char*>(data), size, MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return std::nullopt;
+    return n;
+}
+
 }  // namespace net

@@ -116,6 +116,10 @@ bool sendAllWithin(const Socket& socket, const void* data, std::size_t size,
 // negative on failure or time-out.
 long receiveSome(const Socket& socket, void* data, std::size_t size);
 
+// One receive that does not wait: the count, 0 when the peer closed, negative
+// on failure; nothing when no byte has come yet.
+std::optional<long> receiveArrived(const Socket& socket, void* data, std::size_t size);
+
 enum class ReceiveStatus { Complete, Closed, Failed };
 
 // Receives exactly `size` bytes. Closed: the peer closed first; Failed: an

@@ -208,4 +208,13 @@ long receiveSome(const Socket& socket, void* data, std::size_t size) {
     return ::recv(handleOf(socket), static_cast<char*>(data), clampedSize(size), 0);
 }
 
+std::optional<long> receiveArrived(const Socket& socket, void* data, std::size_t size) {
+    // No per-call non-blocking flag here: ask first whether anything is in.
+    WSAPOLLFD watch{handleOf(socket), POLLRDNORM, 0};
+    int ready = WSAPoll(&watch, 1, 0);
+    if (ready == 0) return std::nullopt;
+    if (ready < 0) return -1;
+    return receiveSome(socket, data, size);
+}
+
 }  // namespace net

@@ -8,8 +8,10 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <optional>
+#include <vector>
 
 #include "net/socket.h"
 
@@ -25,20 +27,28 @@ struct WaitLimits {
     std::size_t mostWaiting = 64;
     // A connection that sends nothing for this long is given up.
     std::chrono::milliseconds firstBytes{30000};
+    // The most a request's first receive takes.
+    std::size_t requestSize = 8192;
 };
 
 // A connection handed to the server. `silent`: it sent nothing within the
-// time-out (or made room for newer ones) and is only to be closed and counted;
-// otherwise its request can be received without waiting.
+// time-out (or made room for newer ones) and is only to be closed and counted.
+// Otherwise its first receive has been made as soon as bytes came: `received`
+// is what it returned (the count, 0 when the peer closed, negative on
+// failure) and `request` holds the bytes.
 struct Arrival {
     Socket socket;
     Ipv4 peer = 0;
     bool silent = false;
+    long received = -1;
+    std::vector<std::uint8_t> request;
 };
 
 class WaitingRoom {
   public:
-    // `listener` must outlive the room; it is switched to non-blocking mode.
+    // `listener` must outlive the room; it is used in blocking mode (an
+    // accept is made only when one is known to be pending, or when nothing
+    // else is waiting).
     WaitingRoom(const Socket& listener, WaitLimits limits);
 
     // The next connection to serve. Nothing when accepting failed for good;
@@ -54,8 +64,8 @@ class WaitingRoom {
         Ipv4 peer = 0;
         std::chrono::steady_clock::time_point deadline;
     };
-    bool acceptPending();
-    bool admit(Socket socket, Ipv4 peer);
+    bool acceptOne();
+    bool receiveFirst(Socket& socket, Ipv4 peer);
     void giveUp(std::size_t index);
     void giveUpExpired();
     bool waitForInput();

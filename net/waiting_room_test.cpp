@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <string>
 #include <thread>
 
 #include "net/readiness.h"
@@ -32,10 +33,8 @@ class Room : public ::testing::Test {
             sendAll(s, send, 1);
         return s;
     }
-    static char first(Arrival& arrival) {
-        char byte = 0;
-        receiveSome(arrival.socket, &byte, 1);
-        return byte;
+    static char first(const Arrival& arrival) {
+        return arrival.request.empty() ? 0 : static_cast<char>(arrival.request[0]);
     }
     Ipv4 address_ = 0;
     std::uint16_t port_ = 0;
@@ -77,6 +76,26 @@ TEST_F(Room, PastTheCapTheOldestSilentOneGoesFirst) {
     a->socket.close();
     EXPECT_TRUE(waitReadable(oldest, 2s)) << "the oldest was closed";
     EXPECT_FALSE(waitReadable(newest, 0ms));
+}
+
+TEST_F(Room, HandsOverTheRequestAsReceivedAndAHangUpAtOnce) {
+    WaitingRoom room(listener_, WaitLimits{8, 30s, 4});
+    Socket talker = client();
+    sendAll(talker, "123456", 6);
+    std::optional<Arrival> a = room.next();
+    ASSERT_TRUE(a);
+    EXPECT_FALSE(a->silent);
+    EXPECT_EQ(a->received, 4) << "one receive of at most the request size";
+    EXPECT_EQ(std::string(a->request.begin(), a->request.end()), "1234");
+    Socket leaver = client();
+    leaver.close();
+    auto start = std::chrono::steady_clock::now();
+    std::optional<Arrival> b = room.next();
+    ASSERT_TRUE(b);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "not held to the time-out";
+    EXPECT_FALSE(b->silent);
+    EXPECT_EQ(b->received, 0);
+    EXPECT_TRUE(b->request.empty());
 }
 
 TEST(Readable, HungUpCountsAsReadable) {
