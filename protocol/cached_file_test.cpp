@@ -1,13 +1,13 @@
 #include "protocol/cached_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 
 #include "protocol/key_index.h"
+#include "tests/support/process.h"
 
 namespace protocol {
 namespace {
@@ -15,10 +15,8 @@ namespace {
 class Cached : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("cached-file-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
+        dir_ = support::makeTempDir("cached-file");
+        ASSERT_FALSE(dir_.empty());
         path_ = (dir_ / "data").string();
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }

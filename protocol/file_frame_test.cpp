@@ -8,6 +8,7 @@
 
 #include "protocol/frame.h"
 #include "protocol/payload.h"
+#include "tests/support/process.h"
 
 namespace protocol {
 namespace {
@@ -15,9 +16,8 @@ namespace {
 class FileLoading : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("file-frame-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = support::makeTempDir("file-frame");
+        ASSERT_FALSE(dir_.empty());
         std::filesystem::create_directories(dir_ / "adir");
         ASSERT_EQ(::mkfifo((dir_ / "afifo").c_str(), 0600), 0);
         std::ofstream(dir_ / "three") << "abc";
