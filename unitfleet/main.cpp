@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <csignal>
 
 #include "unitfleet/commands.h"
 
@@ -27,6 +28,10 @@ void commonOptions(CLI::App* command, unitfleet::Settings& settings) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that goes away (unitfleet ... | head -1) must not end the run
+    // half way: writes to it fail, and the report and retry files are
+    // written all the same.
+    std::signal(SIGPIPE, SIG_IGN);
     unitfleet::Settings settings;
     CLI::App app{"unitfleet: back up, compare and configure many units at once"};
     app.footer(kInventoryHelp);
