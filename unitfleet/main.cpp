@@ -21,7 +21,10 @@ void commonOptions(CLI::App* command, unitfleet::Settings& settings) {
         ->add_option("--timeout", settings.timeoutSeconds,
                      "Seconds one unit may take in all (default 10)")
         ->check(CLI::Range(0.1, 3600.0));
-    command->add_option("-g,--group", settings.groups, "Only units of this group (repeatable)");
+    // One group per -g, so "-g tills INVENTORY DIR" leaves the rest to the
+    // positional arguments.
+    command->add_option("-g,--group", settings.groups, "Only units of this group (repeatable)")
+        ->allow_extra_args(false);
     command->add_flag("--json", settings.json, "Print the results as one JSON document");
 }
 
