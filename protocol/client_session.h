@@ -39,6 +39,11 @@ class ClientSession {
     // never past the deadline). Closes any earlier connection first.
     Status connect(const std::string& address, std::chrono::milliseconds connectTimeout);
     void close() { socket_.close(); }
+    // Takes a connection made elsewhere (a socket pair in a fuzz target).
+    void adopt(net::Socket connected) {
+        socket_ = std::move(connected);
+        body_ = {};
+    }
     bool isOpen() const { return socket_.valid(); }
 
     // Sends `text` as an MDSQ query and reads the next reply that is not a

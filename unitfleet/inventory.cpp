@@ -64,8 +64,8 @@ struct Seen {
 };
 
 // What is wrong with the unit of a line; empty when nothing is.
-std::string fault(InventoryUnit& unit, Seen& seen) {
-    std::optional<net::Ipv4> ip = net::lookupHost(unit.address);
+std::string fault(InventoryUnit& unit, Seen& seen, Resolver resolve) {
+    std::optional<net::Ipv4> ip = resolve(unit.address);
     if (!ip)
         return "cannot resolve '" + unit.address + "'";
     unit.ip = *ip;
@@ -91,7 +91,7 @@ std::string fault(InventoryUnit& unit, Seen& seen) {
 
 }  // namespace
 
-Inventory parseInventory(std::string_view text, const std::string& file) {
+Inventory parseInventory(std::string_view text, const std::string& file, Resolver resolve) {
     // Editors on Windows may start a UTF-8 file with a byte-order mark.
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     if (text.starts_with(kByteOrderMark))
@@ -104,7 +104,7 @@ Inventory parseInventory(std::string_view text, const std::string& file) {
         std::optional<InventoryUnit> unit = readLine(line, number);
         if (!unit)
             continue;
-        if (std::string why = fault(*unit, seen); !why.empty())
+        if (std::string why = fault(*unit, seen, resolve); !why.empty())
             inventory.errors.push_back(file + ":" + std::to_string(number) + ": " + why);
         else
             inventory.units.push_back(std::move(*unit));

@@ -39,7 +39,11 @@ struct Inventory {
 // Parses `text` (a leading UTF-8 byte-order mark is skipped); `file` only
 // prefixes the messages. Addresses are resolved here, so duplicates are
 // found whatever their spelling.
-Inventory parseInventory(std::string_view text, const std::string& file);
+// `resolve` turns an address into an IPv4 address (a fuzz target passes one
+// that asks no name server).
+using Resolver = std::optional<net::Ipv4> (*)(const std::string& address);
+Inventory parseInventory(std::string_view text, const std::string& file,
+                         Resolver resolve = net::lookupHost);
 
 // The units that belong to any of `groups` (all units when it is empty).
 std::vector<InventoryUnit> selectGroups(const std::vector<InventoryUnit>& units,

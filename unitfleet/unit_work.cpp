@@ -181,9 +181,6 @@ UnitResult apply(ClientSession& session, protocol::ModeTable& table, const WorkS
 
 UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& settings,
                 ClientSession& session) {
-    session.setDeadline(ClientSession::Clock::now() + settings.timeout);
-    if (Status status = session.connect(unit.address, settings.timeout); status != Status::Ok)
-        return failure(status);
     protocol::ModeTable table;
     if (auto failed = readModes(session, table))
         return *failed;
@@ -298,10 +295,20 @@ std::string reasonText(const UnitResult& result, const std::string& listing) {
 
 UnitResult workOnUnit(Command command, const InventoryUnit& unit, const WorkSettings& settings,
                       protocol::ClientSession& session) {
+    session.setDeadline(ClientSession::Clock::now() + settings.timeout);
+    if (Status status = session.connect(unit.address, settings.timeout); status != Status::Ok)
+        return failure(status);
+    return workOnConnectedUnit(command, unit, settings, session);
+}
+
+UnitResult workOnConnectedUnit(Command command, const InventoryUnit& unit,
+                               const WorkSettings& settings, protocol::ClientSession& session) {
     UnitResult result;
     try {
         result = work(command, unit, settings, session);
     } catch (const std::bad_alloc&) {
+        // Only this unit's run ends; the others go on, and the run still
+        // writes its report.
         result = UnitResult{};
         result.outcome = Outcome::OutOfMemory;
     }

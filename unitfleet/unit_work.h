@@ -71,4 +71,9 @@ enum class Command { Backup, Diff, Apply };
 UnitResult workOnUnit(Command command, const InventoryUnit& unit, const WorkSettings& settings,
                       protocol::ClientSession& session);
 
+// The same on a session that is connected already (and has its deadline):
+// what workOnUnit does once its connect succeeded.
+UnitResult workOnConnectedUnit(Command command, const InventoryUnit& unit,
+                               const WorkSettings& settings, protocol::ClientSession& session);
+
 }  // namespace unitfleet

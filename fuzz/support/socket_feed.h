@@ -14,8 +14,13 @@ namespace fuzz {
 
 class SocketFeed {
   public:
+    // What the unit's end does once it has sent everything: close, or only
+    // stop sending, so a client that sends queries first (a client session)
+    // can still send them while it reads the fed bytes.
+    enum class Then { Close, StopSending };
+
     // Inputs beyond what the socket buffers hold are cut, never waited on.
-    SocketFeed(const std::uint8_t* data, std::size_t size) {
+    SocketFeed(const std::uint8_t* data, std::size_t size, Then then = Then::Close) {
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
             return;
@@ -24,13 +29,20 @@ class SocketFeed {
         if (size > kMostFed)
             size = kMostFed;
         net::sendAll(writer, data, size);
+        if (then == Then::StopSending) {
+            ::shutdown(writer.fd(), SHUT_WR);
+            writer_ = std::move(writer);
+        }
     }
     const net::Socket& socket() const { return reader_; }
+    // The client's end, for a client that takes it over.
+    net::Socket take() { return std::move(reader_); }
     bool valid() const { return reader_.valid(); }
 
   private:
     static constexpr std::size_t kMostFed = 64 * 1024;
     net::Socket reader_;
+    net::Socket writer_;  // kept open only with Then::StopSending
 };
 
 }  // namespace fuzz
