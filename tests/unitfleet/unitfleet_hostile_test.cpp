@@ -283,6 +283,35 @@ TEST_F(Hostile, UnitTextIsEscapedOnTheTerminalAndExactInJson) {
     EXPECT_EQ(doc["units"][0]["changes"][0]["unit"], hostile);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST_F(Hostile, WorkersThatCannotStartFailTheirUnitsAndTheRunStillReports) {
+    if (kSanitized)
+        GTEST_SKIP() << "a sanitizer's shadow memory needs more than the address-space limit";
+    write("fleet.txt", address(8, 1) + " a\n" + address(8, 2) + " b\n");
+    // Every thread's stack is larger than the address space the run may have.
+    std::string command = "ulimit -s 1000000; ulimit -v 600000; exec " +
+                          std::string(UNITFLEET_BIN) + " backup fleet.txt saved --timeout 1";
+    support::RunResult r = program({"/bin/bash", "-c", command});
+    EXPECT_EQ(r.status, 1) << r.err;
+    std::string reason = ": not run: no worker thread could be started: ";
+    EXPECT_EQ(r.out.rfind(address(8, 1) + " a" + reason, 0), 0u) << r.out;
+    EXPECT_NE(read("saved/report.txt").find("backup: 2 units, 0 saved, 2 failed\n"),
+              std::string::npos);
+    EXPECT_NE(read("saved/retry.inventory").find(address(8, 2) + " b  # not run"),
+              std::string::npos);
+}
+
 // Descriptors above 1023 do not fit select's sets: every client must wait
 // on them all the same.
 TEST_F(Hostile, ElevenHundredOpenDescriptorsAndEverythingStillWorks) {
