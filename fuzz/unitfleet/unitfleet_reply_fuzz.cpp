@@ -25,6 +25,10 @@ const std::string& listingDir() {
                             ("unitfleet-fuzz-" + std::to_string(::getpid())))
                                .string();
         std::filesystem::create_directories(made);
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(listingDir(), ec);
+        });
         return made;
     }();
     return dir;
