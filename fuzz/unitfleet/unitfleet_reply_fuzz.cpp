@@ -19,19 +19,24 @@
 
 namespace {
 
+// A folder for the listings, removed when the fuzzer ends.
+struct ListingDir {
+    ListingDir() {
+        path = (std::filesystem::temp_directory_path() /
+                ("unitfleet-fuzz-" + std::to_string(::getpid())))
+                   .string();
+        std::filesystem::create_directories(path);
+    }
+    ~ListingDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    std::string path;
+};
+
 const std::string& listingDir() {
-    static const std::string dir = [] {
-        std::string made = (std::filesystem::temp_directory_path() /
-                            ("unitfleet-fuzz-" + std::to_string(::getpid())))
-                               .string();
-        std::filesystem::create_directories(made);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(listingDir(), ec);
-        });
-        return made;
-    }();
-    return dir;
+    static const ListingDir dir;
+    return dir.path;
 }
 
 }  // namespace
