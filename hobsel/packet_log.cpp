@@ -181,6 +181,8 @@ void packetLog(Context& c, const char* label, protocol::ConstBytes frame) {
 void sendStep(Context& c, Connection connection, const void* data, std::size_t length, Dump dump) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     bool console = c.settings.console;
+    if (connection != nullptr && connection->dropped())
+        return;  // said once, when the send failed
     if (dump != Dump::None && (console || c.verbose(1))) {
         std::string text = std::to_string(length) + " >";
         for (std::size_t i = 0; i < length; ++i) {
@@ -210,12 +212,12 @@ void sendStep(Context& c, Connection connection, const void* data, std::size_t l
     if (length == 0)
         return;
     c.say(2, "socksend %d\n", static_cast<int>(length));
-    // One answer may wait for its unit at most the send time-out in all.
-    if (net::sendAllWithin(*connection, bytes, length, c.sendTimeout)) {
+    if (connection->deadline.send(connection->socket, bytes, length)) {
         if (dump == Dump::None)
             c.say(1, "Sent %d\n", static_cast<int>(length));
     } else {
         c.say(1, "Error %d\n", -1);
+        c.say(1, "Answer dropped: the unit stopped taking it\n");
     }
 }
 
@@ -228,7 +230,7 @@ bool fileSend(Context& c, Connection connection, std::string_view reference) {
     // must not stop or hang the server.
     std::optional<std::uintmax_t> size = protocol::regularFileSize(path);
     if (!size) {
-        c.say(1, "Can't open [%s]\n", path.c_str());
+        c.say(1, "Can't open [%s]\n", shown(path).c_str());
         return false;
     }
     if (*size == 0 || *size > kMostFileSize)
