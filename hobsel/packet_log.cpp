@@ -226,32 +226,35 @@ bool fileSend(Context& c, Connection connection, std::string_view reference) {
     if (reference.empty() || (reference[0] != '<' && reference[0] != '@'))
         return false;
     std::string path(referencePath(reference));
-    // Only a regular file is opened: a directory or a FIFO named by a record
-    // must not stop or hang the server.
-    std::optional<std::uintmax_t> size = protocol::regularFileSize(path);
-    if (!size) {
-        c.say(1, "Can't open [%s]\n", shown(path).c_str());
-        return false;
-    }
-    if (*size == 0 || *size > kMostFileSize)
-        return false;
+    // Only a regular file is read, checked once it is open: a directory or a
+    // FIFO named by a record (or swapped in for a file) must not stop or hang
+    // the server.
     bool bare = reference[0] == '@';
-    std::optional<std::vector<std::uint8_t>> content =
-        protocol::loadFileContent(path, kMostFileSize, bare ? 2 : 0);
-    if (!content) {
-        c.say(1, "Read failed\n");
-        return false;
+    protocol::LoadedFile file = protocol::loadRegularFile(path, kMostFileSize, bare ? 2 : 0);
+    using Status = protocol::LoadedFile::Status;
+    switch (file.status) {
+        case Status::Loaded:
+            break;
+        case Status::CannotOpen:
+            c.say(1, "Can't open [%s]\n", shown(path).c_str());
+            return false;
+        case Status::ReadFailed:
+            c.say(1, "Read failed\n");
+            return false;
+        case Status::TooLarge:
+        case Status::NoMemory:
+            return false;
     }
+    if (file.size == 0)
+        return false;
     if (reference[0] == '<') {
         std::string text(reference);
         sendStep(c, connection, text.c_str(), text.size() + 1, Dump::Printable);
         std::uint8_t sizeField[4];
-        protocol::writeBE32(sizeField, static_cast<std::uint32_t>(*size));
+        protocol::writeBE32(sizeField, static_cast<std::uint32_t>(file.size));
         sendStep(c, connection, sizeField, 4, Dump::Hex);
-        sendStep(c, connection, content->data(), content->size(), Dump::None);
-    } else {
-        sendStep(c, connection, content->data(), content->size(), Dump::None);
     }
+    sendStep(c, connection, file.bytes.data(), file.bytes.size(), Dump::None);
     return true;
 }
 
