@@ -102,8 +102,7 @@ void plainTextAnswer(Context& c, Connection connection, Answer& answer) {
     length = protocol::decodeHexEscapes(text, length);
     text[length] = '\0';
     c.say(2, "trivial %d, [%s], %d\n", connection ? connection->socket.fd() : 0,
-          protocol::escapeControls(text).c_str(),
-          static_cast<int>(length + 1));
+          protocol::escapeControls(text).c_str(), static_cast<int>(length + 1));
     sendStep(c, connection, text, length + 1, Dump::Printable);
 }
 

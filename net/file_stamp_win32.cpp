@@ -31,8 +31,8 @@ std::optional<FileStamp> stampOfHandle(HANDLE handle) {
     FileStamp stamp;
     stamp.device = info.dwVolumeSerialNumber;
     stamp.inode = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    stamp.size = static_cast<std::int64_t>((std::uint64_t(info.nFileSizeHigh) << 32) |
-                                           info.nFileSizeLow);
+    stamp.size =
+        static_cast<std::int64_t>((std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
     stamp.modifiedNs = nanosSince1970(ticksOf(info.ftLastWriteTime));
     FILE_BASIC_INFO basic{};
     if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))

@@ -23,8 +23,7 @@ class SendDeadline {
         WaitingOnly,
     };
 
-    explicit SendDeadline(std::chrono::milliseconds limit,
-                          Counting counting = Counting::WallClock);
+    explicit SendDeadline(std::chrono::milliseconds limit, Counting counting = Counting::WallClock);
 
     // Sends every byte of `data` before the limit runs out. False when the
     // peer failed, the limit ran out, or an earlier send through this
@@ -41,8 +40,8 @@ class SendDeadline {
     bool fail();
 
     Counting counting_;
-    Clock::time_point end_;                   // WallClock
-    std::chrono::nanoseconds budget_{0};      // WaitingOnly
+    Clock::time_point end_;               // WallClock
+    std::chrono::nanoseconds budget_{0};  // WaitingOnly
     bool failed_ = false;
 };
 

@@ -1,7 +1,5 @@
 #include "net/send_deadline.h"
 
-#include "net/readiness.h"
-
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -9,6 +7,8 @@
 #include <atomic>
 #include <thread>
 #include <vector>
+
+#include "net/readiness.h"
 
 namespace net {
 namespace {

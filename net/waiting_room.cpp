@@ -53,6 +53,7 @@ WaitingRoom::WaitingRoom(const Socket& listener, WaitLimits limits)
     limits_.mostWaiting = std::max<std::size_t>(limits_.mostWaiting, 1);
     limits_.mostPerPeer = std::max<std::size_t>(limits_.mostPerPeer, 1);
     limits_.requestSize = std::max<std::size_t>(limits_.requestSize, 1);
+    mostHeld_ = limits_.mostWaiting;
 }
 
 std::size_t WaitingRoom::waitingFrom(Ipv4 peer) const {
@@ -90,7 +91,7 @@ bool WaitingRoom::giveUpOneOfMost(std::optional<Ipv4> only) {
 void WaitingRoom::hold(Socket socket, Ipv4 peer) {
     if (waitingFrom(peer) >= limits_.mostPerPeer) {
         giveUpOneOfMost(peer);
-    } else if (waiting_.size() >= limits_.mostWaiting) {
+    } else if (waiting_.size() >= mostHeld_) {
         giveUpOneOfMost();
     }
     waiting_.push_back(Guest{std::move(socket), peer, Clock::now() + limits_.firstBytes});
@@ -144,10 +145,14 @@ WaitingRoom::Accepted WaitingRoom::acceptOne() {
             // Looked at again at the next wait, which also minds the held ones.
             return Accepted::NoneNow;
         case AcceptFailure::NoResources:
-            // Out of descriptors: give up two silent connections, one for the
-            // connection waiting to be accepted and one for the files its
-            // answer needs. Serving the ready ones frees more.
-            if (giveUpOneOfMost()) {
+            // Out of descriptors: hold two fewer silent connections from now
+            // on, one descriptor for the connection waiting to be accepted
+            // and one for the files its answer needs, and give up two to get
+            // there. Serving the ready ones frees more.
+            if (!waiting_.empty()) {
+                std::size_t fits = std::min(mostHeld_, waiting_.size());
+                mostHeld_ = fits > 3 ? fits - 2 : 1;
+                giveUpOneOfMost();
                 giveUpOneOfMost();
                 return Accepted::NoneNow;
             }

@@ -27,6 +27,7 @@ inline constexpr int kServerBacklog = 128;
 struct WaitLimits {
     // Connections held while their request has not arrived; past this one is
     // given up to make room: the oldest of the address that holds the most.
+    // Lowered for good when descriptors run out, so that two stay free.
     std::size_t mostWaiting = 64;
     // A connection that sends nothing for this long is given up.
     std::chrono::milliseconds firstBytes{30000};
@@ -101,6 +102,8 @@ class WaitingRoom {
     std::deque<Arrival> ready_;  // in the order their requests came
     std::chrono::steady_clock::time_point acceptPausedUntil_{};
     std::set<int> reported_;  // kinds of error reported since the last accept
+    // mostWaiting, lowered for good when descriptors ran out.
+    std::size_t mostHeld_ = 0;
     int acceptError_ = 0;
 };
 
