@@ -34,23 +34,19 @@ Answers Answers::parse(std::string_view content) {
 }
 
 void Answers::addLine(std::string_view line) {
-    if (line.empty() || protocol::isWhite(line[0]))
-        return;
+    if (line.empty() || protocol::isWhite(line[0])) return;
     line = protocol::trimRight(line);
     for (std::size_t tab = line.find('\t'); tab != std::string_view::npos;
          tab = line.find('\t', tab + 1)) {
-        if (tab + 1 >= line.size())
-            break;  // nothing after this TAB
-        if (tab > kLongestKey)
-            break;
+        if (tab + 1 >= line.size()) break;  // nothing after this TAB
+        if (tab > kLongestKey) break;
         index_.add(content_, line, tab);
     }
 }
 
 std::optional<std::string_view> Answers::find(std::string_view key) const {
     key = protocol::trimRight(key);
-    if (key.size() > kLongestKey)
-        return std::nullopt;
+    if (key.size() > kLongestKey) return std::nullopt;
     std::optional<std::string_view> found;
     index_.forEach(content_, key, [&](std::string_view line) {
         found = line.substr(key.size() + 1);

@@ -1,7 +1,7 @@
 #include "mibbet/data_file.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 class DataFileOnDisk : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir_ = support::makeTempDir("mibbet-data");
         ASSERT_FALSE(dir_.empty());

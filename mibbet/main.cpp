@@ -1,6 +1,4 @@
 // Mibbet takes no arguments: any that are given are ignored.
 #include "mibbet/server.h"
 
-int main() {
-    return mibbet::runServer();
-}
+int main() { return mibbet::runServer(); }

@@ -6,10 +6,8 @@ namespace mibbet {
 
 std::optional<std::string_view> queryText(protocol::ConstBytes request) {
     protocol::Request kind = protocol::classifyRequest(request);
-    if (!kind.isFrame)
-        return protocol::textUntilZero(request);
-    if (kind.type != protocol::FrameType::ProductQuery)
-        return std::nullopt;
+    if (!kind.isFrame) return protocol::textUntilZero(request);
+    if (kind.type != protocol::FrameType::ProductQuery) return std::nullopt;
     // Only the type check uses the length field: the text runs to its zero
     // byte (or to the end of what was received).
     return protocol::textUntilZero(request.subspan(protocol::kHeaderSize));
@@ -17,8 +15,7 @@ std::optional<std::string_view> queryText(protocol::ConstBytes request) {
 
 std::optional<std::string_view> keyOf(std::string_view query) {
     query = protocol::trimRight(query);
-    if (query.empty())
-        return std::nullopt;
+    if (query.empty()) return std::nullopt;
     std::size_t tab = query.find('\t');
     return tab == std::string_view::npos ? query : query.substr(tab + 1);
 }

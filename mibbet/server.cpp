@@ -8,7 +8,8 @@
 
 namespace mibbet {
 
-Server::Server(ServerOptions options) : options_(std::move(options)), data_(options_.dataPath) {}
+Server::Server(ServerOptions options)
+    : options_(std::move(options)), data_(options_.dataPath) {}
 
 bool Server::start(std::FILE* out) {
     if (net::startup() != 0) {
@@ -58,14 +59,11 @@ bool Server::serveOne() {
 }
 
 void Server::serve(const net::Arrival& arrival) {
-    if (arrival.received < 0)
-        return;
+    if (arrival.received < 0) return;
     std::optional<std::string_view> query = queryText(arrival.request);
-    if (!query)
-        return;
+    if (!query) return;
     std::optional<std::string_view> key = keyOf(*query);
-    if (!key)
-        return;
+    if (!key) return;
     std::optional<std::string> value = data_.lookup(*key);
     std::string answer = value ? std::move(*value) : notFoundAnswer(*key, counter_);
     // The answer is the text and its zero byte, never a frame; it waits at

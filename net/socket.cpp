@@ -24,8 +24,7 @@ namespace {
 
 bool setBlocking(int fd, bool blocking) {
     int flags = fcntl(fd, F_GETFL, 0);
-    if (flags < 0)
-        return false;
+    if (flags < 0) return false;
     flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
     return fcntl(fd, F_SETFL, flags) == 0;
 }
@@ -77,8 +76,7 @@ AcceptFailure lastAcceptFailure() {
 }
 
 void Socket::close() {
-    if (fd_ >= 0)
-        closeDescriptor(fd_);
+    if (fd_ >= 0) closeDescriptor(fd_);
     fd_ = -1;
 }
 
@@ -99,8 +97,7 @@ bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port) {
 
 bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
                         std::chrono::milliseconds timeout, OnRefusal onRefusal) {
-    if (!setBlocking(socket.fd(), false))
-        return false;
+    if (!setBlocking(socket.fd(), false)) return false;
     sockaddr_in sa = socketAddress(address, port);
     auto start = std::chrono::steady_clock::now();
     ::connect(socket.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
@@ -116,10 +113,8 @@ bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
     tv.tv_sec = static_cast<long>(timeout.count() / 1000);
     tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
     int ready = ::select(socket.fd() + 1, nullptr, &writable, errors, &tv);
-    if (ready <= 0)
-        return false;
-    if (errors != nullptr && FD_ISSET(socket.fd(), errors))
-        return false;
+    if (ready <= 0) return false;
+    if (errors != nullptr && FD_ISSET(socket.fd(), errors)) return false;
     int pending = 0;
     socklen_t len = sizeof pending;
     getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &len);
@@ -184,16 +179,13 @@ bool bindTo(const Socket& socket, std::uint16_t port, Ipv4 address) {
     return ::bind(socket.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
 }
 
-bool listenOn(const Socket& socket, int backlog) {
-    return ::listen(socket.fd(), backlog) == 0;
-}
+bool listenOn(const Socket& socket, int backlog) { return ::listen(socket.fd(), backlog) == 0; }
 
 Socket acceptFrom(const Socket& listener, Ipv4* peer) {
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
     int fd = ::accept4(listener.fd(), reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC);
-    if (fd >= 0 && peer != nullptr)
-        *peer = ntohl(sa.sin_addr.s_addr);
+    if (fd >= 0 && peer != nullptr) *peer = ntohl(sa.sin_addr.s_addr);
     return Socket(fd);
 }
 
@@ -202,10 +194,8 @@ bool sendAll(const Socket& socket, const void* data, std::size_t size) {
     std::size_t sent = 0;
     while (sent < size) {
         long n = ::send(socket.fd(), bytes + sent, size - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
         sent += static_cast<std::size_t>(n);
     }
     return true;
@@ -213,8 +203,7 @@ bool sendAll(const Socket& socket, const void* data, std::size_t size) {
 
 long sendWithoutWaiting(const Socket& socket, const void* data, std::size_t size) {
     long n = ::send(socket.fd(), data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
-        return 0;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return 0;
     return n;
 }
 
@@ -231,8 +220,7 @@ std::optional<long> receiveArrived(const Socket& socket, void* data, std::size_t
     do {
         n = ::recv(socket.fd(), static_cast<char*>(data), size, MSG_DONTWAIT);
     } while (n < 0 && errno == EINTR);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-        return std::nullopt;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return std::nullopt;
     return n;
 }
 

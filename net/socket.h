@@ -31,7 +31,7 @@ std::string localHostName();
 
 // Owns one socket descriptor and closes it when it goes out of scope.
 class Socket {
-  public:
+public:
     Socket() = default;
     explicit Socket(int fd) : fd_(fd) {}
     ~Socket() { close(); }
@@ -46,7 +46,7 @@ class Socket {
     int release();
     void close();
 
-  private:
+private:
     int fd_ = -1;
 };
 
@@ -134,13 +134,13 @@ bool lastErrorIsTimeout();
 
 // Why the last accept failed, as far as a server's loop must tell it apart.
 enum class AcceptFailure {
-    WouldBlock,    // nothing waiting on a non-blocking listener
-    Interrupted,   // a signal came in
-    PeerGone,      // the client reset its connection while it waited
-    NoResources,   // out of descriptors or memory for now
-    ListenerGone,  // the listener is closed or no listening socket: for good
-    Other,         // anything else (a firewall rule, a network going down):
-                   // it may pass, so a server goes on after a pause
+    WouldBlock,   // nothing waiting on a non-blocking listener
+    Interrupted,  // a signal came in
+    PeerGone,     // the client reset its connection while it waited
+    NoResources,  // out of descriptors or memory for now
+    ListenerGone, // the listener is closed or no listening socket: for good
+    Other,        // anything else (a firewall rule, a network going down):
+                  // it may pass, so a server goes on after a pause
 };
 AcceptFailure lastAcceptFailure();
 

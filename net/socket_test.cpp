@@ -1,9 +1,10 @@
-#include "net/socket.h"
-
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+
+#include "net/socket.h"
+
+#include <gtest/gtest.h>
 
 #include <thread>
 

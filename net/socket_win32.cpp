@@ -228,10 +228,8 @@ std::optional<long> receiveArrived(const Socket& socket, void* data, std::size_t
     // No per-call non-blocking flag here: ask first whether anything is in.
     WSAPOLLFD watch{handleOf(socket), POLLRDNORM, 0};
     int ready = WSAPoll(&watch, 1, 0);
-    if (ready == 0)
-        return std::nullopt;
-    if (ready < 0)
-        return -1;
+    if (ready == 0) return std::nullopt;
+    if (ready < 0) return -1;
     return receiveSome(socket, data, size);
 }
 
