@@ -40,6 +40,10 @@ struct Answer {
     }
 };
 
+bool dropped(Connection connection) {
+    return connection != nullptr && connection->dropped();
+}
+
 void sendText(Context& c, Connection connection, const char* text) {
     sendStep(c, connection, text, std::strlen(text) + 1, Dump::Printable);
 }
@@ -59,18 +63,22 @@ void mixedTextAnswer(Context& c, Connection connection) {
         sendText(c, connection, "Mixed Text");
         return;
     }
-    using std::chrono::milliseconds;
+    // A unit that stopped taking its answer is not waited for.
+    auto pause = [&](int ms) {
+        if (!dropped(connection))
+            c.sleep(std::chrono::milliseconds(ms));
+    };
     sendText(c, connection, "Wait one second");
-    c.sleep(milliseconds(1000));
+    pause(1000);
     sendText(c, connection, "Wait five seconds");
-    c.sleep(milliseconds(5000));
+    pause(5000);
     sendText(c, connection, "Wait ten seconds");
-    c.sleep(milliseconds(10000));
+    pause(10000);
     sendText(c, connection, "Stay up PTO seconds");
 }
 
 void imageAnswer(Context& c, Connection connection) {
-    for (int i = 0; i < c.settings.imageCount; ++i) {
+    for (int i = 0; i < c.settings.imageCount && !dropped(connection); ++i) {
         c.say(2, "[%d]", i);
         fileSend(c, connection, i % 2 == 0 ? "<images/flip0.gif" : "<images/flip1.gif");
     }
@@ -93,8 +101,8 @@ void plainTextAnswer(Context& c, Connection connection, Answer& answer) {
     length = protocol::decodeControlEscapes(text, length);
     length = protocol::decodeHexEscapes(text, length);
     text[length] = '\0';
-    c.say(2, "trivial %d, [%s], %d\n", connection ? connection->fd() : 0, text,
-          static_cast<int>(length + 1));
+    c.say(2, "trivial %d, [%s], %d\n", connection ? connection->socket.fd() : 0,
+          protocol::escapeControls(text).c_str(), static_cast<int>(length + 1));
     sendStep(c, connection, text, length + 1, Dump::Printable);
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "net/send_deadline.h"
 #include "net/socket.h"
 
 namespace hobsel {
@@ -75,6 +76,25 @@ struct EventAnswer {
     std::size_t length = 0;
 };
 
+// A connection an answer or a push goes out on, with the one time limit all
+// its sends share: a unit that stops taking bytes loses the rest of its
+// answer once that is used up, however many pieces remain. Only the time spent
+// waiting for the unit counts, so the pauses of the timed answers do not.
+struct Outlet {
+    Outlet() = default;
+    Outlet(net::Socket connection, std::chrono::milliseconds limit)
+        : socket(std::move(connection)),
+          deadline(limit, net::SendDeadline::Counting::WaitingOnly) {}
+
+    explicit operator bool() const { return socket.valid(); }
+    void close() { socket.close(); }
+    // A send failed or the limit ran out: nothing more goes out on it.
+    bool dropped() const { return deadline.failed(); }
+
+    net::Socket socket;
+    net::SendDeadline deadline{std::chrono::milliseconds(0)};
+};
+
 struct Context {
     Context();
     ~Context();
@@ -94,15 +114,15 @@ struct Context {
     net::Ipv4 peer = 0;
     // The touch demo's connection to a unit's port 1283; closed after every
     // served connection.
-    net::Socket unitConnection;
+    Outlet unitConnection;
     TouchPoint touchPoint;
     // Key code of the last key event; the key templates of the data file use it.
     long keyCode = 0;
 
     // A unit that connects and sends nothing must not hold the server for ever.
     std::chrono::milliseconds receiveTimeout{30000};
-    // A unit that stops reading its answer is dropped after this long, so it
-    // cannot hold the server either.
+    // A unit that stops reading its answer is dropped once its answer has
+    // waited this long for it in all, so it cannot hold the server either.
     std::chrono::milliseconds sendTimeout{5000};
     std::function<void(std::chrono::milliseconds)> sleep;
     std::function<std::time_t()> clock;
@@ -111,8 +131,9 @@ struct Context {
     // The touch demonstration's script and where it stands.
     std::unique_ptr<TouchDemo> demo;
 
-    // Connections to a unit's port 1283 give up after this long, so one
-    // unit that does not answer cannot hold the server.
+    // Connections to a unit's port 1283 give up after this long, and what is
+    // pushed on one waits at most this long for the unit in all, so one unit
+    // that does not answer cannot hold the server.
     std::chrono::milliseconds unitTimeout{5000};
     // When set, event answers go here instead of to the unit (tests and
     // fuzzing record them).

@@ -9,6 +9,7 @@
 #include "hobsel/touch_demo.h"
 #include "hobsel/unit_link.h"
 #include "protocol/payload.h"
+#include "protocol/text.h"
 
 namespace hobsel {
 
@@ -58,7 +59,7 @@ void printingTouch(Context& c, int column, int row, net::Ipv4 peer, const Work& 
     if (!c.printArmed)
         return;
     std::string key = "T-" + c.history.lastBarcode;
-    c.say(2, "Looking up %s\n", key.c_str());
+    c.say(2, "Looking up %s\n", protocol::escapeControls(key).c_str());
     c.touchPoint = {column, row};
     int found = lookupRecord(c, key, work.data, work.size, false);
     c.touchPoint = {-1, -1};
@@ -111,7 +112,7 @@ void keyEvent(Context& c, net::Ipv4 peer, const Work& work) {
 void buttonEvent(Context& c, long code, net::Ipv4 peer, const Work& work, std::time_t now) {
     if (c.printArmed && c.settings.eventPrinting) {
         std::string key = eventKey(code, &c.history.lastBarcode);
-        c.say(2, "Check out button %s\n", key.c_str());
+        c.say(2, "Check out button %s\n", protocol::escapeControls(key).c_str());
         int found = lookupRecord(c, key, work.data, work.size, false);
         if (found == 0)
             return;
@@ -126,7 +127,7 @@ void buttonEvent(Context& c, long code, net::Ipv4 peer, const Work& work, std::t
         forward(c, false, peer, work, found);
 }
 
-void sendPrint(Context& c, const net::Socket& unit, const char* record) {
+void sendPrint(Context& c, Outlet& unit, const char* record) {
     c.say(2, "Sending message to printer\n");
     std::vector<std::uint8_t> body = printBody(record);
     if (body.empty())
@@ -135,7 +136,7 @@ void sendPrint(Context& c, const net::Socket& unit, const char* record) {
     framedSend(c, &unit, "DATA", body);
 }
 
-void sendRecord(Context& c, const net::Socket& unit, const EventAnswer& answer) {
+void sendRecord(Context& c, Outlet& unit, const EventAnswer& answer) {
     if (answer.record[0] == '<') {
         fileSend(c, &unit, answer.record);
         return;
@@ -154,7 +155,8 @@ void forwardAnswer(Context& c, const EventAnswer& answer) {
     if (answer.print) {
         c.say(2, "Print to %s\n", dotted.c_str());
     } else {
-        c.say(2, "Send [%s] to %s\n", answer.record, dotted.c_str());
+        c.say(2, "Send [%s] to %s\n", protocol::escapeControls(answer.record).c_str(),
+              dotted.c_str());
     }
     UnitLink link = connectToUnit(c, answer.unit, false);
     switch (link.failure) {
@@ -173,10 +175,11 @@ void forwardAnswer(Context& c, const EventAnswer& answer) {
         case UnitLinkFailure::None:
             break;
     }
+    Outlet unit(std::move(link.socket), c.unitTimeout);
     if (answer.print) {
-        sendPrint(c, link.socket, answer.record);
+        sendPrint(c, unit, answer.record);
     } else {
-        sendRecord(c, link.socket, answer);
+        sendRecord(c, unit, answer);
     }
 }
 

@@ -118,7 +118,9 @@ void serveConnection(Context& c, net::Arrival arrival) {
     // A unit that sent nothing within the time-out is served as an empty
     // request, so one silent client cannot hold the server for every unit.
     if (result >= 0 || arrival.silent) {
-        serveRequest(c, buffer.data(), &arrival.socket, arrival.peer);
+        // Every piece of the answer shares one time limit.
+        Outlet outlet(std::move(arrival.socket), c.sendTimeout);
+        serveRequest(c, buffer.data(), &outlet, arrival.peer);
     } else {
         c.say(1, "Error on read: %d\n", static_cast<int>(result));
     }
@@ -129,7 +131,8 @@ int serveNetwork(Context& c, const net::Socket& listener) {
     net::WaitLimits limits;
     limits.firstBytes = c.receiveTimeout;
     limits.requestSize = kRequestSize;
-    net::WaitingRoom room(listener, limits);
+    limits.report = net::reportToStandardError;
+    net::WaitingRoom room(listener, std::move(limits));
     for (;;) {
         c.say(1, "\nWaiting for connection\n");
         std::optional<net::Arrival> arrival = room.next();

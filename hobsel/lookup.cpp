@@ -15,22 +15,18 @@ bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-int printable(std::size_t size) {
-    return static_cast<int>(std::min<std::size_t>(size, 1 << 30));
-}
-
 // Makes `text` the saved record unless it is an event or touch code.
 void recordHistory(Context& c, std::string_view text) {
     c.say(2, "recordHistory\n");
     if (isEventCode(text))
         return;
-    c.say(2, "Save data: [%.*s]\n", printable(text.size()), text.data());
+    c.say(2, "Save data: [%s]\n", protocol::escapeControls(text).c_str());
     c.history.savedRecord.assign(protocol::cut(text, kSavedRecordCapacity - 1));
 }
 
 // Numbered responses ("#n#text") count only on the n-th scan of a barcode.
 void checkResponse(Context& c, std::string_view text) {
-    c.say(2, "Checking record [%.*s].\n", printable(text.size()), text.data());
+    c.say(2, "Checking record [%s].\n", protocol::escapeControls(text).c_str());
     if (text.size() == 1 || text[0] != '#') {
         c.say(2, text.size() == 1 ? "Too small.\n" : "Not numbered.\n");
         recordHistory(c, text);
@@ -243,7 +239,7 @@ int lookupRecord(Context& c, std::string_view keyIn, char* output, std::size_t c
     std::memcpy(output, text.c_str(), text.size() + 1);
     if (doubleByte && text.size() + 1 < capacity)
         output[text.size() + 1] = '\0';
-    c.say(2, "Data Record [%s]\n", output);
+    c.say(2, "Data Record [%s]\n", protocol::escapeControls(output).c_str());
     return static_cast<int>(text.size()) + (doubleByte ? 2 : 1);
 }
 

@@ -181,6 +181,8 @@ void packetLog(Context& c, const char* label, protocol::ConstBytes frame) {
 void sendStep(Context& c, Connection connection, const void* data, std::size_t length, Dump dump) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     bool console = c.settings.console;
+    if (connection != nullptr && connection->dropped())
+        return;  // said once, when the send failed
     if (dump != Dump::None && (console || c.verbose(1))) {
         std::string text = std::to_string(length) + " >";
         for (std::size_t i = 0; i < length; ++i) {
@@ -210,12 +212,12 @@ void sendStep(Context& c, Connection connection, const void* data, std::size_t l
     if (length == 0)
         return;
     c.say(2, "socksend %d\n", static_cast<int>(length));
-    // One answer may wait for its unit at most the send time-out in all.
-    if (net::sendAllWithin(*connection, bytes, length, c.sendTimeout)) {
+    if (connection->deadline.send(connection->socket, bytes, length)) {
         if (dump == Dump::None)
             c.say(1, "Sent %d\n", static_cast<int>(length));
     } else {
         c.say(1, "Error %d\n", -1);
+        c.say(1, "Answer dropped: the unit stopped taking it\n");
     }
 }
 
@@ -224,32 +226,35 @@ bool fileSend(Context& c, Connection connection, std::string_view reference) {
     if (reference.empty() || (reference[0] != '<' && reference[0] != '@'))
         return false;
     std::string path(referencePath(reference));
-    // Only a regular file is opened: a directory or a FIFO named by a record
-    // must not stop or hang the server.
-    std::optional<std::uintmax_t> size = protocol::regularFileSize(path);
-    if (!size) {
-        c.say(1, "Can't open [%s]\n", path.c_str());
-        return false;
-    }
-    if (*size == 0 || *size > kMostFileSize)
-        return false;
+    // Only a regular file is read, checked once it is open: a directory or a
+    // FIFO named by a record (or swapped in for a file) must not stop or hang
+    // the server.
     bool bare = reference[0] == '@';
-    std::optional<std::vector<std::uint8_t>> content =
-        protocol::loadFileContent(path, kMostFileSize, bare ? 2 : 0);
-    if (!content) {
-        c.say(1, "Read failed\n");
-        return false;
+    protocol::LoadedFile file = protocol::loadRegularFile(path, kMostFileSize, bare ? 2 : 0);
+    using Status = protocol::LoadedFile::Status;
+    switch (file.status) {
+        case Status::Loaded:
+            break;
+        case Status::CannotOpen:
+            c.say(1, "Can't open [%s]\n", shown(path).c_str());
+            return false;
+        case Status::ReadFailed:
+            c.say(1, "Read failed\n");
+            return false;
+        case Status::TooLarge:
+        case Status::NoMemory:
+            return false;
     }
+    if (file.size == 0)
+        return false;
     if (reference[0] == '<') {
         std::string text(reference);
         sendStep(c, connection, text.c_str(), text.size() + 1, Dump::Printable);
         std::uint8_t sizeField[4];
-        protocol::writeBE32(sizeField, static_cast<std::uint32_t>(*size));
+        protocol::writeBE32(sizeField, static_cast<std::uint32_t>(file.size));
         sendStep(c, connection, sizeField, 4, Dump::Hex);
-        sendStep(c, connection, content->data(), content->size(), Dump::None);
-    } else {
-        sendStep(c, connection, content->data(), content->size(), Dump::None);
     }
+    sendStep(c, connection, file.bytes.data(), file.bytes.size(), Dump::None);
     return true;
 }
 

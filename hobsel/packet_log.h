@@ -15,7 +15,7 @@ enum class Dump { None = 0, Printable = 1, Hex = 2 };
 
 // Where an answer goes: an accepted or opened connection, or nowhere
 // (console mode, where the send step only shows what would be sent).
-using Connection = const net::Socket*;
+using Connection = Outlet*;
 
 inline constexpr std::size_t kRequestSize = 8192;
 inline constexpr std::size_t kMostFramedBody = kRequestSize - protocol::kHeaderSize;
@@ -27,7 +27,9 @@ inline constexpr std::size_t kMostPath = 127;
 // buffer. Registrations and error reports are also recorded in their files.
 void packetLog(Context& c, const char* label, protocol::ConstBytes frame);
 
-// Sends `bytes` on the connection and dumps them as the mode asks.
+// Sends `bytes` on the connection and dumps them as the mode asks. Once a
+// send on the connection has failed, the rest of its answer is neither sent
+// nor shown.
 void sendStep(Context& c, Connection connection, const void* bytes, std::size_t length, Dump dump);
 
 // Files larger than this are not sent (a unit has no room for them).

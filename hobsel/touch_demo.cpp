@@ -62,7 +62,7 @@ bool processOp(Context& c, const TouchEntry& entry) {
     } else if (equalsIgnoreCase(name, "IMAGE")) {
         if (!entry.value)
             return false;
-        c.say(2, "Displaying image: %s\n", entry.value->c_str());
+        c.say(2, "Displaying image: %s\n", protocol::escapeControls(*entry.value).c_str());
         tdSendFile(c, entry.value, false);
     } else if (equalsIgnoreCase(name, "ROOT_DIR")) {
         setRoot(d, entry.value);
@@ -179,7 +179,7 @@ bool tdMaybeOpen(Context& c) {
     UnitLink link = connectToUnit(c, c.demo->unitAddress, true);
     if (link.failure == UnitLinkFailure::Startup)
         c.write("Requested socket version not supported: %d\n", link.error);
-    c.unitConnection = std::move(link.socket);
+    c.unitConnection = Outlet(std::move(link.socket), c.unitTimeout);
     return static_cast<bool>(c.unitConnection);
 }
 

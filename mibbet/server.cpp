@@ -35,9 +35,11 @@ bool Server::start(std::FILE* out) {
         listener_.close();
         return false;
     }
-    room_.emplace(listener_,
-                  net::WaitLimits{net::WaitLimits{}.mostWaiting, options_.receiveTimeout,
-                                  kRequestSize});
+    net::WaitLimits limits;
+    limits.firstBytes = options_.receiveTimeout;
+    limits.requestSize = kRequestSize;
+    limits.report = net::reportToStandardError;
+    room_.emplace(listener_, std::move(limits));
     return true;
 }
 
@@ -64,7 +66,8 @@ void Server::serve(const net::Arrival& arrival) {
     if (!key) return;
     std::optional<std::string> value = data_.lookup(*key);
     std::string answer = value ? std::move(*value) : notFoundAnswer(*key, counter_);
-    // The answer is the text and its zero byte, never a frame.
+    // The answer is the text and its zero byte, never a frame; it waits at
+    // most the send time-out for the client in all.
     net::sendAllWithin(arrival.socket, answer.c_str(), answer.size() + 1, options_.sendTimeout);
 }
 

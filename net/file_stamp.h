@@ -1,8 +1,10 @@
 // What tells one version of a file from another without reading it: device,
-// inode, size, and modification and change times to the nanosecond.
+// file index (inode), size, and modification and change times as finely as
+// the system keeps them (nanoseconds here, 100 ns on Windows).
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -19,5 +21,9 @@ struct FileStamp {
 
 // The stamp of the file at `path`; nothing when it cannot be had.
 std::optional<FileStamp> stampOf(const std::string& path);
+
+// The stamp of a file already open, so that it describes exactly what is
+// read from it.
+std::optional<FileStamp> stampOf(std::FILE* file);
 
 }  // namespace net

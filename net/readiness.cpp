@@ -21,6 +21,14 @@ int pollAll(std::vector<pollfd>& fds, int timeoutMs) {
 #endif
 }
 
+bool interrupted() {
+#ifdef _WIN32
+    return lastError() == WSAEINTR;
+#else
+    return lastError() == EINTR;
+#endif
+}
+
 int milliseconds(std::chrono::milliseconds timeout) {
     if (timeout.count() < 0)
         return -1;
@@ -39,7 +47,7 @@ int waitAny(std::span<Watch> watches, std::chrono::milliseconds timeout) {
     }
     int n = pollAll(fds, milliseconds(timeout));
     if (n < 0)
-        return lastError() == EINTR ? 0 : -1;
+        return interrupted() ? 0 : -1;
     int ready = 0;
     for (std::size_t i = 0; i < watches.size(); ++i) {
         // A hang-up or an error is as good as input: the receive ends at once.
@@ -49,6 +57,16 @@ int waitAny(std::span<Watch> watches, std::chrono::milliseconds timeout) {
         }
     }
     return ready;
+}
+
+bool waitWritable(const Socket& socket, std::chrono::milliseconds timeout) {
+    if (!socket)
+        return false;
+    std::vector<pollfd> fds(1);
+    fds[0].fd = socket.fd();
+    fds[0].events = POLLOUT;
+    // A hang-up or an error counts as ready: the send then fails at once.
+    return pollAll(fds, milliseconds(timeout)) > 0 && fds[0].revents != 0;
 }
 
 bool waitReadable(const Socket& socket, std::chrono::milliseconds timeout) {

@@ -22,6 +22,10 @@ struct Watch {
 // negative on failure (an interrupted wait counts as a time-out).
 int waitAny(std::span<Watch> watches, std::chrono::milliseconds timeout);
 
+// True when the socket can take more bytes, or is hung up or in error, within
+// `timeout`; false after the time-out (an interrupted wait counts as one).
+bool waitWritable(const Socket& socket, std::chrono::milliseconds timeout);
+
 // True when the socket is readable or hung up within `timeout`.
 bool waitReadable(const Socket& socket, std::chrono::milliseconds timeout);
 

@@ -65,6 +65,12 @@ AcceptFailure lastAcceptFailure() {
         case ENOBUFS:
         case ENOMEM:
             return AcceptFailure::NoResources;
+        case EBADF:
+        case EINVAL:
+        case ENOTSOCK:
+        case EOPNOTSUPP:
+        case EFAULT:
+            return AcceptFailure::ListenerGone;
         default:
             return AcceptFailure::Other;
     }

@@ -138,7 +138,9 @@ enum class AcceptFailure {
     Interrupted,  // a signal came in
     PeerGone,     // the client reset its connection while it waited
     NoResources,  // out of descriptors or memory for now
-    Other,
+    ListenerGone, // the listener is closed or no listening socket: for good
+    Other,        // anything else (a firewall rule, a network going down):
+                  // it may pass, so a server goes on after a pause
 };
 AcceptFailure lastAcceptFailure();
 

@@ -2,6 +2,8 @@
 // into the system's socket API are in socket.cpp (POSIX) and socket_win32.cpp.
 #include <algorithm>
 
+#include "net/readiness.h"
+#include "net/send_deadline.h"
 #include "net/socket.h"
 #include "net/system_api.h"
 
@@ -48,23 +50,48 @@ int Socket::release() {
 
 bool sendAllWithin(const Socket& socket, const void* data, std::size_t size,
                    std::chrono::milliseconds limit) {
-    using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + limit;
-    const char* bytes = static_cast<const char*>(data);
-    // Most answers fit the socket's buffer: one send that cannot wait, and
-    // no time-out to set.
-    long first = sendWithoutWaiting(socket, bytes, size);
-    if (first < 0)
+    return SendDeadline(limit).send(socket, data, size);
+}
+
+SendDeadline::SendDeadline(std::chrono::milliseconds limit, Counting counting)
+    : counting_(counting), end_(Clock::now() + limit), budget_(limit) {}
+
+std::chrono::milliseconds SendDeadline::left() const {
+    using std::chrono::milliseconds;
+    auto rest = counting_ == Counting::WallClock ? end_ - Clock::now() : budget_;
+    return std::max(milliseconds(0), std::chrono::ceil<milliseconds>(rest));
+}
+
+bool SendDeadline::fail() {
+    failed_ = true;
+    return false;
+}
+
+// Sends what the system takes at once, then waits for room with what is left
+// of the limit. No send ever blocks, so neither a peer that reads nothing nor
+// one that reads a byte now and then can stretch the limit.
+bool SendDeadline::send(const Socket& socket, const void* data, std::size_t size) {
+    if (failed_)
         return false;
-    std::size_t sent = static_cast<std::size_t>(first);
+    const char* bytes = static_cast<const char*>(data);
+    std::size_t sent = 0;
     while (sent < size) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0 || !setSendTimeout(socket, left))
-            return false;
-        std::size_t part = std::min<std::size_t>(size - sent, 1 << 16);
-        if (!sendAll(socket, bytes + sent, part))
-            return false;
-        sent += part;
+        long n = sendWithoutWaiting(socket, bytes + sent, size - sent);
+        if (n < 0)
+            return fail();
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        std::chrono::milliseconds wait = left();
+        if (wait.count() <= 0)
+            return fail();
+        auto start = Clock::now();
+        bool writable = waitWritable(socket, wait);
+        if (counting_ == Counting::WaitingOnly)
+            budget_ -= Clock::now() - start;
+        if (!writable)
+            return fail();
     }
     return true;
 }

@@ -83,6 +83,12 @@ AcceptFailure lastAcceptFailure() {
         case WSAEMFILE:
         case WSAENOBUFS:
             return AcceptFailure::NoResources;
+        case WSAENOTSOCK:
+        case WSAEINVAL:
+        case WSAEOPNOTSUPP:
+        case WSAEFAULT:
+        case WSANOTINITIALISED:
+            return AcceptFailure::ListenerGone;
         default:
             return AcceptFailure::Other;
     }
@@ -205,8 +211,18 @@ bool sendAll(const Socket& socket, const void* data, std::size_t size) {
     return true;
 }
 
-long sendWithoutWaiting(const Socket&, const void*, std::size_t) {
-    return 0;
+long sendWithoutWaiting(const Socket& socket, const void* data, std::size_t size) {
+    // Windows has no per-call flag for it: non-blocking mode for this one call.
+    if (!setBlocking(socket, false))
+        return -1;
+    int n = ::send(handleOf(socket), static_cast<const char*>(data), clampedSize(size), 0);
+    int error = WSAGetLastError();
+    setBlocking(socket, true);
+    if (n == SOCKET_ERROR) {
+        WSASetLastError(error);
+        return error == WSAEWOULDBLOCK ? 0 : -1;
+    }
+    return n;
 }
 
 long receiveSome(const Socket& socket, void* data, std::size_t size) {

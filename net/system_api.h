@@ -30,8 +30,8 @@ inline sockaddr_in socketAddress(Ipv4 address, std::uint16_t port) {
 }
 
 // One send that does not wait: the count of bytes the system took, 0 when it
-// took none for now, negative on failure. The Windows version sends nothing
-// and leaves it all to the sends with a time-out.
+// took none for now, negative on failure. On Windows the socket is left in
+// blocking mode afterwards.
 long sendWithoutWaiting(const Socket& socket, const void* data, std::size_t size);
 
 }  // namespace net

@@ -26,8 +26,10 @@ class Room : public ::testing::Test {
         ASSERT_EQ(getsockname(listener_.fd(), reinterpret_cast<sockaddr*>(&bound), &len), 0);
         port_ = ntohs(bound.sin_port);
     }
-    Socket client(const char* send = nullptr) {
+    // A client connecting from 127.0.9.`from`.
+    Socket client(const char* send = nullptr, int from = 1) {
         Socket s = createTcpSocket();
+        EXPECT_TRUE(bindTo(s, 0, *lookupHost("127.0.9." + std::to_string(from))));
         EXPECT_TRUE(connectBlocking(s, address_, port_));
         if (send != nullptr)
             sendAll(s, send, 1);
@@ -36,13 +38,29 @@ class Room : public ::testing::Test {
     static char first(const Arrival& arrival) {
         return arrival.request.empty() ? 0 : static_cast<char>(arrival.request[0]);
     }
+    static WaitLimits limits(std::size_t most, std::chrono::milliseconds firstBytes,
+                             std::size_t requestSize = 8192, std::size_t perPeer = 8) {
+        WaitLimits l;
+        l.mostWaiting = most;
+        l.firstBytes = firstBytes;
+        l.requestSize = requestSize;
+        l.mostPerPeer = perPeer;
+        return l;
+    }
+    // Serves arrivals until the silent one given up for room comes; closes it.
+    static void closeNextGivenUp(WaitingRoom& room) {
+        std::optional<Arrival> a = room.next();
+        ASSERT_TRUE(a);
+        EXPECT_TRUE(a->silent);
+        a->socket.close();
+    }
     Ipv4 address_ = 0;
     std::uint16_t port_ = 0;
     Socket listener_;
 };
 
 TEST_F(Room, RequestsAreServedInTheOrderTheyArriveAndSilenceTimesOut) {
-    WaitingRoom room(listener_, WaitLimits{8, 300ms});
+    WaitingRoom room(listener_, limits(8, 300ms));
     Socket quiet = client();
     Socket late = client();
     Socket early = client("e");
@@ -63,23 +81,56 @@ TEST_F(Room, RequestsAreServedInTheOrderTheyArriveAndSilenceTimesOut) {
 }
 
 TEST_F(Room, PastTheCapTheOldestSilentOneGoesFirst) {
-    WaitingRoom room(listener_, WaitLimits{2, 30s});
-    Socket oldest = client();
-    Socket middle = client();
+    WaitingRoom room(listener_, limits(2, 30s));
+    Socket oldest = client(nullptr, 1);
+    Socket middle = client(nullptr, 2);
     std::this_thread::sleep_for(50ms);
-    Socket newest = client();
-    Socket talker = client("t");
+    Socket newest = client(nullptr, 3);
+    Socket talker = client("t", 4);
     std::this_thread::sleep_for(50ms);
-    std::optional<Arrival> a = room.next();
-    ASSERT_TRUE(a);
-    EXPECT_TRUE(a->silent);
-    a->socket.close();
+    closeNextGivenUp(room);
     EXPECT_TRUE(waitReadable(oldest, 2s)) << "the oldest was closed";
     EXPECT_FALSE(waitReadable(newest, 0ms));
 }
 
+// Which silent connection makes room: one address's own oldest past its
+// cap; past the room's cap, the oldest of the address holding the most,
+// although another address's connection is older.
+TEST_F(Room, TheAddressHoldingTheMostMakesRoom) {
+    struct Case {
+        const char* name;
+        std::size_t most, perPeer;
+    };
+    for (Case c : {Case{"per-address cap", 64, 2}, Case{"room's cap", 3, 8}}) {
+        WaitingRoom room(listener_, limits(c.most, 30s, 8192, c.perPeer));
+        Socket other = client(nullptr, 11);  // the oldest of all
+        std::this_thread::sleep_for(20ms);
+        Socket earliest = client(nullptr, 10);
+        Socket second = client(nullptr, 10);
+        std::this_thread::sleep_for(20ms);
+        Socket third = client(nullptr, c.perPeer == 2 ? 10 : 12);
+        Socket talker = client("t", 13);
+        std::this_thread::sleep_for(50ms);
+        closeNextGivenUp(room);
+        EXPECT_TRUE(waitReadable(earliest, 2s)) << c.name;
+        EXPECT_FALSE(waitReadable(other, 0ms)) << c.name;
+        EXPECT_FALSE(waitReadable(second, 0ms)) << c.name;
+        EXPECT_EQ(room.waitingFrom(*lookupHost("127.0.9.10")), c.perPeer == 2 ? 2u : 1u) << c.name;
+        std::optional<Arrival> t = room.next();
+        ASSERT_TRUE(t);
+        EXPECT_EQ(first(*t), 't') << c.name;
+    }
+}
+
+TEST_F(Room, OnlyAGoneListenerEndsTheRoom) {
+    WaitingRoom room(listener_, limits(8, 30s));
+    listener_.close();
+    EXPECT_FALSE(room.next());
+    EXPECT_NE(room.acceptError(), 0);
+}
+
 TEST_F(Room, HandsOverTheRequestAsReceivedAndAHangUpAtOnce) {
-    WaitingRoom room(listener_, WaitLimits{8, 30s, 4});
+    WaitingRoom room(listener_, limits(8, 30s, 4));
     Socket talker = client();
     sendAll(talker, "123456", 6);
     std::optional<Arrival> a = room.next();

@@ -1,5 +1,6 @@
 #include "protocol/cached_file.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -7,42 +8,60 @@
 #include <new>
 #include <vector>
 
+#include "net/regular_file.h"
+
 namespace protocol {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using File = net::ReadFile;
 
 constexpr std::size_t kChunk = 1 << 20;
 
-// A write within the file system's clock resolution of the last one can
-// leave every field of the stamp as it was.
-bool writtenRecently(const net::FileStamp& stamp) {
+std::int64_t systemNowNs() {
     using namespace std::chrono;
-    auto now = duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
-    return now - stamp.modifiedNs < duration_cast<nanoseconds>(seconds(2)).count();
+    return duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
 
+CachedFile::CachedFile(std::size_t mostBytes, FileClocks clocks)
+    : mostBytes_(mostBytes), clocks_(std::move(clocks)) {
+    if (!clocks_.nowNs)
+        clocks_.nowNs = systemNowNs;
+    clocks_.stampTickNs = std::max<std::int64_t>(clocks_.stampTickNs, 1);
+}
+
+std::optional<net::FileStamp> CachedFile::ticked(std::optional<net::FileStamp> stamp) const {
+    if (stamp) {
+        stamp->modifiedNs -= stamp->modifiedNs % clocks_.stampTickNs;
+        stamp->changedNs -= stamp->changedNs % clocks_.stampTickNs;
+    }
+    return stamp;
+}
+
 void CachedFile::forget() {
     stamp_.reset();
+    settled_ = false;
     std::string().swap(content_);
 }
 
-bool CachedFile::sameBytes(const std::string& path) const {
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return false;
+// A write within the file system's clock resolution of the last one can
+// leave every field of the stamp as it was. So a stamp proves the content
+// only when it was last written (or changed) longer than that before the
+// content was read: a later edit then has to show in the stamp.
+bool CachedFile::settledAt(const net::FileStamp& stamp, std::int64_t readNs) const {
+    std::int64_t written = std::max(stamp.modifiedNs, stamp.changedNs);
+    return readNs - written >= kStampGranularityNs;
+}
+
+bool CachedFile::sameBytes(std::FILE* file) const {
     std::vector<char> chunk(kChunk);
     std::size_t at = 0;
     for (;;) {
-        std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file.get());
+        std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file);
         if (n == 0)
-            return at == content_.size() && !std::ferror(file.get());
+            return at == content_.size() && !std::ferror(file);
         if (at + n > content_.size() || std::memcmp(chunk.data(), content_.data() + at, n) != 0) {
             return false;
         }
@@ -50,15 +69,12 @@ bool CachedFile::sameBytes(const std::string& path) const {
     }
 }
 
-CachedFile::Status CachedFile::readWhole(const std::string& path, std::size_t size) {
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return Status::Missing;
+CachedFile::Status CachedFile::readWhole(std::FILE* file, std::size_t size) {
     try {
         content_.reserve(size);
         std::vector<char> chunk(kChunk);
         std::size_t n;
-        while ((n = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0) {
+        while ((n = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
             if (content_.size() + n > mostBytes_)
                 return Status::TooLarge;
             content_.append(chunk.data(), n);
@@ -68,42 +84,58 @@ CachedFile::Status CachedFile::readWhole(const std::string& path, std::size_t si
     } catch (const std::length_error&) {
         return Status::TooLarge;
     }
-    return std::ferror(file.get()) ? Status::Missing : Status::Changed;
+    return std::ferror(file) ? Status::Missing : Status::Changed;
 }
 
 CachedFile::Status CachedFile::refresh(const std::string& path) {
-    std::optional<net::FileStamp> stamp = net::stampOf(path);
+    std::optional<net::FileStamp> stamp = ticked(net::stampOf(path));
     if (!stamp) {
         forget();
         return Status::Missing;
     }
     bool known = stamp_ && path == path_;
-    if (known && *stamp == *stamp_ && !writtenRecently(*stamp))
+    if (known && settled_ && *stamp == *stamp_)
         return Status::Same;
     if (stamp->size < 0 || static_cast<std::uint64_t>(stamp->size) > mostBytes_) {
         forget();
         return Status::TooLarge;
     }
-    if (known && static_cast<std::size_t>(stamp->size) == content_.size() && sameBytes(path)) {
-        stamp_ = stamp;
+    // From here on everything is taken from the open file: its stamp before
+    // and after the read, and its bytes.
+    File file = net::openRegularFile(path);
+    std::int64_t readNs = clocks_.nowNs();
+    std::optional<net::FileStamp> before = file ? ticked(net::stampOf(file.get())) : std::nullopt;
+    if (!before || before->size < 0) {
+        forget();
+        return Status::Missing;
+    }
+    auto keep = [&](const net::FileStamp& read) {
+        std::optional<net::FileStamp> after = ticked(net::stampOf(file.get()));
+        stamp_ = read;
+        settled_ = after && *after == read && settledAt(read, readNs);
+    };
+    if (known && static_cast<std::size_t>(before->size) == content_.size() &&
+        sameBytes(file.get())) {
+        keep(*before);
         return Status::Same;
     }
     // The old copy goes first, so at no time are two copies held.
     forget();
-    Status read = readWhole(path, static_cast<std::size_t>(stamp->size));
+    std::rewind(file.get());
+    Status read = readWhole(file.get(), static_cast<std::size_t>(before->size));
     if (read != Status::Changed) {
         forget();
         return read;
     }
     path_ = path;
-    stamp_ = stamp;
+    keep(*before);
     ++changes_;
     return Status::Changed;
 }
 
 bool forEachChunk(const std::string& path, std::size_t pieceSize,
                   const std::function<bool(std::string_view)>& chunk) {
-    File file(std::fopen(path.c_str(), "rb"));
+    File file = net::openRegularFile(path);
     if (!file)
         return false;
     std::vector<char> buffer(kChunk + pieceSize);

@@ -1,14 +1,19 @@
 // A data file held in memory between requests, for servers that must see an
 // edit at the very next request. Every refresh checks the file's stamp
-// (device, inode, size, times to the nanosecond); a file written within the
-// last two seconds may change without its stamp showing it, so it is read
-// again and compared byte for byte with the cached copy: the caller parses
-// only when the bytes really differ. A file too large to hold is not cached;
-// the caller then reads it piece by piece as it always could.
+// (device, inode, size, times to the nanosecond). The stamp alone is trusted
+// only for content read when the file had last been written more than the
+// stamps' granularity (two seconds, the coarsest of the file systems we meet)
+// before, and whose stamp did not change during the read: a same-size edit
+// within one clock tick of a read can leave the stamp as it was. Until then
+// every refresh reads the file again and compares it byte for byte with the
+// cached copy, and the caller parses only when the bytes really differ. A
+// file too large to hold is not cached; the caller then reads it piece by
+// piece as it always could.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -20,6 +25,15 @@ namespace protocol {
 
 // Files above this are read afresh for each look-up instead of being held.
 inline constexpr std::size_t kMostCachedBytes = std::size_t(1) << 30;
+// How long after a write its stamp may still not tell it from the next one.
+inline constexpr std::int64_t kStampGranularityNs = 2'000'000'000;
+
+// The clocks a cache reads, which tests replace: the wall clock, and the
+// tick of the file system's time stamps (times are cut to it).
+struct FileClocks {
+    std::function<std::int64_t()> nowNs;  // nanoseconds since 1970; empty: the system's
+    std::int64_t stampTickNs = 1;
+};
 
 class CachedFile {
   public:
@@ -30,7 +44,7 @@ class CachedFile {
         TooLarge,  // not cached: read it piece by piece (forEachChunk)
     };
 
-    explicit CachedFile(std::size_t mostBytes = kMostCachedBytes) : mostBytes_(mostBytes) {}
+    explicit CachedFile(std::size_t mostBytes = kMostCachedBytes, FileClocks clocks = {});
 
     // Brings the cache up to date with the file at `path`.
     Status refresh(const std::string& path);
@@ -39,11 +53,15 @@ class CachedFile {
     std::size_t changes() const { return changes_; }
 
   private:
-    bool sameBytes(const std::string& path) const;
-    Status readWhole(const std::string& path, std::size_t size);
+    bool sameBytes(std::FILE* file) const;
+    Status readWhole(std::FILE* file, std::size_t size);
+    bool settledAt(const net::FileStamp& stamp, std::int64_t readNs) const;
+    std::optional<net::FileStamp> ticked(std::optional<net::FileStamp> stamp) const;
     void forget();
 
     std::size_t mostBytes_;
+    FileClocks clocks_;
+    bool settled_ = false;  // the stamp alone proves the content
     std::string path_;
     std::optional<net::FileStamp> stamp_;
     std::string content_;

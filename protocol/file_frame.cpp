@@ -1,68 +1,88 @@
 #include "protocol/file_frame.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <new>
 
+#include "net/file_stamp.h"
+#include "net/regular_file.h"
 #include "protocol/payload.h"
 
 namespace protocol {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// The size of a regular file that is at most `most` bytes.
-std::optional<std::size_t> sizeUpTo(const std::string& path, std::size_t most) {
-    std::optional<std::uintmax_t> size = regularFileSize(path);
-    if (!size || *size > most)
-        return std::nullopt;
-    return static_cast<std::size_t>(*size);
+// Reads exactly `size` bytes into `into`; a file that grew or shrank since
+// it was measured is refused.
+bool readExactly(std::FILE* file, std::uint8_t* into, std::size_t size) {
+    if (size > 0 && std::fread(into, 1, size, file) != size)
+        return false;
+    return std::fgetc(file) == EOF && !std::ferror(file);
 }
 
-// Reads exactly `size` bytes into `into`; a file that changed size since it
-// was measured is refused.
-bool readExactly(const std::string& path, std::uint8_t* into, std::size_t size) {
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return false;
-    if (size > 0 && std::fread(into, 1, size, file.get()) != size)
-        return false;
-    return std::fgetc(file.get()) == EOF;
+// Opens the file and measures it on the open descriptor.
+struct Opened {
+    net::ReadFile file;
+    std::uintmax_t size = 0;
+};
+std::optional<Opened> openMeasured(const std::string& path) {
+    Opened opened{net::openRegularFile(path)};
+    if (!opened.file)
+        return std::nullopt;
+    std::optional<net::FileStamp> stamp = net::stampOf(opened.file.get());
+    if (!stamp || stamp->size < 0)
+        return std::nullopt;
+    opened.size = static_cast<std::uintmax_t>(stamp->size);
+    return opened;
 }
 
 }  // namespace
 
 std::optional<std::uintmax_t> regularFileSize(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error) || error)
+    std::optional<Opened> opened = openMeasured(path);
+    if (!opened)
         return std::nullopt;
-    std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error)
-        return std::nullopt;
-    return size;
+    return opened->size;
+}
+
+LoadedFile loadRegularFile(const std::string& path, std::size_t mostContent,
+                           std::size_t zeroPadding) {
+    LoadedFile loaded;
+    std::optional<Opened> opened = openMeasured(path);
+    if (!opened) {
+        loaded.status = LoadedFile::Status::CannotOpen;
+        return loaded;
+    }
+    loaded.size = opened->size;
+    if (opened->size > mostContent) {
+        loaded.status = LoadedFile::Status::TooLarge;
+        return loaded;
+    }
+    try {
+        std::size_t size = static_cast<std::size_t>(opened->size);
+        loaded.bytes.assign(size + zeroPadding, 0);
+        if (!readExactly(opened->file.get(), loaded.bytes.data(), size)) {
+            loaded.bytes.clear();
+            loaded.status = LoadedFile::Status::ReadFailed;
+            return loaded;
+        }
+    } catch (const std::bad_alloc&) {
+        loaded.status = LoadedFile::Status::NoMemory;
+        return loaded;
+    } catch (const std::length_error&) {
+        loaded.status = LoadedFile::Status::NoMemory;
+        return loaded;
+    }
+    loaded.status = LoadedFile::Status::Loaded;
+    return loaded;
 }
 
 std::optional<std::vector<std::uint8_t>> loadFileContent(const std::string& path,
                                                          std::size_t mostContent,
                                                          std::size_t zeroPadding) {
-    std::optional<std::size_t> size = sizeUpTo(path, mostContent);
-    if (!size)
+    LoadedFile loaded = loadRegularFile(path, mostContent, zeroPadding);
+    if (loaded.status != LoadedFile::Status::Loaded)
         return std::nullopt;
-    try {
-        std::vector<std::uint8_t> content(*size + zeroPadding, 0);
-        if (!readExactly(path, content.data(), *size))
-            return std::nullopt;
-        return content;
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    } catch (const std::length_error&) {
-        return std::nullopt;
-    }
+    return std::move(loaded.bytes);
 }
 
 std::optional<std::vector<std::uint8_t>> loadFileFrame(const std::string& path,
@@ -72,17 +92,18 @@ std::optional<std::vector<std::uint8_t>> loadFileFrame(const std::string& path,
     std::size_t overhead = fileFrameSize(kind, destination, 0);
     if (overhead > maxFrameSize)
         return std::nullopt;
-    std::optional<std::size_t> size = sizeUpTo(path, maxFrameSize - overhead);
-    if (!size)
+    std::optional<Opened> opened = openMeasured(path);
+    if (!opened || opened->size > maxFrameSize - overhead)
         return std::nullopt;
+    std::size_t size = static_cast<std::size_t>(opened->size);
     try {
-        std::vector<std::uint8_t> frame(fileFrameSize(kind, destination, *size), 0);
-        std::size_t length = buildFileFrameHeader(frame, kind, destination, *size);
+        std::vector<std::uint8_t> frame(fileFrameSize(kind, destination, size), 0);
+        std::size_t length = buildFileFrameHeader(frame, kind, destination, size);
         if (length == 0)
             return std::nullopt;
-        if (!readExactly(path, frame.data() + fileContentOffset(kind, destination), *size)) {
+        std::uint8_t* content = frame.data() + fileContentOffset(kind, destination);
+        if (!readExactly(opened->file.get(), content, size))
             return std::nullopt;
-        }
         frame.resize(length);
         return frame;
     } catch (const std::bad_alloc&) {

@@ -17,6 +17,23 @@ namespace protocol {
 // (missing, a directory, a FIFO, a device).
 std::optional<std::uintmax_t> regularFileSize(const std::string& path);
 
+// A file read whole, with why it could not be where it could not: the file
+// is opened once, and checked and measured on the open descriptor.
+struct LoadedFile {
+    enum class Status {
+        Loaded,
+        CannotOpen,  // missing, unreadable, or not a regular file
+        TooLarge,    // above the caller's limit: nothing was read
+        ReadFailed,  // fewer (or more) bytes than measured
+        NoMemory,
+    };
+    Status status = Status::CannotOpen;
+    std::uintmax_t size = 0;          // as measured, when it could be opened
+    std::vector<std::uint8_t> bytes;  // the content and the zero padding
+};
+LoadedFile loadRegularFile(const std::string& path, std::size_t mostContent,
+                           std::size_t zeroPadding = 0);
+
 // The content of the regular file at `path`, followed by `zeroPadding` zero
 // bytes. Nothing when the path is not a regular file, cannot be read, or its
 // content is larger than `mostContent`, or memory runs out.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "net/regular_file.h"
 #include "protocol/frame.h"
 #include "protocol/payload.h"
 #include "tests/support/process.h"
@@ -38,6 +39,27 @@ TEST_F(FileLoading, OnlyRegularFilesWithinTheLimitAreRead) {
     EXPECT_FALSE(loadFileContent(path("missing"), 1000));
     EXPECT_EQ(regularFileSize(path("three")), 3u);
     EXPECT_FALSE(regularFileSize(path("adir")));
+}
+
+// Opened once and checked on the open descriptor: a FIFO in a file's place
+// (swapped in after any check by name) is opened without waiting and refused.
+TEST_F(FileLoading, EachOutcomeOfOneOpen) {
+    using Status = LoadedFile::Status;
+    struct Case {
+        const char* name;
+        std::size_t most;
+        Status status;
+    };
+    for (Case c : {Case{"three", 3, Status::Loaded}, Case{"three", 2, Status::TooLarge},
+                   Case{"empty", 3, Status::Loaded}, Case{"adir", 9, Status::CannotOpen},
+                   Case{"afifo", 9, Status::CannotOpen}, Case{"missing", 9, Status::CannotOpen}}) {
+        LoadedFile loaded = loadRegularFile(path(c.name), c.most, 1);
+        EXPECT_EQ(loaded.status, c.status) << c.name << " " << c.most;
+        if (c.status == Status::Loaded) {
+            EXPECT_EQ(loaded.bytes.size(), loaded.size + 1) << c.name;
+        }
+    }
+    EXPECT_FALSE(net::openRegularFile(path("afifo"))) << "returned at once, no writer needed";
 }
 
 TEST_F(FileLoading, ASparseFileFarAboveTheLimitIsRefusedBeforeAnyAllocation) {

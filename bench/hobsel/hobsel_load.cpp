@@ -3,6 +3,7 @@
 // connection per request.
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "bench/load/host_comparison.h"
@@ -24,7 +25,10 @@ int main(int argc, char** argv) {
         return status;
     }
     std::string dir = support::makeTempDir("hobsel-load");
-    load::DataFileKey last = load::writeDataFile(dir + "/data.dat", lines, 5000000);
+    // A 4 MiB file for the hostile peers to ask for and not read.
+    std::ofstream(dir + "/big.bin", std::ios::binary) << std::string(4 << 20, 'x');
+    load::DataFileKey last =
+        load::writeDataFile(dir + "/data.dat", lines, 5000000, "BIG\t@big.bin\n");
     std::size_t dataBytes = std::filesystem::file_size(dir + "/data.dat");
 
     load::LoadOptions options = load::scanOf(last);
@@ -43,7 +47,8 @@ int main(int argc, char** argv) {
                 requests);
     std::size_t failures =
         load::runHostComparisons(options, {"Hobsel", kHobselPort, hobsel.pid()},
-                                 {"bare loop", kBarePort, bare.pid()}, requests, rounds, dataBytes);
+                                 {"bare loop", kBarePort, bare.pid()}, requests, rounds, dataBytes,
+                                 "BIG\r\n");
     std::filesystem::remove_all(dir);
     return failures == 0 ? 0 : 1;
 }

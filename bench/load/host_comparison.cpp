@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "net/socket.h"
+#include "tests/support/hostile_peer.h"
 
 namespace load {
 
@@ -71,8 +72,9 @@ void inTurns(LoadOptions options, const Contender& server, const Contender& bare
 
 }  // namespace
 
-DataFileKey writeDataFile(const std::string& path, int lines, int firstKey) {
-    std::string content;
+DataFileKey writeDataFile(const std::string& path, int lines, int firstKey,
+                          const std::string& firstLines) {
+    std::string content = firstLines;
     char line[128];
     DataFileKey last;
     for (int i = 0; i < lines; ++i) {
@@ -173,6 +175,48 @@ std::size_t compareIdleLatency(LoadOptions options, const Contender& server, con
     return failures;
 }
 
+double slowest(const LoadResult& r) {
+    return r.latencies.empty() ? 0 : *std::max_element(r.latencies.begin(), r.latencies.end());
+}
+
+// A valid client's latency while one hostile peer of each kind works on the
+// server (the bare loop, which would be stopped for good by the first of
+// them, runs without one), and its rate against the bare loop's.
+std::size_t compareUnderAttack(LoadOptions options, const Contender& server,
+                               const Contender& bare, std::size_t requests,
+                               const std::string& largeRequest) {
+    struct Kind {
+        const char* name;
+        support::HostileKind kind;
+    };
+    const Kind kinds[] = {{"never reads its answer", support::HostileKind::NeverReads},
+                          {"reads slowly in 1460-byte segments", support::HostileKind::ReadsSlowly},
+                          {"floods connections from one address", support::HostileKind::Floods}};
+    std::size_t failures = 0;
+    options.clients = 1;
+    options.timeout = std::chrono::milliseconds(15000);
+    for (const Kind& k : kinds) {
+        support::HostileOptions hostile;
+        hostile.kind = k.kind;
+        hostile.port = server.port;
+        hostile.from = "127.0.0.200";
+        hostile.request = largeRequest;
+        support::HostilePeer peer(hostile);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        LoadResult s, b;
+        inTurns(options, server, bare, requests, s, b);
+        peer.stop();
+        failures += s.failed + b.failed;
+        double ratio = b.perSecond() > 0 ? s.perSecond() / b.perSecond() : 0;
+        std::printf("hostile peer that %s: %s median %.1f us, slowest %.0f ms, %.0f/s (%zu "
+                    "failed); bare loop median %.1f us, %.0f/s; rate ratio %.2f\n",
+                    k.name, server.name, s.medianLatency() * 1e6, slowest(s) * 1e3,
+                    s.perSecond(), s.failed, b.medianLatency() * 1e6, b.perSecond(), ratio);
+    }
+    std::fflush(stdout);
+    return failures;
+}
+
 long residentKiB(pid_t pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/status");
     std::string line;
@@ -187,7 +231,7 @@ long residentKiB(pid_t pid) {
 
 std::size_t runHostComparisons(const LoadOptions& options, const Contender& server,
                                const Contender& bare, std::size_t requests, int rounds,
-                               std::size_t dataFileBytes) {
+                               std::size_t dataFileBytes, const std::string& largeRequest) {
     long before = residentKiB(server.pid);
     std::printf("\n== one client, from the server's start\n");
     std::size_t failures = compareWithBareLoop(options, server, bare, requests, rounds, 0.9);
@@ -215,6 +259,10 @@ std::size_t runHostComparisons(const LoadOptions& options, const Contender& serv
     }
     std::printf("\n== one client, 20 idle connections held on %s\n", server.name);
     failures += compareIdleLatency(options, server, bare, requests, rounds, 20);
+    std::printf("\n== valid unit's latency while one hostile peer of each kind runs on %s\n",
+                server.name);
+    failures += compareUnderAttack(options, server, bare, std::min<std::size_t>(requests, 2000),
+                                   largeRequest);
     return failures;
 }
 
@@ -232,7 +280,8 @@ bool parseLoadArguments(int argc, char** argv, const char* program, std::size_t&
                  "usage: %s [REQUESTS (10000)] [ROUNDS (3)] [LINES (10000)]\n"
                  "  Asks for the key on the last line of a data file of LINES lines, in turns\n"
                  "  with a bare accept/receive/send/close loop: one client, then 4 and 16 at\n"
-                 "  once, then one client while 20 idle connections are held on the server.\n"
+                 "  once, then one client while 20 idle connections are held on the server,\n"
+                 "  then one client while a hostile peer of each kind runs on it.\n"
                  "  Prints both rates and their ratio, the server CPU per request, the\n"
                  "  latency ratio and the server's memory against the data file's size.\n",
                  program);

@@ -18,7 +18,9 @@ struct DataFileKey {
     std::string key;
     std::string response;
 };
-DataFileKey writeDataFile(const std::string& path, int lines, int firstKey);
+// `firstLines` go before them as they stand.
+DataFileKey writeDataFile(const std::string& path, int lines, int firstKey,
+                          const std::string& firstLines = {});
 
 // Requests for `key.key` as a unit scans it (text and its zero byte), each
 // expected to be answered with the response and its zero byte.
@@ -39,10 +41,12 @@ std::size_t compareWithBareLoop(LoadOptions options, const Contender& server, co
 // Every comparison a host server is held to, each against the bare loop in
 // the same run: one client (and the server's memory for its data file), 4
 // and 16 concurrent clients, and one client's latency while 20 idle
-// connections are held open on the server.
+// connections are held open on the server; last one client's latency while
+// a hostile peer of each kind runs, the never-reader and the slow reader
+// asking with `largeRequest`.
 std::size_t runHostComparisons(const LoadOptions& options, const Contender& server,
                                const Contender& bare, std::size_t requests, int rounds,
-                               std::size_t dataFileBytes);
+                               std::size_t dataFileBytes, const std::string& largeRequest);
 
 // Reads "[REQUESTS] [ROUNDS] [LINES]" (defaults 10000, 3 and 10000); false
 // after printing the usage for a bad value or --help (`exitStatus` says how

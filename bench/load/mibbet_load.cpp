@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
                 requests);
     std::size_t failures =
         load::runHostComparisons(options, {"Mibbet", 1283, mibbet.pid()},
-                                 {"bare loop", kBarePort, bare.pid()}, requests, rounds, dataBytes);
+                                 {"bare loop", kBarePort, bare.pid()}, requests, rounds, dataBytes,
+                                 last.key);
     std::filesystem::remove_all(dir);
     return failures == 0 ? 0 : 1;
 }

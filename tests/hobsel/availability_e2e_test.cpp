@@ -51,7 +51,8 @@ TEST(HobselAvailability, SilentConnectionsDoNotHoldOtherUnits) {
     HobselServer server(23001, {}, "A\tfound A\n", "127.0.6.");
     ASSERT_TRUE(server.ready());
     std::vector<net::Socket> silent;
-    for (int i = 0; i < 20; ++i) silent.push_back(silentConnection(23001, "127.0.6.100"));
+    for (int i = 0; i < 20; ++i)
+        silent.push_back(silentConnection(23001, "127.0.6." + std::to_string(100 + i % 4)));
     for (const net::Socket& s : silent) ASSERT_TRUE(s);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(unitsim::sendBarcodeText(quickUnit(server, 1), "A").bytes, z("found A"));
@@ -83,18 +84,26 @@ TEST(HobselAvailability, SilentClientsThatReconnectDoNotHoldOtherUnits) {
     for (std::thread& t : pests) t.join();
 }
 
-TEST(HobselAvailability, PastTheCapTheOldestSilentConnectionIsClosed) {
+// One address holds at most 8 silent connections: its ninth pushes out its
+// own oldest. Past 64 in all, the oldest of the address that holds the most
+// goes, not the oldest of all.
+TEST(HobselAvailability, SilentConnectionsPushOutTheirOwnAddresssFirst) {
     HobselServer server(23003, {}, "A\tfound A\n", "127.0.6.");
     ASSERT_TRUE(server.ready());
+    net::Socket lone = silentConnection(23003, "127.0.6.99");  // the oldest of all
     std::vector<net::Socket> silent;
-    for (int i = 0; i < 64; ++i) silent.push_back(silentConnection(23003, "127.0.6.100"));
-    EXPECT_FALSE(closedByServer(silent[0], 300ms)) << "64 are held";
-    net::Socket newest = silentConnection(23003, "127.0.6.100");
-    ASSERT_TRUE(newest);
-    EXPECT_TRUE(closedByServer(silent[0], 5s)) << "the oldest makes room";
+    for (int i = 0; i < 8; ++i) silent.push_back(silentConnection(23003, "127.0.6.100"));
+    EXPECT_FALSE(closedByServer(silent[0], 300ms)) << "8 are held";
+    silent.push_back(silentConnection(23003, "127.0.6.100"));
+    EXPECT_TRUE(closedByServer(silent[0], 5s)) << "its own oldest makes room";
+    for (int a = 0; a < 7; ++a) {
+        for (int i = 0; i < 8; ++i)
+            silent.push_back(silentConnection(23003, "127.0.6." + std::to_string(110 + a)));
+    }
+    EXPECT_TRUE(closedByServer(silent[1], 5s)) << "the 65th: 127.0.6.100 holds the most";
     EXPECT_EQ(unitsim::sendBarcodeText(quickUnit(server, 1), "A").bytes, z("found A"));
-    EXPECT_FALSE(net::waitReadable(silent[2], 0ms));
-    EXPECT_FALSE(net::waitReadable(newest, 0ms));
+    EXPECT_FALSE(net::waitReadable(lone, 0ms));
+    EXPECT_FALSE(net::waitReadable(silent.back(), 0ms));
 }
 
 // Connection attempts the listen queue could not hold, as the kernel counts

@@ -2,7 +2,11 @@
 // burst of clients, a storm of malformed requests. In a network namespace
 // of its own, as every Mibbet test.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <set>
 
 #include <cstdio>
 #include <thread>
@@ -10,6 +14,8 @@
 #include "net/readiness.h"
 #include "net/socket.h"
 #include "tests/mibbet/mibbet_client.h"
+#include "tests/support/hostile_peer.h"
+#include "tests/support/hostile_unit.h"
 #include "tests/support/process.h"
 #include "tests/support/storm.h"
 
@@ -36,8 +42,11 @@ class MibbetAvailable : public ::testing::Test {
         if (!dir_.empty())
             ::rmdir(dir_.c_str());
     }
-    static net::Socket silent() {
+    // A connection from 127.0.0.`from` that sends nothing; one address has
+    // at most 8 held.
+    static net::Socket silent(int from = 1) {
         net::Socket s = net::createTcpSocket();
+        net::bindTo(s, 0, *net::lookupHost("127.0.0." + std::to_string(from)));
         if (!net::connectBlocking(s, *net::lookupHost("127.0.0.1"), 1283))
             return {};
         return s;
@@ -48,7 +57,7 @@ class MibbetAvailable : public ::testing::Test {
 
 TEST_F(MibbetAvailable, SilentConnectionsDoNotHoldOtherClients) {
     std::vector<net::Socket> held;
-    for (int i = 0; i < 20; ++i) held.push_back(silent());
+    for (int i = 0; i < 20; ++i) held.push_back(silent(100 + i % 4));
     for (int i = 0; i < 3; ++i) {
         mibbet_test::Reply reply = mibbet_test::exchange({'K'}, 2s);
         EXPECT_TRUE(reply.closedByServer);
@@ -79,6 +88,54 @@ TEST_F(MibbetAvailable, AStormOfMalformedRequestsLeavesTheServerAsItWas) {
     }
     EXPECT_LE(after, before);
     EXPECT_TRUE(server_->running());
+}
+
+TEST_F(MibbetAvailable, TenClientsThatSendLateAreAnsweredWhileOneAddressFloods) {
+    support::HostileOptions options;
+    options.kind = support::HostileKind::Floods;
+    options.from = "127.0.0.200";
+    support::HostilePeer flood(options);
+    std::this_thread::sleep_for(300ms);
+    int answered = 0;
+    for (int i = 1; i <= 10; ++i) {
+        support::UnitReply reply = support::askAfter("127.0.0.1", 1283,
+                                                     "127.0.0." + std::to_string(10 + i), "K",
+                                                     20ms, 6s + support::kSlack);
+        answered += reply.bytes == "v\0"s;
+    }
+    flood.stop();
+    EXPECT_EQ(answered, 10);
+    EXPECT_TRUE(server_->running());
+}
+
+// Out of descriptors with nothing to give up: reported once on standard
+// error, waited out, and the next client is answered.
+TEST_F(MibbetAvailable, RunningOutOfDescriptorsIsSurvived) {
+    rlimit limit{};
+    ASSERT_EQ(::prlimit(server_->pid(), RLIMIT_NOFILE, nullptr, &limit), 0);
+    rlim_t saved = limit.rlim_cur;
+    std::set<int> used;
+    for (const auto& entry :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(server_->pid()) + "/fd")) {
+        used.insert(std::stoi(entry.path().filename().string()));
+    }
+    int lowest = 0;
+    while (used.count(lowest) != 0) ++lowest;
+    limit.rlim_cur = static_cast<rlim_t>(lowest);
+    ASSERT_EQ(::prlimit(server_->pid(), RLIMIT_NOFILE, &limit, nullptr), 0);
+    // The accept already waiting took its descriptor before the limit fell.
+    net::Socket waker = silent();
+    waker.close();
+    std::this_thread::sleep_for(200ms);
+    std::thread client([] { EXPECT_EQ(mibbet_test::exchange({'K'}, 10s).bytes, "v\0"s); });
+    std::this_thread::sleep_for(800ms);
+    limit.rlim_cur = saved;
+    EXPECT_EQ(::prlimit(server_->pid(), RLIMIT_NOFILE, &limit, nullptr), 0);
+    client.join();
+    EXPECT_TRUE(server_->running());
+    std::string err = server_->stop().err;
+    EXPECT_NE(err.find("accept: "), std::string::npos) << err;
+    EXPECT_EQ(err.find("accept: "), err.rfind("accept: ")) << "reported once: " << err;
 }
 
 }  // namespace
