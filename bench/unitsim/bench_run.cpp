@@ -10,11 +10,9 @@ namespace unitsim_bench {
 
 Timed timedRun(const std::vector<std::string>& argv, const std::string& dir) {
     auto start = std::chrono::steady_clock::now();
-    support::RunResult r =
-        support::run(argv, {.workingDirectory = dir, .timeout = std::chrono::minutes(10)});
+    support::RunResult r = support::run(argv, {{}, dir, std::chrono::minutes(10)});
     Timed t;
-    t.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     t.status = r.status;
     t.out = std::move(r.out);
     return t;

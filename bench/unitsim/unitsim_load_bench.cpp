@@ -62,18 +62,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "unitsim_load_bench: the bare loop did not start\n");
         return 1;
     }
-    std::printf("unitsim load, %d s per run from 50 units, one connection per request; "
-                "reply times in ms\n",
-                seconds);
+    std::printf(
+        "unitsim load, %d s per run from 50 units, one connection per request; "
+        "reply times in ms\n",
+        seconds);
     std::printf("  %-10s %-9s %10s %9s %9s %9s %9s %7s %6s\n", "server", "pacing", "answers/s",
                 "p50", "p90", "p99", "max", "bad", "late");
     bool ok = true;
     for (const char* mode : {"1000/s", "maximum"}) {
         for (const Target& target : targets) {
-            std::vector<std::string> args{UNITSIM_BIN, "load", "barcode", key.key, "--expect",
-                                          key.response, "--port", std::to_string(target.port),
-                                          "--units", "50", "--duration", std::to_string(seconds),
-                                          "--json"};
+            std::vector<std::string> args{
+                UNITSIM_BIN, "load",       "barcode",    key.key,
+                "--expect",  key.response, "--port",     std::to_string(target.port),
+                "--units",   "50",         "--duration", std::to_string(seconds),
+                "--json"};
             if (std::string(mode) == "1000/s")
                 args.insert(args.end(), {"--rate", "1000"});
             else

@@ -57,8 +57,8 @@ int main(int argc, char** argv) {
     }
     std::string inventory;
     for (int i = 0; i < kUnits; ++i)
-        inventory += net::dotted(kFirst + static_cast<net::Ipv4>(i)) + " u" + std::to_string(i) +
-                     "\n";
+        inventory +=
+            net::dotted(kFirst + static_cast<net::Ipv4>(i)) + " u" + std::to_string(i) + "\n";
     support::writeFile(dir + "/all.txt", inventory);
     std::printf("unitfleet backup of %d units of one unitsim, replies delayed by 5 ms\n", kUnits);
     bool ok = true;
@@ -67,17 +67,17 @@ int main(int argc, char** argv) {
         int jobs[2] = {64, 256};
         for (int k = 0; k < 2; ++k) {
             std::string out = "out-" + std::to_string(jobs[k]);
-            auto t = timedRun({UNITFLEET_BIN, "backup", "all.txt", out, "-j",
-                               std::to_string(jobs[k])},
-                              dir);
+            auto t = timedRun(
+                {UNITFLEET_BIN, "backup", "all.txt", out, "-j", std::to_string(jobs[k])}, dir);
             ok = ok && t.status == 0;
             seconds[k] = t.seconds;
             std::filesystem::remove_all(dir + "/" + out);
         }
-        std::printf("round %d: -j 64 %.2f s (%.0f units/s), -j 256 %.2f s (%.0f units/s), "
-                    "-j 256 is %.2f times as fast\n",
-                    round, seconds[0], kUnits / seconds[0], seconds[1], kUnits / seconds[1],
-                    seconds[0] / seconds[1]);
+        std::printf(
+            "round %d: -j 64 %.2f s (%.0f units/s), -j 256 %.2f s (%.0f units/s), "
+            "-j 256 is %.2f times as fast\n",
+            round, seconds[0], kUnits / seconds[0], seconds[1], kUnits / seconds[1],
+            seconds[0] / seconds[1]);
     }
     std::printf("unitsim while serving them: %ld KiB resident\n",
                 unitsim_bench::residentKiB(sim.pid()));

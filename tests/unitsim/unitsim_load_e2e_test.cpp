@@ -44,7 +44,7 @@ const Server kServers[] = {
 };
 
 class LoadOnHost : public ::testing::TestWithParam<Server> {
-protected:
+  protected:
     void SetUp() override {
         std::string why;
         if (!support::enterOwnNetworkNamespace(&why))
@@ -62,7 +62,7 @@ protected:
     json load(std::vector<std::string> args, int expectedStatus) {
         args.insert(args.begin(), {UNITSIM_BIN, "load"});
         args.insert(args.end(), {"--port", std::to_string(GetParam().port), "--json"});
-        support::RunResult r = support::run(args, {.workingDirectory = dir_, .timeout = 60000ms});
+        support::RunResult r = support::run(args, {{}, dir_, 60000ms});
         EXPECT_EQ(r.status, expectedStatus) << r.err << r.out;
         EXPECT_EQ(r.err, "");
         json report = json::parse(r.out, nullptr, false);
@@ -88,9 +88,8 @@ TEST_P(LoadOnHost, EveryAnswerOfAKnownDataFileCountsRight) {
 }
 
 TEST_P(LoadOnHost, AWrongExpectationCountsEveryAnswerWrong) {
-    json r = load({"barcode", "K1", "--expect", "second answer", "--concurrency", "2", "--count",
-                   "20"},
-                  1);
+    json r = load(
+        {"barcode", "K1", "--expect", "second answer", "--concurrency", "2", "--count", "20"}, 1);
     EXPECT_EQ(r["answered"], 20);
     EXPECT_EQ(r["wrong"], 20);
     EXPECT_EQ(r["right"], 0);
