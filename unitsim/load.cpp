@@ -18,6 +18,7 @@
 #include "net/event_loop.h"
 #include "net/system_api.h"
 #include "protocol/payload.h"
+#include "unitsim/messages.h"
 
 namespace unitsim {
 
@@ -260,8 +261,11 @@ class LoadRun {
         if (got == *expect)
             return;
         ++result_.wrong;
-        if (result_.wrongSamples.size() < kWrongSamples)
-            result_.wrongSamples.push_back("expected \"" + *expect + "\", got \"" + got + "\"");
+        std::string sample = "expected " + quoted(*expect) + ", got " + quoted(got);
+        auto& samples = result_.wrongSamples;
+        if (samples.size() < kWrongSamples &&
+            std::find(samples.begin(), samples.end(), sample) == samples.end())
+            samples.push_back(std::move(sample));
     }
 
     void fail(Request& r, const std::string& why) {

@@ -51,7 +51,7 @@ struct LoadResult {
     std::size_t late = 0;
     double latestMs = 0;                    // the latest send after its scheduled time
     std::vector<double> replyMs;            // per answered request
-    std::vector<std::string> wrongSamples;  // the first few wrong answers
+    std::vector<std::string> wrongSamples;  // the first few different wrong answers
     bool checked = false;                   // some answer had an expectation
     double seconds = 0;
     std::string error;  // why the run could not start
