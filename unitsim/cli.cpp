@@ -11,7 +11,9 @@
 
 #include "net/socket.h"
 #include "unitsim/fleet.h"
+#include "unitsim/host_message.h"
 #include "unitsim/journal.h"
+#include "unitsim/load.h"
 #include "unitsim/messages.h"
 #include "unitsim/modefile.h"
 #include "unitsim/unit.h"
@@ -138,11 +140,16 @@ std::vector<Options> unitOptions(const Options& common, const std::vector<std::s
     std::vector<Options> list;
     list.reserve(addresses.size());
     bool many = addresses.size() > 1;
+    auto table = std::make_shared<const std::vector<ModeDef>>(common.modes);
+    Options base = common;
+    base.modes.clear();
+    base.sharedModes = table;
     for (std::size_t i = 0; i < addresses.size(); ++i) {
-        Options options = common;
+        Options options = base;
         options.address = addresses[i];
         options.faults = faultsFor(i, common.faults, shares);
         options.journalPath = journalPathFor(common.journalPath, addresses[i], many);
+        options.keepRecords = false;
         list.push_back(std::move(options));
     }
     return list;
@@ -160,32 +167,26 @@ int serveUntilSignal(std::vector<Options> list, std::FILE* out, std::FILE* err) 
     std::string where = list.size() == 1
                             ? list.front().address + ":" + port
                             : list.front().address + "-" + list.back().address + ":" + port;
-    // A listener, a wake-up pipe and a few connections each, plus journals.
-    if (!raiseOpenFileLimit(list.size() * 8 + 64)) {
+    if (!raiseOpenFileLimit(descriptorsFor(list.size()))) {
         std::fprintf(err, "unitsim: the open-file limit is too low for %zu units\n", list.size());
         std::fflush(err);
         return 1;
     }
-    std::vector<std::unique_ptr<Unit>> units;
-    units.reserve(list.size());
-    for (Options& options : list) {
-        units.push_back(std::make_unique<Unit>(std::move(options)));
-        std::string error;
-        if (!units.back()->start(&error)) {
-            std::fprintf(err, "unitsim: %s\n", error.c_str());
-            std::fflush(err);
-            return 1;
-        }
+    std::string error;
+    std::optional<UnitGroup> units = UnitGroup::start(std::move(list), error);
+    if (!units) {
+        std::fprintf(err, "unitsim: %s\n", error.c_str());
+        std::fflush(err);
+        return 1;
     }
-    if (units.size() == 1)
+    if (units->size() == 1)
         std::fprintf(out, "unitsim: unit listening on %s\n", where.c_str());
     else
-        std::fprintf(out, "unitsim: %zu units listening on %s\n", units.size(), where.c_str());
+        std::fprintf(out, "unitsim: %zu units listening on %s\n", units->size(), where.c_str());
     std::fflush(out);
     int signal = 0;
     while (sigwait(&set, &signal) != 0) {
     }
-    for (auto& unit : units) unit->stop();
     return 0;
 }
 
@@ -306,31 +307,6 @@ void printAnswer(const HostReply& reply, Show show, std::FILE* out) {
     std::fflush(out);
 }
 
-std::optional<std::vector<std::uint8_t>> parseHex(const std::vector<std::string>& words) {
-    std::string digits;
-    for (const std::string& w : words)
-        for (char c : w)
-            if (c != ' ' && c != ':')
-                digits += c;
-    if (digits.size() % 2 != 0)
-        return std::nullopt;
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < digits.size(); i += 2) {
-        auto n = number("0x" + digits.substr(i, 2), 255);
-        if (!n || !std::isxdigit(static_cast<unsigned char>(digits[i])))
-            return std::nullopt;
-        bytes.push_back(static_cast<std::uint8_t>(*n));
-    }
-    return bytes;
-}
-
-std::optional<std::uint32_t> field(const std::string& text) {
-    auto n = number(text, 0xFFFFFFFFul);
-    if (!n)
-        return std::nullopt;
-    return static_cast<std::uint32_t>(*n);
-}
-
 int hostCommand(const std::string& command, Parser& p, std::FILE* out, std::FILE* err) {
     HostTarget target;
     Show show = Show::Lines;
@@ -377,33 +353,11 @@ int hostCommand(const std::string& command, Parser& p, std::FILE* out, std::FILE
         return usageError(err, "cannot resolve host '" + target.host + "'");
     if (!target.from.empty() && !net::lookupHost(target.from))
         return usageError(err, "cannot resolve address '" + target.from + "'");
-    HostReply reply;
-    if (command == "barcode" || command == "prod") {
-        if (words.size() != 1)
-            return usageError(err, command + " takes one TEXT");
-        reply = command == "barcode" ? sendBarcodeText(target, words[0])
-                                     : sendBarcodeFrame(target, words[0]);
-    } else if (command == "event") {
-        if (words.size() < 4 || words.size() > 5)
-            return usageError(err, "event takes STARTS KEY COLUMN ROW [TEXT]");
-        std::uint32_t f[4];
-        for (int i = 0; i < 4; ++i) {
-            auto n = field(words[i]);
-            if (!n)
-                return usageError(err, "bad number '" + words[i] + "'");
-            f[i] = *n;
-        }
-        reply = sendEvent(target, f[0], f[1], f[2], f[3], words.size() == 5 ? words[4] : "");
-    } else if (command == "register") {
-        if (words.size() != 3)
-            return usageError(err, "register takes UNITID PRODUCTID IP");
-        reply = sendRegistration(target, words[0], words[1], words[2]);
-    } else {
-        auto bytes = parseHex(words);
-        if (!bytes)
-            return usageError(err, "raw takes hex digits in pairs, e.g. 00000009 4D445351 00");
-        reply = sendRaw(target, *bytes);
-    }
+    std::string error;
+    std::optional<MessageBytes> message = hostMessage(command, words, error);
+    if (!message)
+        return usageError(err, error);
+    HostReply reply = sendRaw(target, *message);
     if (!reply.connected) {
         std::fprintf(err, "unitsim: cannot connect to %s:%u\n", target.host.c_str(),
                      static_cast<unsigned>(target.port));
@@ -424,12 +378,15 @@ int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FI
             std::fputs(kModeFileHelp, out);
             std::fputs("\n", out);
             std::fputs(kJournalHelp, out);
+            std::fputs("\n", out);
+            std::fputs(kLoadHelp, out);
             std::fflush(out);
             return 0;
         }
     }
-    if (p.more() && (args[0] == "barcode" || args[0] == "prod" || args[0] == "event" ||
-                     args[0] == "register" || args[0] == "raw")) {
+    if (p.more() && args[0] == "load")
+        return loadCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    if (p.more() && isHostMessageKind(args[0])) {
         std::string command = p.next();
         return hostCommand(command, p, out, err);
     }

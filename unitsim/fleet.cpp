@@ -2,8 +2,11 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <charconv>
+#include <thread>
 
+#include "net/event_loop.h"
 #include "net/socket.h"
 
 namespace unitsim {
@@ -112,6 +115,39 @@ std::string journalPathFor(const std::string& pattern, const std::string& addres
     if (at != std::string::npos)
         return pattern.substr(0, at) + address + pattern.substr(at + 2);
     return many ? pattern + "." + address : pattern;
+}
+
+std::size_t descriptorsFor(std::size_t units) {
+    return units + 1024;
+}
+
+std::optional<UnitGroup> UnitGroup::start(std::vector<Options> list, std::string& error) {
+    UnitGroup group;
+    std::size_t threads =
+        list.size() == 1 ? 1 : std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 4);
+    for (std::size_t i = 0; i < threads; ++i) {
+        group.loops_.push_back(std::make_unique<net::LoopThread>());
+        if (!group.loops_.back()->start(&error))
+            return std::nullopt;
+    }
+    group.units_.reserve(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        net::LoopThread& loop = *group.loops_[i % threads];
+        group.units_.push_back(std::make_unique<Unit>(std::move(list[i]), loop));
+        if (!group.units_.back()->start(&error))
+            return std::nullopt;
+    }
+    return group;
+}
+
+UnitGroup::~UnitGroup() {
+    stop();
+}
+
+void UnitGroup::stop() {
+    for (auto& unit : units_) unit->stop();
+    units_.clear();
+    for (auto& loop : loops_) loop->stop();
 }
 
 bool raiseOpenFileLimit(std::size_t needed) {

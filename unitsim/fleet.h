@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,34 @@ Faults faultsFor(std::size_t index, const Faults& common, const std::vector<Faul
 // The journal file of one unit: "%a" in `pattern` becomes the address; with
 // several units and no "%a", ".ADDRESS" is appended.
 std::string journalPathFor(const std::string& pattern, const std::string& address, bool many);
+
+// Descriptors a process serving `units` units asks for: one listener each,
+// and room for the connections open at once (a fleet tool's workers, a test's
+// clients) and the loops' own.
+std::size_t descriptorsFor(std::size_t units);
+
+// Units served by a few event-loop threads (one for a single unit, at most
+// four), units dealt to the loops in turn. Stops every unit when it goes.
+class UnitGroup {
+  public:
+    // Starts every unit; nothing and the first unit's failure in `error` when
+    // one cannot start (those already started are stopped again).
+    static std::optional<UnitGroup> start(std::vector<Options> list, std::string& error);
+    UnitGroup(UnitGroup&&) = default;
+    UnitGroup& operator=(UnitGroup&&) = default;
+    ~UnitGroup();
+
+    std::size_t size() const { return units_.size(); }
+    Unit& operator[](std::size_t index) { return *units_[index]; }
+    std::size_t threads() const { return loops_.size(); }
+
+  private:
+    UnitGroup() = default;
+    void stop();
+
+    std::vector<std::unique_ptr<net::LoopThread>> loops_;
+    std::vector<std::unique_ptr<Unit>> units_;  // after loops_: they go first
+};
 
 // Raises the soft limit on open files towards the hard one so that `needed`
 // descriptors fit; false when even the hard limit is too low.

@@ -7,7 +7,7 @@
 #include <cerrno>
 
 #include "net/socket.h"
-#include "protocol/payload.h"
+#include "unitsim/host_message.h"
 #include "unitsim/unit.h"
 
 namespace unitsim {
@@ -38,14 +38,6 @@ void collectAnswer(const net::Socket& socket, Clock::time_point deadline, HostRe
             return;
         reply.bytes.insert(reply.bytes.end(), buffer, buffer + got);
     }
-}
-
-template <typename Build>
-HostReply sendBuilt(const HostTarget& target, std::size_t room, Build build) {
-    std::vector<std::uint8_t> frame(room);
-    std::size_t n = build(protocol::Bytes(frame));
-    frame.resize(n);
-    return sendRaw(target, frame);
 }
 
 }  // namespace
@@ -80,37 +72,21 @@ HostReply sendRaw(const HostTarget& target, const std::vector<std::uint8_t>& byt
 }
 
 HostReply sendBarcodeText(const HostTarget& target, const std::string& barcode) {
-    std::vector<std::uint8_t> bytes(barcode.begin(), barcode.end());
-    bytes.push_back(0);
-    return sendRaw(target, bytes);
+    return sendRaw(target, barcodeTextMessage(barcode));
 }
 
 HostReply sendBarcodeFrame(const HostTarget& target, const std::string& barcode) {
-    std::vector<std::uint8_t> body(barcode.begin(), barcode.end());
-    body.push_back(0);
-    return sendBuilt(target, protocol::kHeaderSize + body.size(), [&](protocol::Bytes b) {
-        return protocol::buildFrame(b, protocol::FrameType::ProductQuery, body);
-    });
+    return sendRaw(target, barcodeFrameMessage(barcode));
 }
 
 HostReply sendEvent(const HostTarget& target, std::uint32_t newStarts, std::uint32_t keyCode,
                     std::uint32_t column, std::uint32_t row, const std::string& text) {
-    protocol::Event event;
-    event.newStarts = newStarts;
-    event.keyCode = keyCode;
-    event.touchColumn = column;
-    event.touchRow = row;
-    event.text = text;
-    return sendBuilt(target, protocol::kEventTextOffset + text.size() + 1,
-                     [&](protocol::Bytes b) { return protocol::buildEvent(b, event); });
+    return sendRaw(target, eventMessage(newStarts, keyCode, column, row, text));
 }
 
 HostReply sendRegistration(const HostTarget& target, const std::string& unitId,
                            const std::string& productId, const std::string& ip) {
-    protocol::Registration r{unitId, productId, ip};
-    std::size_t room = protocol::kHeaderSize + unitId.size() + productId.size() + ip.size() + 3;
-    return sendBuilt(target, room,
-                     [&](protocol::Bytes b) { return protocol::buildRegistration(b, r); });
+    return sendRaw(target, registrationMessage(unitId, productId, ip));
 }
 
 }  // namespace unitsim

@@ -1,6 +1,7 @@
 #include "unitsim/journal.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace unitsim {
@@ -34,15 +35,24 @@ bool Journal::openFile(const std::string& path, std::string& error) {
         error = path + ": cannot open journal: " + std::strerror(errno);
         return false;
     }
-    file_.reset(f);
+    std::fclose(f);
+    path_ = path;
     return true;
 }
 
 void Journal::add(std::string line) {
-    if (file_) {
-        std::fprintf(file_.get(), "%s\n", line.c_str());
-        std::fflush(file_.get());
+    if (!path_.empty()) {
+        // A line that cannot be written (disk full, file removed with its
+        // folder) is lost from the file only; serving goes on.
+        if (std::FILE* f = std::fopen(path_.c_str(), "a")) {
+            std::fprintf(f, "%s\n", line.c_str());
+            std::fclose(f);
+        }
     }
+    if (!inMemory_)
+        return;
+    if (lines_.size() >= kMemoryLines)
+        lines_.erase(lines_.begin(), lines_.begin() + kMemoryLines / 4);
     lines_.push_back(std::move(line));
 }
 

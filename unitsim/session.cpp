@@ -154,27 +154,28 @@ Answer setMode(std::string_view name, std::string_view value, ModeStore& store, 
 
 }  // namespace
 
-ModeStore::ModeStore(std::vector<ModeDef> modes) : modes_(std::move(modes)) {
-    for (const ModeDef& def : modes_) committed_.push_back(def.value);
-}
+ModeStore::ModeStore(Table modes) : ModeStore(std::make_shared<const Table>(std::move(modes))) {}
+
+ModeStore::ModeStore(std::shared_ptr<const Table> modes)
+    : current_(std::move(modes)), committed_(current_) {}
 
 int ModeStore::find(std::string_view name) const {
-    return findModeDef(modes_, name);
+    return findModeDef(*current_, name);
 }
 
-void ModeStore::commit() {
-    for (std::size_t i = 0; i < modes_.size(); ++i) committed_[i] = modes_[i].value;
-}
-
-void ModeStore::dropUncommitted() {
-    for (std::size_t i = 0; i < modes_.size(); ++i) modes_[i].value = committed_[i];
+ModeStore::Table& ModeStore::own() {
+    if (!owned_ || owned_ != current_ || current_.use_count() > 2) {
+        owned_ = std::make_shared<Table>(*current_);
+        current_ = owned_;
+    }
+    return *owned_;
 }
 
 std::string ModeStore::read(int index, std::string_view driftingMode) {
-    ModeDef& def = modes_[index];
-    std::string reported = def.value;
-    if (driftingMode.empty() || !equalsIgnoreCase(def.name, driftingMode))
+    std::string reported = (*current_)[index].value;
+    if (driftingMode.empty() || !equalsIgnoreCase((*current_)[index].name, driftingMode))
         return reported;
+    ModeDef& def = own()[index];
     // A number counts up; any other value gets a changing suffix after '~'.
     long long number = 0;
     const char* begin = def.value.data();

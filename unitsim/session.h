@@ -2,6 +2,7 @@
 // connection, and the Force flags each connection holds for itself.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,24 +13,33 @@
 namespace unitsim {
 
 // The unit's modes: current values (in the ModeDefs) and committed ones.
+// Tables are shared copy-on-write: thousands of units in one process hold one
+// table between them until a unit changes a value, and a commit or a restart
+// only moves a pointer.
 class ModeStore {
   public:
-    explicit ModeStore(std::vector<ModeDef> modes);
+    using Table = std::vector<ModeDef>;
+    explicit ModeStore(Table modes);
+    explicit ModeStore(std::shared_ptr<const Table> modes);
 
     int find(std::string_view name) const;
-    const ModeDef& operator[](int index) const { return modes_[index]; }
-    std::size_t size() const { return modes_.size(); }
-    const std::string& committed(int index) const { return committed_[index]; }
+    const ModeDef& operator[](int index) const { return (*current_)[index]; }
+    std::size_t size() const { return current_->size(); }
+    const std::string& committed(int index) const { return (*committed_)[index].value; }
 
-    void set(int index, std::string value) { modes_[index].value = std::move(value); }
-    void commit();
-    void dropUncommitted();
+    void set(int index, std::string value) { own()[index].value = std::move(value); }
+    void commit() { committed_ = current_; }
+    void dropUncommitted() { current_ = committed_; }
     // The value a read reports; a drifting mode changes after each read.
     std::string read(int index, std::string_view driftingMode);
 
   private:
-    std::vector<ModeDef> modes_;
-    std::vector<std::string> committed_;
+    // The current table, copied first while anyone else holds it.
+    Table& own();
+
+    std::shared_ptr<const Table> current_;
+    std::shared_ptr<const Table> committed_;
+    std::shared_ptr<Table> owned_;  // current_ when this store alone may change it
 };
 
 // The Force flags belong to the connection: every new connection starts with

@@ -1,21 +1,19 @@
-// The in-process unit: one background thread serves every connection of the
-// config port with poll, so a host's push is taken while another client
-// holds a connection open, and a slow reply never holds up other clients.
+// The in-process unit on an event loop: the listener and every connection of
+// the config port are watched by one loop thread (the unit's own, or one that
+// many units share), so a host's push is taken while another client holds a
+// connection open, and a slow reply never holds up other clients.
 #include "unitsim/unit.h"
 
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <list>
 #include <mutex>
-#include <thread>
 
+#include "net/event_loop.h"
 #include "net/socket.h"
 #include "protocol/payload.h"
 #include "unitsim/journal.h"
@@ -27,7 +25,14 @@ namespace unitsim {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 constexpr std::uint32_t kOversizedLength = 0x7FFFFFF0;
+constexpr std::size_t kKeptReceived = 65536;
+constexpr std::size_t kKeptStreams = 65536;
+constexpr std::size_t kKeptStreamBytes = 16u << 20;
+// Out of descriptors: the listener rests this long before it accepts again,
+// rather than waking its loop for ever while the backlog stays full.
+constexpr auto kAcceptRest = 50ms;
 
 struct Outgoing {
     std::vector<std::uint8_t> bytes;
@@ -35,17 +40,6 @@ struct Outgoing {
     std::string line;  // journal line, written when sending starts
     bool closeAfter = false;
     std::size_t sent = 0;
-};
-
-struct Connection {
-    net::Socket socket;
-    int id = 0;
-    std::size_t stream = 0;  // index into the unit's streams
-    std::vector<std::uint8_t> in;
-    std::deque<Outgoing> out;
-    SessionFlags flags;
-    bool closing = false;  // take no more input; close once `out` is sent
-    bool dead = false;
 };
 
 std::vector<std::uint8_t> frameBytes(protocol::FrameType type, std::string_view text) {
@@ -57,11 +51,39 @@ std::vector<std::uint8_t> frameBytes(protocol::FrameType type, std::string_view 
     return frame;
 }
 
+std::shared_ptr<const std::vector<ModeDef>> tableOf(Options& options) {
+    if (options.sharedModes)
+        return std::move(options.sharedModes);
+    return std::make_shared<const std::vector<ModeDef>>(std::move(options.modes));
+}
+
 }  // namespace
 
-struct Unit::State {
+struct Unit::State : net::EventLoop::Handler {
+    struct Connection : net::EventLoop::Handler {
+        Connection(State& owner, net::Socket s) : unit(owner), socket(std::move(s)) {}
+        void onReady(bool readable, bool writable) override {
+            unit.serveConnection(*this, readable, writable);
+        }
+        State& unit;
+        net::Socket socket;
+        int id = 0;
+        std::size_t stream = SIZE_MAX;  // index into the unit's streams; none past the bound
+        std::vector<std::uint8_t> in;
+        std::deque<Outgoing> out;
+        SessionFlags flags;
+        bool closing = false;  // take no more input; close once `out` is sent
+        bool dead = false;
+        bool writing = false;  // a reply waits for room to send
+        bool watchingRead = true, watchingWrite = false;
+        net::EventLoop::TimerId timer = 0;
+        std::list<Connection>::iterator self;
+    };
+
     explicit State(Options o)
-        : options(std::move(o)), store(options.modes), faults(options.faults) {}
+        : options(std::move(o)), store(tableOf(options)), faults(options.faults) {
+        journal.keepInMemory(options.keepRecords);
+    }
 
     Options options;
     mutable std::mutex mutex;
@@ -69,22 +91,35 @@ struct Unit::State {
     ModeStore store;
     Faults faults;
     std::vector<Received> received;
+    std::size_t receivedCount = 0;  // all of them, also those no longer kept
     std::vector<std::vector<std::uint8_t>> streams;
     Journal journal;
     int connections = 0;
 
-    // Owned by the serving thread while it runs.
+    // The loop's, while the unit serves.
+    net::LoopThread* loop = nullptr;
+    std::unique_ptr<net::LoopThread> ownLoop;
     net::Socket listener;
-    net::Socket wakeRead, wakeWrite;
-    std::thread thread;
-    std::vector<Connection> open;
+    bool listening = false;
+    net::EventLoop::TimerId restTimer = 0;
+    std::list<Connection> open;
 
-    void serve();
+    net::EventLoop& events() { return loop->loop(); }
+    void onReady(bool readable, bool) override {
+        if (readable)
+            acceptAll();
+    }
+    void listen();
+    void shutDown();
     void acceptAll();
+    void serveConnection(Connection& c, bool readable, bool writable);
     void readFrom(Connection& c);
+    void record(const Connection& c, const std::uint8_t* bytes, std::size_t n);
+    void keepReceived(bool framed, protocol::ConstBytes message);
     void handle(Connection& c, protocol::ConstBytes message, bool framed);
     void queueReply(Connection& c, protocol::FrameType type, const std::string& text);
     void flush(Connection& c);
+    void watchFor(Connection& c);
     void closeConnection(Connection& c, const char* why);
     void note(const Connection& c, const std::string& what) {
         std::lock_guard lock(mutex);
@@ -93,6 +128,10 @@ struct Unit::State {
 };
 
 Unit::Unit(Options options) : state_(std::make_unique<State>(std::move(options))) {}
+
+Unit::Unit(Options options, net::LoopThread& loop) : Unit(std::move(options)) {
+    state_->loop = &loop;
+}
 
 Unit::~Unit() {
     stop();
@@ -106,7 +145,7 @@ bool Unit::start(std::string* error) {
         return false;
     };
     State& s = *state_;
-    if (s.thread.joinable())
+    if (s.listener)
         return fail("unit already running");
     std::string where = s.options.address + ":" + std::to_string(s.options.port);
     auto address = net::lookupHost(s.options.address);
@@ -126,28 +165,31 @@ bool Unit::start(std::string* error) {
         return fail("cannot bind " + where + ": " + std::strerror(errno));
     if (!net::listenOn(s.listener, 64))
         return fail("cannot listen on " + where + ": " + std::strerror(errno));
-    ::fcntl(s.listener.fd(), F_SETFL, ::fcntl(s.listener.fd(), F_GETFL) | O_NONBLOCK);
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
-        return fail(std::string("cannot make a pipe: ") + std::strerror(errno));
-    s.wakeRead = net::Socket(fds[0]);
-    s.wakeWrite = net::Socket(fds[1]);
-    s.thread = std::thread([&s] { s.serve(); });
+    net::setNonBlocking(s.listener, true);
+    if (!s.loop || s.ownLoop) {
+        s.ownLoop = std::make_unique<net::LoopThread>();
+        std::string why;
+        if (!s.ownLoop->start(&why))
+            return fail(why);
+        s.loop = s.ownLoop.get();
+    }
+    bool watched = false;
+    s.loop->call([&] {
+        s.listen();
+        watched = s.listening;
+    });
+    if (!watched)
+        return fail(std::string("cannot watch ") + where + ": " + std::strerror(errno));
     return true;
 }
 
 void Unit::stop() {
     State& s = *state_;
-    if (!s.thread.joinable())
+    if (!s.listener)
         return;
-    char byte = 1;
-    while (::write(s.wakeWrite.fd(), &byte, 1) < 0 && errno == EINTR) {
-    }
-    s.thread.join();
-    s.open.clear();
-    s.listener.close();
-    s.wakeRead.close();
-    s.wakeWrite.close();
+    s.loop->call([&s] { s.shutDown(); });
+    if (s.ownLoop)
+        s.ownLoop->stop();
 }
 
 void Unit::setFaults(const Faults& faults) {
@@ -167,8 +209,7 @@ std::vector<std::string> Unit::journal() const {
 
 bool Unit::waitForReceived(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(state_->mutex);
-    return state_->changed.wait_for(lock, timeout,
-                                    [&] { return state_->received.size() >= count; });
+    return state_->changed.wait_for(lock, timeout, [&] { return state_->receivedCount >= count; });
 }
 
 std::optional<std::string> Unit::value(const std::string& mode) const {
@@ -197,65 +238,77 @@ std::vector<std::vector<std::uint8_t>> Unit::streams() const {
     return state_->streams;
 }
 
-// ---- the serving thread ----
+// ---- on the loop's thread ----
 
-void Unit::State::serve() {
-    for (;;) {
-        std::vector<pollfd> fds;
-        fds.push_back({wakeRead.fd(), POLLIN, 0});
-        fds.push_back({listener.fd(), POLLIN, 0});
-        auto now = Clock::now();
-        int timeout = 1000;
-        for (Connection& c : open) {
-            short events = c.closing ? 0 : POLLIN;
-            if (!c.out.empty()) {
-                if (c.out.front().due <= now) {
-                    events |= POLLOUT;
-                } else {
-                    auto wait =
-                        std::chrono::ceil<std::chrono::milliseconds>(c.out.front().due - now);
-                    timeout = std::min<int>(timeout, static_cast<int>(wait.count()));
-                }
-            }
-            fds.push_back({c.socket.fd(), events, 0});
-        }
-        int n = ::poll(fds.data(), fds.size(), timeout);
-        if (n < 0 && errno != EINTR)
-            break;
-        if (n > 0 && (fds[0].revents & POLLIN))
-            break;
-        if (n > 0 && (fds[1].revents & POLLIN))
-            acceptAll();
-        for (std::size_t i = 0; i < open.size(); ++i) {
-            Connection& c = open[i];
-            short revents = i + 2 < fds.size() ? fds[i + 2].revents : 0;
-            if (revents & (POLLIN | POLLHUP | POLLERR))
-                readFrom(c);
-            if (!c.dead)
-                flush(c);
-        }
-        std::erase_if(open, [](const Connection& c) { return c.dead; });
+void Unit::State::listen() {
+    listening = events().watch(listener.fd(), *this, true, false);
+}
+
+void Unit::State::shutDown() {
+    if (restTimer)
+        events().cancel(restTimer);
+    restTimer = 0;
+    if (listening)
+        events().unwatch(listener.fd(), *this);
+    listening = false;
+    for (Connection& c : open) {
+        if (c.timer)
+            events().cancel(c.timer);
+        if (c.socket)
+            events().unwatch(c.socket.fd(), c);
     }
+    open.clear();
+    listener.close();
 }
 
 void Unit::State::acceptAll() {
     for (;;) {
         net::Ipv4 peer = 0;
         net::Socket socket = net::acceptFrom(listener, &peer);
-        if (!socket)
+        if (!socket) {
+            net::AcceptFailure why = net::lastAcceptFailure();
+            if (why == net::AcceptFailure::Interrupted || why == net::AcceptFailure::PeerGone)
+                continue;
+            if (why == net::AcceptFailure::NoResources && listening) {
+                events().unwatch(listener.fd(), *this);
+                listening = false;
+                restTimer = events().at(Clock::now() + kAcceptRest, [this] {
+                    restTimer = 0;
+                    listen();
+                });
+            }
             return;
+        }
         net::setNoDelay(socket);
-        Connection c;
-        c.socket = std::move(socket);
+        open.emplace_back(*this, std::move(socket));
+        Connection& c = open.back();
+        c.self = std::prev(open.end());
         {
             std::lock_guard lock(mutex);
             c.id = ++connections;
-            c.stream = streams.size();
-            streams.emplace_back();
+            if (options.keepRecords && streams.size() < kKeptStreams) {
+                c.stream = streams.size();
+                streams.emplace_back();
+            }
             journal.add("note #" + std::to_string(c.id) + " open from " + net::dotted(peer));
         }
-        open.push_back(std::move(c));
+        if (!events().watch(c.socket.fd(), c, true, false)) {
+            closeConnection(c, "closed by unit");
+            open.erase(c.self);
+        }
     }
+}
+
+// Everything a ready connection needs; it may be gone when this returns.
+void Unit::State::serveConnection(Connection& c, bool readable, bool) {
+    if (readable)
+        readFrom(c);
+    if (!c.dead)
+        flush(c);
+    if (!c.dead)
+        watchFor(c);
+    if (c.dead)
+        open.erase(c.self);
 }
 
 void Unit::State::readFrom(Connection& c) {
@@ -266,18 +319,13 @@ void Unit::State::readFrom(Connection& c) {
     if (n <= 0) {
         if (!c.closing && !c.in.empty()) {
             std::lock_guard lock(mutex);
-            received.push_back({false, c.in});
+            keepReceived(false, c.in);
             journal.add("recv " + describeLeftover(c.in));
-            changed.notify_all();
         }
         closeConnection(c, "closed by peer");
         return;
     }
-    {
-        std::lock_guard lock(mutex);
-        auto& stream = streams[c.stream];
-        stream.insert(stream.end(), buffer, buffer + n);
-    }
+    record(c, buffer, static_cast<std::size_t>(n));
     if (c.closing)
         return;  // restarting: later input is not for this session
     c.in.insert(c.in.end(), buffer, buffer + n);
@@ -298,11 +346,30 @@ void Unit::State::readFrom(Connection& c) {
     c.in.erase(c.in.begin(), c.in.begin() + static_cast<std::ptrdiff_t>(used));
 }
 
+void Unit::State::record(const Connection& c, const std::uint8_t* bytes, std::size_t n) {
+    if (c.stream == SIZE_MAX)
+        return;
+    std::lock_guard lock(mutex);
+    auto& stream = streams[c.stream];
+    n = std::min(n, kKeptStreamBytes - std::min(kKeptStreamBytes, stream.size()));
+    stream.insert(stream.end(), bytes, bytes + n);
+}
+
+// Called with the mutex held.
+void Unit::State::keepReceived(bool framed, protocol::ConstBytes message) {
+    ++receivedCount;
+    if (options.keepRecords) {
+        if (received.size() >= kKeptReceived)
+            received.erase(received.begin(), received.begin() + kKeptReceived / 4);
+        received.push_back({framed, {message.begin(), message.end()}});
+    }
+    changed.notify_all();
+}
+
 void Unit::State::handle(Connection& c, protocol::ConstBytes message, bool framed) {
     std::lock_guard lock(mutex);
-    received.push_back({framed, {message.begin(), message.end()}});
+    keepReceived(framed, message);
     journal.add("recv " + (framed ? describeFrame(message) : describeText(message)));
-    changed.notify_all();
     if (!framed)
         return;
     auto frame = protocol::FrameView::from(message);
@@ -350,6 +417,7 @@ void Unit::State::queueReply(Connection& c, protocol::FrameType type, const std:
 
 void Unit::State::flush(Connection& c) {
     auto now = Clock::now();
+    c.writing = false;
     while (!c.out.empty() && c.out.front().due <= now) {
         Outgoing& o = c.out.front();
         if (o.sent == 0) {
@@ -361,8 +429,10 @@ void Unit::State::flush(Connection& c) {
                             MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                c.writing = true;
                 return;
+            }
             if (n < 0) {
                 closeConnection(c, "closed: send failed");
                 return;
@@ -380,10 +450,34 @@ void Unit::State::flush(Connection& c) {
         closeConnection(c, "closed by unit");
 }
 
+// Input while the session lasts, room to send while a reply is stuck, and a
+// timer for a reply that is not due yet.
+void Unit::State::watchFor(Connection& c) {
+    bool read = !c.closing;
+    if (read != c.watchingRead || c.writing != c.watchingWrite) {
+        events().change(c.socket.fd(), c, read, c.writing);
+        c.watchingRead = read;
+        c.watchingWrite = c.writing;
+    }
+    if (c.timer)
+        events().cancel(c.timer);
+    c.timer = 0;
+    if (!c.writing && !c.out.empty()) {
+        c.timer = events().at(c.out.front().due, [this, &c] {
+            c.timer = 0;
+            serveConnection(c, false, false);
+        });
+    }
+}
+
 void Unit::State::closeConnection(Connection& c, const char* why) {
     if (c.dead)
         return;
     note(c, why);
+    if (c.timer)
+        events().cancel(c.timer);
+    c.timer = 0;
+    events().unwatch(c.socket.fd(), c);
     c.socket.close();
     c.dead = true;
 }

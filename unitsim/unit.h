@@ -1,7 +1,8 @@
 // The simulated unit: answers a configuration client on ADDRESS:1283 as a
 // real unit does, and can act as a unit towards a host server. Tests run it
 // in-process (a background thread serves the config port); the `unitsim`
-// program wraps the same class for people and for end-to-end tests.
+// program wraps the same class for people and for end-to-end tests, many
+// units sharing the threads of a few event loops.
 #pragma once
 
 #include <chrono>
@@ -10,6 +11,10 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace net {
+class LoopThread;
+}
 
 namespace unitsim {
 
@@ -45,8 +50,14 @@ struct Options {
     std::string address = "127.0.0.2";
     std::uint16_t port = 1283;
     std::vector<ModeDef> modes = defaultModes();
+    // When set, the table instead of `modes`: many units share it until one
+    // of them changes a value.
+    std::shared_ptr<const std::vector<ModeDef>> sharedModes;
     Faults faults;
     std::string journalPath;  // empty: journal kept in memory only
+    // Off: nothing is kept for received(), streams() or journal() (the
+    // program, whose units nobody asks); the journal file is still written.
+    bool keepRecords = true;
 };
 
 // One message the unit received on its config port.
@@ -55,9 +66,15 @@ struct Received {
     std::vector<std::uint8_t> bytes;  // exactly as received (text: with its zero byte)
 };
 
+// What a unit keeps in memory for the calls below is bounded: the newest
+// 65,536 journal lines and received messages (the oldest quarter goes when
+// full), the streams of the first 65,536 connections, each up to 16 MiB.
 class Unit {
 public:
+    // Serves on a thread of its own.
     explicit Unit(Options options);
+    // Serves on `loop`, which many units may share; it must outlive the unit.
+    Unit(Options options, net::LoopThread& loop);
     ~Unit();  // stops
     Unit(const Unit&) = delete;
     Unit& operator=(const Unit&) = delete;
