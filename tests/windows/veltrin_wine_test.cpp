@@ -1,10 +1,11 @@
 // Veltrin.exe under Wine on a display of its own, driven with xdotool against
-// simulated units on 127.0.16.x: the queries each click sends, the exact
+// simulated units on 127.0.23.x: the queries each click sends, the exact
 // colours of cells and buttons in a screenshot, the saved report, the help
 // pane, and the status line when the unit or the library is missing.
 // window_peek.exe reads the controls' texts, states and places.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -63,7 +64,7 @@ std::vector<unitsim::ModeDef> modes() {
 }
 
 std::string address(int host) {
-    return "127.0.16." + std::to_string(host);
+    return "127.0.23." + std::to_string(host);
 }
 
 class VeltrinUnderWine : public WineTest {
@@ -75,7 +76,7 @@ class VeltrinUnderWine : public WineTest {
         display_ = std::make_unique<XDisplay>();
         ASSERT_TRUE(display_->started()) << display_->why();
         dir_ = support::makeTempDir("wine_veltrin");
-        shots_ = dir_;
+        shots_ = SHOTS_DIR;
     }
     void TearDown() override {
         if (veltrin_)
@@ -195,12 +196,14 @@ TEST_F(VeltrinUnderWine, ReadSetCommitSaveAndHelpAsTheLinuxWindowDoes) {
     // Typed into the address box, which has the focus, then Enter.
     display_->type(address(20));
     display_->key("Return");
-    ASSERT_TRUE(waitFor([&] { return !control(kRead).enabled; })) << "Read Modes did not run";
-    ASSERT_TRUE(waitFor([&] { return control(kSetMode).enabled; }));
+    // Close is enabled at the end of a successful read.
+    ASSERT_TRUE(waitFor([&] { return control(kDisconnect).enabled; }))
+        << "Read Modes did not read: " << control(kInfo).text;
     EXPECT_EQ(queriesWhenThere(5), kForce + quoted({"", "*"}));
     std::map<int, Control> shown = peek();
     EXPECT_FALSE(shown[kIp].enabled);
-    EXPECT_TRUE(shown[kDisconnect].enabled && shown[kRefreshAll].enabled);
+    EXPECT_FALSE(shown[kRead].enabled);
+    EXPECT_TRUE(shown[kSetMode].enabled && shown[kRefreshAll].enabled);
     EXPECT_FALSE(shown[kCommit].enabled);
 
     // A click in the grid's first row opens the editor over its New Content
@@ -220,7 +223,8 @@ TEST_F(VeltrinUnderWine, ReadSetCommitSaveAndHelpAsTheLinuxWindowDoes) {
     auto rowY = [&](int r) { return editor.top + (r - row) * rowHeight + rowHeight / 2; };
     Screenshot entered = display_->shoot(shots_ + "/veltrin_wine_editor.png");
     ASSERT_TRUE(entered.valid());
-    EXPECT_EQ(entered.at(editor.left + 3, editor.top + 2), (Pixel{0, 0, 255}));
+    // Right of where the caret and text are drawn.
+    EXPECT_EQ(entered.at(editor.right - 4, editor.y()), (Pixel{0, 0, 255}));
 
     // UnitID's New Content: typed, Enter moves on, Set Mode sends it.
     display_->click(editor.x(), rowY(1));
@@ -250,14 +254,24 @@ TEST_F(VeltrinUnderWine, ReadSetCommitSaveAndHelpAsTheLinuxWindowDoes) {
     EXPECT_EQ(committed.at(contentX, rowY(1) - rowHeight / 4), (Pixel{0, 255, 0}));
     EXPECT_EQ(committed.at(editor.left + 3, rowY(1) - rowHeight / 4), (Pixel{255, 255, 255}));
 
-    // SaveToFile: a typed name in the save dialog, the report beside the program.
+    // SaveToFile: a name typed in the save dialog (the whole path, as the
+    // dialog starts in the folder it last saw); the dialog adds the extension.
     click(kSaveToFile);
     ASSERT_TRUE(display_->findWindow("Save As", 60s)) << "no save dialog";
-    display_->type("modes");
+    std::string typed = "Z:" + dir_ + "/modes";
+    std::replace(typed.begin(), typed.end(), '/', '\\');
+    display_->type(typed);
     display_->key("Return");
-    const std::string report = dir_ + "/modes.TXT";
-    ASSERT_TRUE(waitFor([&] { return fs::exists(report) && fs::file_size(report) > 60; }))
-        << "no report written";
+    std::string report;
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            std::string name = entry.path().filename().string();
+            std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+            if (name == "modes.txt" && entry.file_size() > 60)
+                report = entry.path().string();
+        }
+        return !report.empty();
+    })) << "no report written";
     EXPECT_EQ(support::readFile(report),
               "Mode\t\t\tContent\r\n\r\n"
               "UnitID      = Wine9\r\n"
@@ -297,7 +311,7 @@ TEST_F(VeltrinUnderWine, UnreachableUnitStatusTexts) {
 
 TEST_F(VeltrinUnderWine, MissingLibraryIsNamedInTheStatusLine) {
     startVeltrin("");
-    display_->type("127.0.16.21");
+    display_->type(address(21));
     display_->key("Return");
     EXPECT_TRUE(waitFor([&] {
         return control(kInfo).text.rfind("Cannot load the Lumetra library", 0) == 0;
