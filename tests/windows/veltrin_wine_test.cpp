@@ -105,11 +105,16 @@ class VeltrinUnderWine : public WineTest {
             std::vector<std::string>{WINE_LOADER, dir_ + "/Veltrin.exe"}, dir_);
         ASSERT_TRUE(display_->findWindow(kTitle, 120s)) << "no Veltrin window";
         ASSERT_TRUE(waitFor([&] { return peek().count(kIp) != 0; }, 60s));
+        // The address box has the focus; a click makes sure the window has
+        // the keyboard as well.
+        click(kIp);
     }
 
     // What window_peek.exe sees of the window titled `title`.
     std::map<int, Control> peek(const std::string& title = kTitle) {
-        support::RunResult r = wine("window_peek.exe", {title});
+        std::string program = "Z:" + dir_ + "/Veltrin.exe";
+        std::replace(program.begin(), program.end(), '/', '\\');
+        support::RunResult r = wine("window_peek.exe", {title, program});
         std::map<int, Control> out;
         std::istringstream lines(r.out);
         for (std::string line; std::getline(lines, line);) {

@@ -1,5 +1,7 @@
-// window_peek TITLE: prints the top-level window titled TITLE and each of its
-// child controls, one line each, for tests that drive a window from outside:
+// window_peek TITLE [PROGRAM]: prints the top-level window titled TITLE (of
+// the process running PROGRAM, a full path, when given: tests running side by
+// side share one Wine server and so one set of windows) and each of its child
+// controls, one line each, for tests that drive a window from outside:
 //   window LEFT TOP RIGHT BOTTOM          (its client area, screen pixels)
 //   ID CLASS ENABLED VISIBLE LEFT TOP RIGHT BOTTOM TEXT
 // Texts are written as 8-bit bytes (Latin-1), line ends inside them as "\n".
@@ -44,14 +46,43 @@ BOOL CALLBACK printChild(HWND child, LPARAM) {
     return TRUE;
 }
 
+struct Search {
+    const wchar_t* title;
+    const wchar_t* program;  // null: any
+    HWND found = nullptr;
+};
+
+bool runs(HWND window, const wchar_t* program) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
+    if (handle == nullptr)
+        return false;
+    wchar_t path[MAX_PATH * 4] = {};
+    DWORD size = MAX_PATH * 4;
+    const bool ok = QueryFullProcessImageNameW(handle, 0, path, &size) != 0;
+    CloseHandle(handle);
+    return ok && lstrcmpiW(path, program) == 0;
+}
+
+BOOL CALLBACK match(HWND window, LPARAM search) {
+    auto* s = reinterpret_cast<Search*>(search);
+    if (textOf(window) != s->title || (s->program != nullptr && !runs(window, s->program)))
+        return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: window_peek TITLE\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: window_peek TITLE [PROGRAM]\n");
         return 2;
     }
-    HWND window = FindWindowW(nullptr, argv[1]);
+    Search search{argv[1], argc == 3 ? argv[2] : nullptr};
+    EnumWindows(match, reinterpret_cast<LPARAM>(&search));
+    HWND window = search.found;
     if (window == nullptr)
         return 1;
     RECT client{};
