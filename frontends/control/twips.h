@@ -1,20 +1,33 @@
 // Window layouts are given in twips; the screen has 15 twips to a pixel.
+// The layout tables of the window logic use TwipsRect; each view turns it
+// into its toolkit's own rectangle.
 #pragma once
-
-#include <QRect>
-#include <QSize>
 
 namespace frontends {
 
 inline constexpr int kTwipsPerPixel = 15;
 
-inline QRect twipsRect(int left, int top, int width, int height) {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
+struct TwipsRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+struct PixelRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+constexpr int twipsToPixels(int twips) {
+    return twips / kTwipsPerPixel;
 }
 
-inline QSize twipsSize(int width, int height) {
-    return QSize(width / kTwipsPerPixel, height / kTwipsPerPixel);
+constexpr PixelRect toPixels(TwipsRect r) {
+    return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
+            twipsToPixels(r.height)};
 }
 
 }  // namespace frontends
