@@ -1,33 +1,52 @@
-// frmMain: the Veltrin window. One slot per button; every library call runs
-// to its end inside the slot and blocks the window, as the unit exchanges are
-// short. The row states and the layout arithmetic live in mode_rows.h and
-// layout_rule.h.
+// frmMain, the Qt view of the Veltrin window: builds the controls, maps them
+// to the View interface and hands every button, key and grid event to
+// MainLogic, which decides what happens. One slot per action.
 #pragma once
 
+#include <QString>
 #include <QWidget>
 #include <array>
 #include <functional>
 
-#include "veltrin/lumetra_binding.h"
-#include "veltrin/mode_rows.h"
+#include "veltrin/library.h"
+#include "veltrin/main_logic.h"
+#include "veltrin/view.h"
 
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
 class QTextEdit;
 
 namespace veltrin {
 
-class MainWindow : public QWidget {
+// A row as the window's tests read it, its texts widened.
+struct ShownRow {
+    QString name;
+    QString help;
+    QString content;
+    QString newContent;
+    RowState state = RowState::Clean;
+};
+
+class ShownRows {
+  public:
+    explicit ShownRows(const ModeRows& rows) : rows_(rows) {}
+    int count() const { return rows_.count(); }
+    ShownRow operator[](int row) const;
+
+  private:
+    const ModeRows& rows_;
+};
+
+class MainWindow : public QWidget, private View {
     Q_OBJECT
 
   public:
     // Asks for the file to save the mode report in; an empty name is a cancel.
     using SaveFileChooser = std::function<QString(QWidget* parent)>;
 
-    explicit MainWindow(LumetraBinding* library, QWidget* parent = nullptr);
+    explicit MainWindow(Library* library, QWidget* parent = nullptr);
 
     // Tests answer the save dialog through this; the window's own is a
     // QFileDialog.
@@ -35,89 +54,69 @@ class MainWindow : public QWidget {
     // The window's own chooser: a save dialog for *.TXT files that asks
     // before replacing a file.
     static QString askSaveFile(QWidget* parent);
-    // Loads VeltrinHelp.rtf from `folder` (the program's) into the help
-    // pane; a missing or unreadable file leaves the pane empty.
+    // Loads the help file from `folder` (the program's) into the help pane;
+    // a missing or unreadable file leaves the pane empty.
     void loadHelp(const QString& folder);
 
-    int modeCount() const { return modeCount_; }
-    const ModeRows& rows() const { return rows_; }
+    int modeCount() const { return logic_.modeCount(); }
+    ShownRows rows() const { return ShownRows(logic_.rows()); }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
 
   private slots:
-    void readModes();
-    void setMode();
-    void disconnectUnit();
-    void commit();
-    void textReset();
-    void refreshAll();
-    void saveToFile();
-    void restartUnit();
-    void showHelp();
-    void closeHelp();
-    void exitProgram();
+    void readModes() { logic_.readModes(); }
+    void setMode() { logic_.setMode(); }
+    void disconnectUnit() { logic_.disconnect(); }
+    void commit() { logic_.commit(); }
+    void textReset() { logic_.textReset(); }
+    void refreshAll() { logic_.refreshAll(); }
+    void saveToFile() { logic_.saveToFile(); }
+    void restartUnit() { logic_.restartUnit(); }
+    void showHelp() { logic_.showHelp(); }
+    void closeHelp() { logic_.closeHelp(); }
+    void exitProgram() { logic_.exitProgram(); }
     void addressEdited(const QString& text);
     void currentCellChanged(int row, int column, int previousRow, int previousColumn);
-    void gridScrolled();
+    void gridScrolled() { logic_.scrolled(); }
+    void editorEnter() { logic_.editorEnter(); }
 
   private:
     void buildControls();
     void setTabOrder();
-    void applyLayout();
-    void setTextbox();
+    QWidget* widget(Control control) const;
+    QTableWidgetItem* item(int row, int column);
 
-    // Grid access in grid numbering: row 0 is the header.
-    QTableWidgetItem* cell(int row, int column);
-    void setCellColours(int row, int column, const QColor& background, const QColor& text);
-    void setCellBold(int row, int column, bool bold);
-    void moveCurrent(int row, int column);
-    void clearGrid();
-    void loadTable();
-    void resetRows();
-    // Rows the per-row loops cover: ModeCount, never beyond the rows loaded.
-    int rowsInUse() const;
+    // View.
+    void enableControl(Control control, bool enabled) override;
+    void showControl(Control control, bool shown) override;
+    void giveFocus(Control control) override;
+    void setButtonColour(Control button, const ui::Colour& colour) override;
+    void setStatus(const std::string& text) override;
+    void setAddress(const std::string& text) override;
+    void setBusy(bool busy) override;
+    void setRowCount(int modes) override;
+    void setCell(int row, int column, const Cell& cell) override;
+    void clearGrid() override;
+    void showCurrentCell(int row, int column) override;
+    void placeEditor(int row, int column, const std::string& text) override;
+    void hideEditor() override;
+    std::string editorText() override;
+    void setEditorText(const std::string& text) override;
+    void applyLayout(const Layout& layout) override;
+    std::optional<SaveChoice> askReportFile() override;
+    void showMessage(const std::string& title, const std::string& text) override;
+    void quit() override;
 
-    void enterStep();
-    void leaveStep(int row);
-    void editorEnter();
-    void placeEditor(int row);
-    void hideEditor();
-
-    void setSignal(QPushButton* button, Signal signal);
-    // Commit and Refresh back to neutral, as every checking operation starts.
-    void resetCheckSignals();
-    void showLibraryProblem();
-
-    LumetraBinding* library_;
     SaveFileChooser chooseSaveFile_;
-
-    QLabel* label1_ = nullptr;
+    std::array<QWidget*, kControlCount> controls_{};
     QLineEdit* ip_ = nullptr;
-    QPushButton* read_ = nullptr;
-    QPushButton* setMode_ = nullptr;
-    QPushButton* disconnect_ = nullptr;
-    QPushButton* commit_ = nullptr;
-    QPushButton* textReset_ = nullptr;
-    QPushButton* refreshAll_ = nullptr;
-    QPushButton* saveToFile_ = nullptr;
-    QPushButton* restart_ = nullptr;
-    QPushButton* help_ = nullptr;
-    QPushButton* exit_ = nullptr;
-    QPushButton* ok_ = nullptr;
     QTableWidget* grid_ = nullptr;
     QTextEdit* userGuide_ = nullptr;
     QLabel* info_ = nullptr;
     QLineEdit* text1_ = nullptr;
-
-    QString unitAddress_;
-    int modeCount_ = 0;
-    ModeRows rows_;
-    bool gridReady_ = false;
-    int currentRow_ = 0;  // grid numbering; 0 while no mode row is current
-    int currentColumn_ = 0;
-    bool helpOpen_ = false;
-    std::array<bool, 9> savedEnabled_{};
+    bool busy_ = false;
+    MainLogic logic_;
 };
 
 }  // namespace veltrin

@@ -1,42 +1,48 @@
 #include "veltrin/mode_report.h"
 
-#include <QFile>
 #include <algorithm>
-#include <filesystem>
+#include <fstream>
 
 namespace veltrin {
 
-QByteArray modeReport(const QStringList& names, const QStringList& contents) {
-    qsizetype longest = 0;
-    for (const QString& name : names) longest = std::max(longest, name.size());
-    QByteArray out = "Mode\t\t\tContent\r\n\r\n";
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        out += names[i].toLatin1();
-        out += QByteArray(longest - names[i].size(), ' ');
+std::string modeReport(const std::vector<std::string>& names,
+                       const std::vector<std::string>& contents) {
+    std::size_t longest = 0;
+    for (const std::string& name : names) longest = std::max(longest, name.size());
+    std::string out = "Mode\t\t\tContent\r\n\r\n";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        out += names[i];
+        out.append(longest - names[i].size(), ' ');
         out += "  = ";
-        out += contents.value(i).toLatin1();
+        if (i < contents.size())
+            out += contents[i];
         out += "\r\n";
     }
     return out;
 }
 
-bool writeModeReport(const QString& fileName, const QStringList& names,
-                     const QStringList& contents) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const QByteArray report = modeReport(names, contents);
-    const bool written = file.write(report) == report.size() && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
+bool writeModeReport(const std::filesystem::path& file, const std::vector<std::string>& names,
+                     const std::vector<std::string>& contents) {
+    const std::string report = modeReport(names, contents);
+    bool written = false;
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        out.write(report.data(), static_cast<std::streamsize>(report.size()));
+        out.flush();
+        written = static_cast<bool>(out);
+        out.close();
+        written = written && !out.fail();
+    }
+    if (!written) {
         // Only a plain file is removed: a device or pipe chosen as the
         // report is never deleted.
         std::error_code ignored;
-        if (std::filesystem::is_regular_file(file.fileName().toStdString(), ignored))
-            file.remove();
-        return false;
+        if (std::filesystem::is_regular_file(file, ignored))
+            std::filesystem::remove(file, ignored);
     }
-    return true;
+    return written;
 }
 
 }  // namespace veltrin

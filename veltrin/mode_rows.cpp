@@ -1,11 +1,12 @@
 #include "veltrin/mode_rows.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace veltrin {
 
-bool ModeRows::take(int row, const QString& trimmed) {
-    if (trimmed.isEmpty())
+bool ModeRows::take(int row, const std::string& trimmed) {
+    if (trimmed.empty())
         return false;
     ModeRow& r = (*this)[row];
     if (trimmed != r.newContent) {
@@ -36,12 +37,11 @@ void ModeRows::resetAll() {
     }
 }
 
-QString trimSpaces(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == u' ') ++begin;
-    while (end > begin && text[end - 1] == u' ') --end;
-    return text.mid(begin, end - begin);
+std::string trimSpaces(const std::string& text) {
+    const std::size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string::npos)
+        return {};
+    return text.substr(begin, text.find_last_not_of(' ') + 1 - begin);
 }
 
 Signal setModeSignal(bool failed, bool changed, bool set) {
@@ -60,9 +60,26 @@ ModeCount modeCountFor(int fromLibrary) {
     return {fromLibrary, false};
 }
 
-bool isClockMode(const QString& name) {
+bool isClockMode(const std::string& name) {
     // The unit looks names up ignoring case, so every spelling is the clock.
-    return name.compare(u"dateTime", Qt::CaseInsensitive) == 0;
+    static const std::string kClock = "datetime";
+    return std::equal(name.begin(), name.end(), kClock.begin(), kClock.end(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
+}
+
+ui::Colour signalColour(Signal signal) {
+    switch (signal) {
+        case Signal::Red:
+            return ui::kRed;
+        case Signal::Yellow:
+            return ui::kYellow;
+        case Signal::Green:
+            return ui::kGreen;
+        case Signal::Neutral:
+            break;
+    }
+    return ui::kButtonFace;
 }
 
 }  // namespace veltrin

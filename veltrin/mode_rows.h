@@ -3,23 +3,27 @@
 // from 1, as in the grid, whose row 0 is the header.
 #pragma once
 
-#include <QString>
+#include <algorithm>
+#include <string>
 #include <vector>
+
+#include "ui/colour.h"
 
 namespace veltrin {
 
 enum class RowState : short { Clean = 0, Edited = 1, SetPending = 2, SetFailed = 4 };
 
 struct ModeRow {
-    QString name;
-    QString help;
-    QString content;     // the value the window takes to be the unit's
-    QString newContent;  // the value typed, or read back after a set
+    std::string name;
+    std::string help;
+    std::string content;     // the value the window takes to be the unit's
+    std::string newContent;  // the value typed, or read back after a set
     RowState state = RowState::Clean;
 };
 
 // The colour a signalling button (Set Mode, Commit, Refresh) shows.
 enum class Signal { Neutral, Red, Yellow, Green };
+ui::Colour signalColour(Signal signal);
 
 // The grid holds the header and the modes in rows counted by a signed 16-bit
 // number, so at most 32766 modes fit.
@@ -36,7 +40,7 @@ class ModeRows {
     // A value taken from the editor for `row`, already trimmed. An empty
     // value never changes the row; false then, true when the New Content
     // cell is to show it.
-    bool take(int row, const QString& trimmed);
+    bool take(int row, const std::string& trimmed);
     // Entering a row: a refused row forgets its typed value and is Clean
     // again. True when the row was refused.
     bool enter(int row);
@@ -49,7 +53,7 @@ class ModeRows {
 };
 
 // Leading and trailing spaces removed; other white space is kept.
-QString trimSpaces(const QString& text);
+std::string trimSpaces(const std::string& text);
 
 // The Set Mode button's colour at the end of a Set Mode run.
 Signal setModeSignal(bool failed, bool changed, bool set);
@@ -64,6 +68,6 @@ struct ModeCount {
 ModeCount modeCountFor(int fromLibrary);
 
 // The clock mode's value moves on its own, so Refresh never marks it.
-bool isClockMode(const QString& name);
+bool isClockMode(const std::string& name);
 
 }  // namespace veltrin

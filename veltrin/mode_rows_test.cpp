@@ -23,7 +23,7 @@ TEST_F(ModeRowsTest, EmptyValueNeverChangesTheRow) {
 TEST_F(ModeRowsTest, SameValueKeepsTheStateNewValueEdits) {
     struct Case {
         RowState before;
-        QString typed;
+        std::string typed;
         RowState after;
     } cases[] = {
         {RowState::Clean, "5", RowState::Clean},  // equal to NewContent
@@ -37,7 +37,7 @@ TEST_F(ModeRowsTest, SameValueKeepsTheStateNewValueEdits) {
         rows[2].state = c.before;
         rows[2].newContent = "5";
         EXPECT_TRUE(rows.take(2, trimSpaces(c.typed)));
-        EXPECT_EQ(rows[2].state, c.after) << c.typed.toStdString();
+        EXPECT_EQ(rows[2].state, c.after) << c.typed;
     }
 }
 
