@@ -103,7 +103,8 @@ wine_ready() {  # BUILD_DIR
 }
 
 windows() {
-    install_missing g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
+    # Xvfb, xdotool and ImageMagick: the window programs' tests on a virtual screen.
+    install_missing g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 xvfb xdotool imagemagick
     local started=$SECONDS
     configure_and_build build-windows --toolchain cmake/mingw-w64-x86_64.cmake \
         -DCMAKE_BUILD_TYPE=Release

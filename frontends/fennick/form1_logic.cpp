@@ -67,15 +67,15 @@ void Form1Logic::setOkEnabled(bool enabled) {
 
 void Form1Logic::addressChanged() {
     setOkEnabled(true);
-    view_.showOkColour(OkColour::ButtonFace, {});
+    view_.showOkColour(ui::kButtonFace, {});
 }
 
 void Form1Logic::itemPicked() {
-    view_.showOkColour(OkColour::ButtonFace, {});
+    view_.showOkColour(ui::kButtonFace, {});
     setOkEnabled(true);
 }
 
-void Form1Logic::answer(OkColour colour, std::string_view why) {
+void Form1Logic::answer(const ui::Colour& colour, std::string_view why) {
     view_.showOkColour(colour, why);
 }
 
@@ -85,9 +85,9 @@ template <typename Int>
 std::optional<Int> Form1Logic::number(Field field, const char* name) {
     const auto value = parse<Int>(view_.text(field));
     if (!value)
-        answer(OkColour::NotSent, std::string(name) + " must be a whole number from " +
-                                      std::to_string(std::numeric_limits<Int>::min()) + " to " +
-                                      std::to_string(std::numeric_limits<Int>::max()) + ".");
+        answer(kNotSentColour, std::string(name) + " must be a whole number from " +
+                                   std::to_string(std::numeric_limits<Int>::min()) + " to " +
+                                   std::to_string(std::numeric_limits<Int>::max()) + ".");
     return value;
 }
 
@@ -108,15 +108,15 @@ void Form1Logic::okPressed() {
         return;
     std::string flow = view_.text(Field::FlowControl);
     if (!lumetra1_)
-        return answer(OkColour::NotSent,
+        return answer(kNotSentColour,
                       "No " + frontends::kLumetraControlName + " control is available.");
     Arguments args{std::move(address), *rate, *bits, std::move(parity), *stops, std::move(flow)};
     const auto result = frontends::toInt16(lumetra1_->invoke(kSetPort2, args));
     if (!result)
-        return answer(OkColour::NotSent, "The call to the control failed.");
+        return answer(kNotSentColour, "The call to the control failed.");
     if (*result == 0)
-        return answer(OkColour::NotSent, "The unit was not reached.");
-    answer(OkColour::Sent);
+        return answer(kNotSentColour, "The unit was not reached.");
+    answer(kSentColour);
 }
 
 void Form1Logic::exitPressed() {

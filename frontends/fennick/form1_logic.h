@@ -54,6 +54,11 @@ std::span<const ComboSpec> combos();
 inline constexpr ButtonSpec kOkButton{"Command1", "OK", {600, 4800, 1455, 495}};
 inline constexpr ButtonSpec kExitButton{"Command2", "Exit", {2640, 4800, 1455, 495}};
 
+// OK's colours after an answer: exact green when the settings were sent,
+// exact red when they were not.
+inline constexpr ui::Colour kSentColour = ui::kGreen;
+inline constexpr ui::Colour kNotSentColour = ui::kRed;
+
 class Form1Logic {
   public:
     // Makes the control by its registered name (none: every OK turns red).
@@ -72,7 +77,7 @@ class Form1Logic {
 
   private:
     void setOkEnabled(bool enabled);
-    void answer(OkColour colour, std::string_view why = {});
+    void answer(const ui::Colour& colour, std::string_view why = {});
     template <typename Int>
     std::optional<Int> number(Field field, const char* name);
 

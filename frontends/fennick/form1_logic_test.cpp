@@ -25,18 +25,16 @@ class RecordingView : public Form1View {
         okEnabled = enabled;
         events.push_back(enabled ? "enable" : "disable");
     }
-    void showOkColour(OkColour c, std::string_view why) override {
+    void showOkColour(const ui::Colour& c, std::string_view why) override {
         colour = c;
         note = why;
-        events.push_back(c == OkColour::ButtonFace ? "face"
-                         : c == OkColour::Sent     ? "green"
-                                                   : "red");
+        events.push_back(c == ui::kButtonFace ? "face" : c == ui::kGreen ? "green" : "red");
     }
     void closeWindow() override { events.push_back("close"); }
 
     std::map<Field, std::string> texts{{Field::Address, ""}};
     bool okEnabled = false;
-    OkColour colour = OkColour::ButtonFace;
+    ui::Colour colour = ui::kButtonFace;
     std::string note;
     std::vector<std::string> events;
 };
@@ -90,17 +88,17 @@ TEST_F(Port2Logic, OkSendsTheSixValuesTypedAsTheControlTakesThem) {
 TEST_F(Port2Logic, TheAnswerColoursOkWhichStaysDisabledUntilAnEditOrAPick) {
     struct Case {
         Value result;
-        OkColour colour;
+        ui::Colour colour;
         const char* note;
     };
     const Case cases[] = {
-        {std::int16_t(1), OkColour::Sent, ""},
-        {std::int16_t(-1), OkColour::Sent, ""},
-        {std::int32_t(7), OkColour::Sent, ""},
-        {std::int16_t(0), OkColour::NotSent, "The unit was not reached."},
-        {Value(), OkColour::NotSent, "The call to the control failed."},
-        {std::int32_t(70000), OkColour::NotSent, "The call to the control failed."},
-        {std::string("no number"), OkColour::NotSent, "The call to the control failed."},
+        {std::int16_t(1), ui::kGreen, ""},
+        {std::int16_t(-1), ui::kGreen, ""},
+        {std::int32_t(7), ui::kGreen, ""},
+        {std::int16_t(0), ui::kRed, "The unit was not reached."},
+        {Value(), ui::kRed, "The call to the control failed."},
+        {std::int32_t(70000), ui::kRed, "The call to the control failed."},
+        {std::string("no number"), ui::kRed, "The call to the control failed."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(frontends::describe(c.result));
@@ -142,7 +140,7 @@ TEST_F(Port2Logic, ABadNumberTurnsOkRedWithoutACall) {
         fresh.texts[c.field] = c.text;
         bad.addressChanged();
         bad.okPressed();
-        EXPECT_EQ(fresh.colour, OkColour::NotSent);
+        EXPECT_EQ(fresh.colour, ui::kRed);
         EXPECT_FALSE(fresh.okEnabled);
         EXPECT_EQ(fresh.note.rfind(c.note, 0), 0u) << fresh.note;
     }
@@ -154,7 +152,7 @@ TEST(Port2LogicControl, WithoutAControlOkTurnsRedAndExitCallsNothing) {
     Form1Logic window(view);
     window.addressChanged();
     window.okPressed();
-    EXPECT_EQ(view.colour, OkColour::NotSent);
+    EXPECT_EQ(view.colour, ui::kRed);
     EXPECT_EQ(view.note, "No LUMETRALib.Lumetra control is available.");
 
     frontends::RecordingRegistration fake(frontends::kLumetraControlName);

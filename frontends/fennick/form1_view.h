@@ -6,24 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "ui/colour.h"
+
 namespace fennick {
 
 // The fields whose texts OK sends, in the order of the control's arguments.
 enum class Field { Address, DataRate, DataBits, Parity, StopBits, FlowControl };
-
-// OK's background: the system button face, or the answer's colour.
-enum class OkColour { ButtonFace, Sent, NotSent };
-
-struct Rgb {
-    unsigned char red = 0;
-    unsigned char green = 0;
-    unsigned char blue = 0;
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-};
-
-// The exact answer colours: pure green, pure red.
-inline constexpr Rgb kSentColour{0, 255, 0};
-inline constexpr Rgb kNotSentColour{255, 0, 0};
 
 class Form1View {
   public:
@@ -31,9 +19,10 @@ class Form1View {
     // The text of `field` as it is now (typed or picked).
     virtual std::string text(Field field) const = 0;
     virtual void setOkEnabled(bool enabled) = 0;
-    // OK's background, with a note on why it is red (empty: none) that the
-    // view shows where it can (a tool tip).
-    virtual void showOkColour(OkColour colour, std::string_view why) = 0;
+    // OK's background (the button face, or the exact green or red of an
+    // answer), with a note on why it is red (empty: none) that the view
+    // shows where it can (a tool tip).
+    virtual void showOkColour(const ui::Colour& colour, std::string_view why) = 0;
     // Ends the window (and with it the program).
     virtual void closeWindow() = 0;
 };

@@ -1,4 +1,4 @@
-// Twips layouts as Qt rectangles (15 twips to a pixel).
+// Twips layouts as Qt rectangles.
 #pragma once
 
 #include <QRect>
@@ -9,8 +9,8 @@
 namespace frontends {
 
 inline QRect twipsRect(int left, int top, int width, int height) {
-    const PixelRect p = toPixels({left, top, width, height});
-    return QRect(p.left, p.top, p.width, p.height);
+    return QRect(ui::twipsToPixels(left), ui::twipsToPixels(top), ui::twipsToPixels(width),
+                 ui::twipsToPixels(height));
 }
 
 inline QRect twipsRect(TwipsRect r) {
@@ -18,7 +18,7 @@ inline QRect twipsRect(TwipsRect r) {
 }
 
 inline QSize twipsSize(int width, int height) {
-    return QSize(twipsToPixels(width), twipsToPixels(height));
+    return QSize(ui::twipsToPixels(width), ui::twipsToPixels(height));
 }
 
 }  // namespace frontends

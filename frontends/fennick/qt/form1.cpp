@@ -15,8 +15,8 @@ namespace fennick {
 
 using frontends::twipsRect;
 
-const QColor Form1::kSent(kSentColour.red, kSentColour.green, kSentColour.blue);
-const QColor Form1::kNotSent(kNotSentColour.red, kNotSentColour.green, kNotSentColour.blue);
+const QColor Form1::kSent = ui::toQColor(kSentColour);
+const QColor Form1::kNotSent = ui::toQColor(kNotSentColour);
 
 namespace {
 
@@ -52,8 +52,9 @@ void addLabel(QWidget* parent, const LabelSpec& spec) {
     label->setGeometry(box);
 }
 
-QPushButton* addButton(QWidget* parent, const ButtonSpec& spec) {
-    auto* button = new QPushButton(QString::fromUtf8(spec.caption), parent);
+template <typename Button = QPushButton>
+Button* addButton(QWidget* parent, const ButtonSpec& spec) {
+    auto* button = new Button(QString::fromUtf8(spec.caption), parent);
     button->setObjectName(QString::fromLatin1(spec.name));
     button->setGeometry(twipsRect(spec.place));
     return button;
@@ -79,7 +80,7 @@ void Form1::buildUi() {
     ip_->setGeometry(twipsRect(kAddressPlace));
     for (const ComboSpec& combo : combos()) combos_[combo.field] = addCombo(combo);
 
-    ok_ = addButton(this, kOkButton);
+    ok_ = addButton<ui::ColourButton>(this, kOkButton);
     ok_->setDefault(true);
     ok_->setEnabled(false);
     exit_ = addButton(this, kExitButton);
@@ -140,11 +141,8 @@ void Form1::setOkEnabled(bool enabled) {
     ok_->setEnabled(enabled);
 }
 
-void Form1::showOkColour(OkColour colour, std::string_view why) {
-    QPalette palette = QApplication::palette(ok_);
-    if (colour != OkColour::ButtonFace)
-        palette.setColor(QPalette::Button, colour == OkColour::Sent ? kSent : kNotSent);
-    ok_->setPalette(palette);
+void Form1::showOkColour(const ui::Colour& colour, std::string_view why) {
+    ok_->setColour(colour);
     ok_->setToolTip(QString::fromUtf8(why.data(), static_cast<qsizetype>(why.size())));
 }
 

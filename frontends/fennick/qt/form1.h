@@ -7,6 +7,7 @@
 #include <map>
 
 #include "frontends/fennick/form1_logic.h"
+#include "ui/qt/colour_button.h"
 
 class QComboBox;
 class QLineEdit;
@@ -41,13 +42,13 @@ class Form1 : public QDialog, private Form1View {
     // Form1View
     std::string text(Field field) const override;
     void setOkEnabled(bool enabled) override;
-    void showOkColour(OkColour colour, std::string_view why) override;
+    void showOkColour(const ui::Colour& colour, std::string_view why) override;
     void closeWindow() override;
 
     QLineEdit* ip_ = nullptr;
     std::map<Field, QComboBox*> combos_;
-    QPushButton* ok_ = nullptr;    // Command1
-    QPushButton* exit_ = nullptr;  // Command2
+    ui::ColourButton* ok_ = nullptr;  // Command1, showing the answer's colour
+    QPushButton* exit_ = nullptr;     // Command2
     Form1Logic logic_{*this};
 };
 

@@ -13,7 +13,7 @@ using frontends::twipsRect;
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
     buildUi();
-    logic_ = std::make_unique<Form1Logic>(*this);
+    logic_ = std::make_unique<Form1Logic>(static_cast<Form1View&>(*this));
 }
 
 Form1::~Form1() = default;

@@ -1,0 +1,144 @@
+// Fennick.exe under Wine on a virtual screen, typed into and clicked as a
+// person would, against simulated units on 127.0.24.x: the settings frame
+// each unit receives, byte for byte, and OK's exact colours in screenshots.
+#include <gtest/gtest.h>
+
+#include "frontends/fennick/form1_logic.h"
+#include "protocol/payload.h"
+#include "tests/windows/screen.h"
+#include "tests/windows/wine.h"
+#include "unitsim/unit.h"
+
+namespace windows_test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// The centre of a control's place, in client pixels.
+ScreenPoint centre(const frontends::TwipsRect& r) {
+    return {ui::twipsToPixels(r.left + r.width / 2), ui::twipsToPixels(r.top + r.height / 2)};
+}
+
+// The frame a unit receives for `line`: DATA FILE, kind FILE, "setscanner2".
+std::vector<std::uint8_t> settingsFrame(const std::string& line) {
+    std::vector<std::uint8_t> frame(protocol::fileFrameSize("FILE", "setscanner2", line.size()));
+    const std::size_t length = protocol::buildFileFrame(
+        frame, "FILE", "setscanner2",
+        {reinterpret_cast<const std::uint8_t*>(line.data()), line.size()});
+    frame.resize(length);
+    return frame;
+}
+
+std::string settingsLine(const std::string& speed, const std::string& bits, const char* words) {
+    return "stty -F /dev/ttyS0 ispeed " + speed + " ospeed " + speed + " cs" + bits + " " +
+           words + " cread -echo -echoe -echok min 1\n";
+}
+
+class FennickUnderWine : public WineTest {
+  protected:
+    void SetUp() override {
+        WineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        screen_ = std::make_unique<VirtualScreen>(240);
+        ASSERT_EQ(screen_->failure(), "");
+        unitsim::Options options;
+        options.address = "127.0.24.1";
+        unit_ = std::make_unique<unitsim::Unit>(options);
+        std::string error;
+        ASSERT_TRUE(unit_->start(&error)) << error;
+        fennick_ = std::make_unique<support::Background>(wineCommand("Fennick.exe", {}));
+        window_ = screen_->waitForWindow(fennick::kTitle, 120s);
+        ASSERT_NE(window_, "") << "no \"Configure Port 2\" window: " << fennick_->stop().err;
+    }
+
+    // Replaces the text of the field at `place` by `text` (click, select it
+    // all, type).
+    void retype(const frontends::TwipsRect& place, const std::string& text) {
+        const ScreenPoint at = centre(place);
+        ASSERT_TRUE(screen_->click(window_, at.x - 30, at.y));
+        screen_->key("End shift+Home BackSpace");
+        if (!text.empty())
+            screen_->type(text);
+    }
+    const frontends::TwipsRect& combo(fennick::Field field) {
+        for (const auto& spec : fennick::combos()) {
+            if (spec.field == field)
+                return spec.place;
+        }
+        return fennick::kAddressPlace;
+    }
+    // Pixels of OK's face (inside its edge) in `colour`, once they cover most
+    // of it (bounded wait: the window repaints when Wine gets to it).
+    bool okShows(const ui::Colour& colour) {
+        const auto p = fennick::kOkButton.place;
+        const int x = ui::twipsToPixels(p.left) + 3, y = ui::twipsToPixels(p.top) + 3;
+        const int w = ui::twipsToPixels(p.width) - 6, h = ui::twipsToPixels(p.height) - 6;
+        for (auto until = Clock::now() + 20s; Clock::now() < until;) {
+            if (screen_->pixelsOf(window_, x, y, w, h, colour) > w * h / 2)
+                return true;
+            std::this_thread::sleep_for(300ms);
+        }
+        return false;
+    }
+
+    std::unique_ptr<VirtualScreen> screen_;
+    std::unique_ptr<unitsim::Unit> unit_;
+    std::unique_ptr<support::Background> fennick_;
+    std::string window_;
+};
+
+TEST_F(FennickUnderWine, SendsTheExactFramesAndShowsTheExactColours) {
+    // The focus starts in IP: type the address, Enter presses OK.
+    screen_->type("127.0.24.1");
+    screen_->key("Return");
+    ASSERT_TRUE(unit_->waitForReceived(1, 30s));
+    const std::string hardware =
+        settingsLine("9600", "8",
+                     "-cstopb -parenb icrnl hupcl -icanon clocal crtscts -ixon");
+    ASSERT_EQ(unit_->streams().size(), 1u);
+    EXPECT_EQ(unit_->streams()[0].size(), 200u);
+    EXPECT_EQ(unit_->streams()[0], settingsFrame(hardware));
+    const auto journal = unit_->journal();
+    EXPECT_NE(std::find(journal.begin(), journal.end(),
+                        "recv DATA FILE FILE \"setscanner2\" 136 bytes"),
+              journal.end());
+    EXPECT_TRUE(okShows(ui::kGreen)) << "OK in exact green (0,255,0)";
+    screen_->screenshot(std::string(SCREENSHOT_DIR) + "/fennick_exe_green.png");
+
+    // Typed values, none picked from a list; editing the address makes OK
+    // usable again.
+    using fennick::Field;
+    retype(combo(Field::DataRate), "19200");
+    retype(combo(Field::DataBits), "7");
+    retype(combo(Field::Parity), "Even");
+    retype(combo(Field::StopBits), "2");
+    retype(combo(Field::FlowControl), "Xon / Xoff");
+    retype(fennick::kAddressPlace, "127.0.24.1");
+    screen_->key("Return");
+    ASSERT_TRUE(unit_->waitForReceived(2, 30s));
+    EXPECT_EQ(unit_->streams()[1],
+              settingsFrame(settingsLine(
+                  "19200", "7",
+                  "cstopb parenb -parodd icrnl hupcl -icanon clocal ixon -crtscts")));
+
+    // Nothing listens on .99: OK turns exact red (255,0,0).
+    retype(fennick::kAddressPlace, "127.0.24.99");
+    screen_->key("Return");
+    EXPECT_TRUE(okShows(ui::kRed)) << "OK in exact red (255,0,0)";
+    screen_->screenshot(std::string(SCREENSHOT_DIR) + "/fennick_exe_red.png");
+    EXPECT_EQ(unit_->streams().size(), 2u);
+
+    // Escape is Exit: the program ends.
+    screen_->key("Escape");
+    bool ended = false;
+    for (auto until = Clock::now() + 30s; Clock::now() < until && !ended;) {
+        ended = !fennick_->running();
+        std::this_thread::sleep_for(200ms);
+    }
+    EXPECT_TRUE(ended) << "Escape ends Fennick.exe";
+}
+
+}  // namespace
+}  // namespace windows_test
