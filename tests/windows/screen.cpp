@@ -92,7 +92,10 @@ bool VirtualScreen::type(const std::string& text) {
 }
 
 bool VirtualScreen::key(const std::string& names) {
-    return xdotool({"key", "--delay", "30", names}).status == 0;
+    std::vector<std::string> args{"key", "--delay", "30"};
+    std::istringstream words(names);
+    for (std::string name; words >> name;) args.push_back(name);
+    return xdotool(args).status == 0;
 }
 
 bool VirtualScreen::screenshot(const std::string& path) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <chrono>
-#include <map>
+#include <memory>
 #include <string>
 
 #include "tests/support/process.h"
@@ -40,7 +40,7 @@ class VirtualScreen {
     // Mouse click at a point of the window's client area, in pixels.
     bool click(const std::string& window, int x, int y);
     // Keys to the window that has the keyboard focus: text typed as it is,
-    // or key names ("Return", "Escape", "Tab", "ctrl+a").
+    // or key names, several one after the other ("Return", "End shift+Home").
     bool type(const std::string& text);
     bool key(const std::string& names);
 

@@ -8,6 +8,7 @@
 #include "frontends/zorrel/form1_logic.h"
 #include "net/socket.h"
 #include "protocol/file_frame.h"
+#include "protocol/frame.h"
 #include "tests/windows/screen.h"
 #include "tests/windows/wine.h"
 #include "unitsim/unit.h"
@@ -68,8 +69,8 @@ TEST_F(ZorrelUnderWine, AnswersUnitsAndStopsCleanly) {
     EXPECT_GE(Clock::now() - sent, 1800ms) << "the second message waits two seconds";
 
     // A product query frame: header.gif from beside the program, byte for byte.
-    auto image = protocol::loadFileFrame(windowsBin() + "/header.gif", protocol::kFileKindImage,
-                                         {}, 102400);
+    auto image =
+        protocol::loadFileFrame(windowsBin() + "/header.gif", protocol::kFileKindImage, {}, 102400);
     ASSERT_TRUE(image);
     EXPECT_EQ(unitsim::sendBarcodeFrame(target_, "PFX\t4006381333931").bytes, *image);
     screen_->screenshot(std::string(SCREENSHOT_DIR) + "/zorrel_exe_serving.png");
