@@ -6,7 +6,7 @@
 #   ./build.sh sanitize  the same tests in an AddressSanitizer + UBSan build
 #   ./build.sh fuzz [SECONDS]  build the libFuzzer targets with clang and run each
 #   ./build.sh bench     build in Release and run the benchmarks
-#   ./build.sh windows   cross-build Lumetra.dll and the console programs for Windows
+#   ./build.sh windows   cross-build Lumetra.dll, the console programs and Veltrin.exe
 #                        into build-windows/bin and run them under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -103,7 +103,6 @@ wine_ready() {  # BUILD_DIR
 }
 
 windows() {
-    # Xvfb, xdotool and ImageMagick: the window programs' tests on a virtual screen.
     install_missing g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 xvfb xdotool imagemagick
     local started=$SECONDS
     configure_and_build build-windows --toolchain cmake/mingw-w64-x86_64.cmake \

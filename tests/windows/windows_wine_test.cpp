@@ -72,10 +72,11 @@ TEST(WindowsFiles, DllExportsExactlyTheTwentyFourFunctionsByName) {
 TEST(WindowsFiles, ImportOnlySystemDllsAndLumetra) {
     if (windowsBin().empty())
         GTEST_SKIP() << "not run: no Windows build given";
-    // The window programs add the window manager, drawing and common controls.
-    const std::set<std::string> system = {"KERNEL32.dll", "msvcrt.dll", "WS2_32.dll",
-                                          "OLEAUT32.dll", "USER32.dll", "GDI32.dll",
-                                          "COMCTL32.dll"};
+    // The windows add the system's window, drawing, common-control and
+    // common-dialog libraries.
+    const std::set<std::string> system = {"KERNEL32.dll", "msvcrt.dll",  "WS2_32.dll",
+                                          "OLEAUT32.dll", "USER32.dll",  "GDI32.dll",
+                                          "COMCTL32.dll", "comdlg32.dll"};
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(windowsBin())) {
         std::string name = entry.path().filename().string();
@@ -141,6 +142,47 @@ TEST_F(UnderWine, DllClientLoadsLumetraAndReadsTheUnit) {
     EXPECT_NE(out.find("exports found: 24\n"), std::string::npos) << out;
     EXPECT_NE(out.find("failed checks: 0\n"), std::string::npos) << out;
     EXPECT_EQ(units_[0]->value("UnitID"), "Wine");
+}
+
+// The exports the reading run leaves out, each called once; the unit's
+// journal shows what each one sent, in order.
+TEST_F(UnderWine, DllClientCallsEveryOtherExport) {
+    unitsim::Unit& unit = startUnit(9);
+    const std::string dir = support::makeTempDir("wine_pushes");
+    support::writeFile(dir + "/push.bin", "GIF89a-wine");
+    support::RunResult r =
+        wine("lumetra_dll_client.exe", {"--pushes", address(9), "Z:" + dir + "/push.bin"});
+    std::string out = unixLineEnds(r.out);
+    EXPECT_EQ(r.status, 0) << out << r.err;
+    EXPECT_NE(out.find("failed checks: 0\n"), std::string::npos) << out;
+    const std::vector<std::string> expected = {
+        "recv MDSQ \"*\"",                              // uxOpen
+        "recv DATA TEXT \"Hello from Wine\"",           // SendDisplayText
+        "recv DATA SPEC \"Printed on Wine\"",           // SendSpecialText
+        "recv DATA FILE GIF_ 11 bytes",                 // SendImageToDisplay
+        "recv DATA FILE FILE \"wine.txt\" 11 bytes",    // SendFile
+        "recv RGST",                                    // SendRegistration
+        "recv MDSQ \"Commit = TRUE\"",                  // uxCommit
+        "send MODR \"POSTimeout = 25\"",                // SendTarnix
+        "recv MDSQ \"ForceHelpText=TRUE\"",             // ReOpen
+        "recv TERM",                                    // SendTerminate
+        "recv DATA FILE FILE \"pushed.txt\" 11 bytes",  // Push
+        "recv DATA FILE FILE \"setscanner2\"",          // Fennick
+        "recv MDSQ \"ForceHelpText=TRUE\"",             // ReOpen
+        "recv MDSQ \"RESTART=TRUE\"",                   // uxRestart
+    };
+    std::vector<std::string> journal = unit.journal();
+    std::string all;
+    for (const std::string& line : journal) all += line + "\n";
+    std::size_t next = 0;
+    for (const std::string& line : journal) {
+        if (next < expected.size() && line.rfind(expected[next], 0) == 0)
+            ++next;
+    }
+    EXPECT_EQ(next, expected.size())
+        << "missing from the journal, in order: " << (next < expected.size() ? expected[next] : "")
+        << "\n"
+        << all;
 }
 
 TEST_F(UnderWine, DllGivesUpOnASilentUnit) {

@@ -9,8 +9,9 @@
 #include "net/socket.h"
 #include "protocol/file_frame.h"
 #include "protocol/frame.h"
-#include "tests/windows/screen.h"
 #include "tests/windows/wine.h"
+#include "tests/windows/x_display.h"
+#include "ui/colour.h"
 #include "unitsim/unit.h"
 
 namespace windows_test {
@@ -31,30 +32,32 @@ class ZorrelUnderWine : public WineInOwnNetwork {
         WineInOwnNetwork::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        screen_ = std::make_unique<VirtualScreen>(250);
-        ASSERT_EQ(screen_->failure(), "");
+        display_ = std::make_unique<XDisplay>();
+        ASSERT_TRUE(display_->started()) << display_->why();
         zorrel_ = std::make_unique<support::Background>(wineCommand("Zorrel.exe", {}), dir_);
-        window_ = screen_->waitForWindow(zorrel::kTitle, 120s);
-        ASSERT_NE(window_, "") << "no Zorrel window: " << zorrel_->stop().err;
+        const auto window = display_->findWindow(zorrel::kTitle, 120s);
+        ASSERT_TRUE(window) << "no Zorrel window: " << zorrel_->stop().err;
+        ASSERT_TRUE(display_->windowOrigin(*window, left_, top_));
         target_.timeout = 20s;
     }
     void TearDown() override {
         zorrel_.reset();
-        screen_.reset();
+        display_.reset();
         WineInOwnNetwork::TearDown();
     }
     void press(const frontends::TwipsRect& button) {
-        ASSERT_TRUE(screen_->click(window_, ui::twipsToPixels(button.left + button.width / 2),
-                                   ui::twipsToPixels(button.top + button.height / 2)));
+        display_->click(left_ + ui::twipsToPixels(button.left + button.width / 2),
+                        top_ + ui::twipsToPixels(button.top + button.height / 2));
     }
     void startServer() {
         press(zorrel::kStartServerPlace);
         ASSERT_TRUE(support::waitForPort("127.0.0.1", 1283, 60s)) << "the server did not start";
     }
 
-    std::unique_ptr<VirtualScreen> screen_;
+    std::unique_ptr<XDisplay> display_;
+    int left_ = 0;
+    int top_ = 0;
     std::unique_ptr<support::Background> zorrel_;
-    std::string window_;
     unitsim::HostTarget target_;
 };
 
@@ -73,7 +76,7 @@ TEST_F(ZorrelUnderWine, AnswersUnitsAndStopsCleanly) {
         protocol::loadFileFrame(windowsBin() + "/header.gif", protocol::kFileKindImage, {}, 102400);
     ASSERT_TRUE(image);
     EXPECT_EQ(unitsim::sendBarcodeFrame(target_, "PFX\t4006381333931").bytes, *image);
-    screen_->screenshot(std::string(SCREENSHOT_DIR) + "/zorrel_exe_serving.png");
+    display_->shoot(std::string(SHOTS_DIR) + "/zorrel_exe_serving.png");
 
     // A unit that connects and says nothing does not hold the window: the
     // next unit is still answered.

@@ -3,6 +3,9 @@
 // Wine by the Linux tests against a simulated unit:
 //   lumetra_dll_client UNIT_ADDRESS REFUSING_ADDRESS
 //   lumetra_dll_client --silent ADDRESS_OF_A_UNIT_THAT_NEVER_ANSWERS
+//   lumetra_dll_client --pushes UNIT_ADDRESS FILE
+//     (the exports the first form leaves out, once each, in a fixed order;
+//     the test reads their effect in the unit's journal)
 // It prints one line per failed check and ends with status 0 when all passed.
 #include <windows.h>
 // After windows.h, which it needs.
@@ -23,6 +26,11 @@ using LongFn = std::int32_t(__stdcall*)();
 using NameFn = BSTR(__stdcall*)();
 using LookupFn = BSTR(__stdcall*)(const char*);
 using SetFn = std::int32_t(__stdcall*)(const char*, const char*);
+using SizeFn = std::int16_t(__stdcall*)(const char*);
+using TextFn = std::int32_t(__stdcall*)(const char*);
+using PushFn = std::int32_t(__stdcall*)(const char*, const char*, const char*);
+using SerialFn = std::int16_t(__stdcall*)(const char*, std::int32_t, std::int16_t, const char*,
+                                          std::int16_t, const char*);
 
 int failures = 0;
 
@@ -63,13 +71,48 @@ Fn find(HMODULE library, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 
+// Each export not used by the reading run, with its result checked here and
+// its effect on the unit checked by the test: the pushes and mode changes on
+// an open connection, then the ones that connect by themselves.
+int pushes(HMODULE library, const char* unit, const char* file) {
+    auto uxOpen = find<OpenFn>(library, "uxOpen");
+    auto reOpen = find<OpenFn>(library, "ReOpen");
+    auto uxClose = find<LongFn>(library, "uxClose");
+    auto step = [](const char* name, long result, long expected) {
+        std::printf("%s: %ld\n", name, result);
+        check(result == expected, std::string(name) + " gives " + std::to_string(expected));
+    };
+    check(uxOpen(unit) > 0, "uxOpen lists modes");
+    step("GetModeSize", find<SizeFn>(library, "GetModeSize")("UnitID"), 16);
+    step("SendDisplayText", find<TextFn>(library, "SendDisplayText")("Hello from Wine"), 1);
+    step("SendSpecialText", find<TextFn>(library, "SendSpecialText")("Printed on Wine"), 1);
+    step("SendImageToDisplay", find<TextFn>(library, "SendImageToDisplay")(file), 1);
+    step("SendFile", find<SetFn>(library, "SendFile")(file, "wine.txt"), 1);
+    step("SendRegistration", find<LongFn>(library, "SendRegistration")(), 1);
+    step("uxCommit", find<LongFn>(library, "uxCommit")(), 1);
+    step("SendTarnix", find<SetFn>(library, "SendTarnix")("POSTimeout", "25"), 1);
+    uxClose();
+    step("ReOpen", reOpen(unit), 1);
+    step("SendTerminate", find<LongFn>(library, "SendTerminate")(), 1);
+    uxClose();
+    step("Push", find<PushFn>(library, "Push")(unit, file, "pushed.txt"), 1);
+    step("Fennick", find<SerialFn>(library, "Fennick")(unit, 19200, 7, "E", 2, "H"), 1);
+    step("ReOpen", reOpen(unit), 1);
+    step("uxRestart", find<LongFn>(library, "uxRestart")(), 1);
+    uxClose();
+    std::printf("failed checks: %d\n", failures);
+    return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
+    const bool pushing = argc == 4 && std::strcmp(argv[1], "--pushes") == 0;
+    if (argc != 3 && !pushing) {
         std::fprintf(stderr,
                      "usage: lumetra_dll_client UNIT_ADDRESS REFUSING_ADDRESS\n"
-                     "       lumetra_dll_client --silent ADDRESS\n");
+                     "       lumetra_dll_client --silent ADDRESS\n"
+                     "       lumetra_dll_client --pushes UNIT_ADDRESS FILE\n");
         return 2;
     }
     HMODULE library = LoadLibraryA("Lumetra.dll");
@@ -86,6 +129,8 @@ int main(int argc, char** argv) {
     std::printf("exports found: %d\n", found);
     if (found != 24)
         return 1;
+    if (pushing)
+        return pushes(library, argv[2], argv[3]);
 
     auto uxOpen = find<OpenFn>(library, "uxOpen");
     auto uxClose = find<LongFn>(library, "uxClose");

@@ -1,0 +1,16 @@
+// Lumetra.dll bound the Windows way: LoadLibrary from the program's own
+// folder, each export by name at its first call (GetProcAddress), string
+// results freed with SysFreeString.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "veltrin/lumetra_calls.h"
+
+namespace veltrin {
+
+// The library in `folder` (ending in a backslash).
+std::unique_ptr<Library> bindLumetraDll(const std::wstring& folder);
+
+}  // namespace veltrin
