@@ -5,6 +5,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <map>
 
@@ -22,6 +24,7 @@ class Form1 : public frontends::win32::FormWindow, private Form1View {
     LRESULT handle(UINT message, WPARAM w, LPARAM l) override;
     void buildControls();
     void command(int id, int code);
+    TTTOOLINFOW okTool() const;
 
     // Form1View
     std::string text(Field field) const override;

@@ -17,6 +17,7 @@ const wchar_t kWindowClass[] = L"FennickForm1";
 constexpr int kAddressId = 100;
 constexpr int kFirstComboId = 110;  // + the combo's place in combos()
 constexpr int kFirstLabelId = 120;
+constexpr UINT_PTR kOkTipId = 1;
 // A drop-down combo box is created with the height of its open list.
 constexpr int kListHeightTwips = 3000;
 
@@ -29,6 +30,14 @@ Twips twips(const frontends::TwipsRect& r, int extraHeight = 0) {
 Form1::Form1(HINSTANCE instance) {
     if (create(instance, kWindowClass, kTitle, kClientWidth, kClientHeight))
         buildControls();
+}
+
+TTTOOLINFOW Form1::okTool() const {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window();
+    tool.uId = kOkTipId;
+    return tool;
 }
 
 void Form1::buildControls() {
@@ -65,11 +74,13 @@ void Form1::buildControls() {
     tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form,
                            nullptr, GetModuleHandleW(nullptr), nullptr);
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = form;
-    tool.uId = reinterpret_cast<UINT_PTR>(ok_);
+    // The tip belongs to OK's rectangle of the window, not to the button:
+    // a disabled button (OK after every answer) gets no mouse messages, its
+    // parent does.
+    TTTOOLINFOW tool = okTool();
+    tool.uFlags = TTF_SUBCLASS;
+    GetWindowRect(ok_, &tool.rect);
+    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&tool.rect), 2);
     tool.lpszText = const_cast<wchar_t*>(L"");
     SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
@@ -119,10 +130,7 @@ void Form1::setOkEnabled(bool enabled) {
 void Form1::showOkColour(const ui::Colour& colour, std::string_view why) {
     ui::win32::setButtonColour(ok_, colour);
     std::wstring note = ui::win32::widen(why);
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.hwnd = window();
-    tool.uId = reinterpret_cast<UINT_PTR>(ok_);
+    TTTOOLINFOW tool = okTool();
     tool.lpszText = note.data();
     SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
