@@ -8,12 +8,12 @@ std::vector<int> CallLog::ids() const {
     return result;
 }
 
-QVariant RecordingControl::invoke(int dispatchId, QVariantList& args) {
+Value RecordingControl::invoke(int dispatchId, Arguments& args) {
     log_->calls.push_back({dispatchId, args, std::chrono::steady_clock::now()});
-    return log_->answer ? log_->answer(dispatchId, args) : QVariant();
+    return log_->answer ? log_->answer(dispatchId, args) : Value();
 }
 
-RecordingRegistration::RecordingRegistration(const QString& name) : name_(name) {
+RecordingRegistration::RecordingRegistration(const std::string& name) : name_(name) {
     registerControl(name_, [log = log_] { return std::make_unique<RecordingControl>(log); });
 }
 

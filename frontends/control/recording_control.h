@@ -13,14 +13,14 @@ namespace frontends {
 
 struct RecordedCall {
     int dispatchId = 0;
-    QVariantList args;
+    Arguments args;
     std::chrono::steady_clock::time_point at;
 };
 
 struct CallLog {
     std::vector<RecordedCall> calls;
-    // The result of each call; no function answers every call with an invalid QVariant.
-    std::function<QVariant(int dispatchId, const QVariantList& args)> answer;
+    // The result of each call; no function answers every call with an empty Value.
+    std::function<Value(int dispatchId, const Arguments& args)> answer;
 
     std::vector<int> ids() const;
 };
@@ -28,7 +28,7 @@ struct CallLog {
 class RecordingControl : public Control {
   public:
     explicit RecordingControl(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
-    QVariant invoke(int dispatchId, QVariantList& args) override;
+    Value invoke(int dispatchId, Arguments& args) override;
 
   private:
     std::shared_ptr<CallLog> log_;
@@ -38,7 +38,7 @@ class RecordingControl : public Control {
 // every control made under that name meanwhile writes to `log`.
 class RecordingRegistration {
   public:
-    explicit RecordingRegistration(const QString& name);
+    explicit RecordingRegistration(const std::string& name);
     ~RecordingRegistration();
     RecordingRegistration(const RecordingRegistration&) = delete;
     RecordingRegistration& operator=(const RecordingRegistration&) = delete;
@@ -47,7 +47,7 @@ class RecordingRegistration {
     const CallLog& log() const { return *log_; }
 
   private:
-    QString name_;
+    std::string name_;
     std::shared_ptr<CallLog> log_ = std::make_shared<CallLog>();
 };
 

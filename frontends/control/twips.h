@@ -1,20 +1,17 @@
-// Window layouts are given in twips; the screen has 15 twips to a pixel.
+// Window layouts are given in twips (15 to a pixel, ui/colour.h). The layout
+// tables of the window logic use TwipsRect; each view turns it into its
+// toolkit's own rectangle.
 #pragma once
 
-#include <QRect>
-#include <QSize>
+#include "ui/colour.h"
 
 namespace frontends {
 
-inline constexpr int kTwipsPerPixel = 15;
-
-inline QRect twipsRect(int left, int top, int width, int height) {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
-}
-
-inline QSize twipsSize(int width, int height) {
-    return QSize(width / kTwipsPerPixel, height / kTwipsPerPixel);
-}
+struct TwipsRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
 
 }  // namespace frontends

@@ -4,7 +4,7 @@
 
 namespace fennick {
 
-QVariant LumetraControl::invoke(int dispatchId, QVariantList& args) {
+frontends::Value LumetraControl::invoke(int dispatchId, frontends::Arguments& args) {
     if (dispatchId != kSetPort2 || args.size() != 6)
         return {};
     using namespace frontends;
@@ -16,10 +16,9 @@ QVariant LumetraControl::invoke(int dispatchId, QVariantList& args) {
     const auto flow = stringArgument(args[5]);
     if (!address || !speed || !dataBits || !parity || !stopBits || !flow)
         return {};
-    const qint16 result =
-        Fennick(address->toUtf8().constData(), *speed, *dataBits, parity->toUtf8().constData(),
-                *stopBits, flow->toUtf8().constData());
-    return QVariant::fromValue<qint16>(result);
+    const std::int16_t result =
+        Fennick(address->c_str(), *speed, *dataBits, parity->c_str(), *stopBits, flow->c_str());
+    return result;
 }
 
 void registerLumetraControl() {

@@ -1,8 +1,8 @@
 // Stand-in for the outside control LUMETRALib.Lumetra: one method, dispatch
 // id 1, that hands a unit address and serial-port-2 settings to the Lumetra
-// library's Fennick export (linked, not loaded by name) and returns its
-// 16-bit result: 1 when the settings were sent, 0 when the unit was not
-// reached.
+// library's Fennick export (linked: libLumetra.so, or Lumetra.dll on Windows)
+// and returns its 16-bit result: 1 when the settings were sent, 0 when the
+// unit was not reached.
 #pragma once
 
 #include "frontends/control/control.h"
@@ -13,12 +13,12 @@ namespace fennick {
 // (32-bit integer), data bits (16-bit integer), parity (string), stop bits
 // (16-bit integer), flow control (string). Integers may come as any integer
 // kind whose value fits; strings must be strings. Any other id, count or kind
-// gives an invalid QVariant and calls nothing.
+// gives an empty Value and calls nothing.
 inline constexpr int kSetPort2 = 1;
 
 class LumetraControl : public frontends::Control {
   public:
-    QVariant invoke(int dispatchId, QVariantList& args) override;
+    frontends::Value invoke(int dispatchId, frontends::Arguments& args) override;
 };
 
 // Registers LumetraControl under its name, LUMETRALib.Lumetra.

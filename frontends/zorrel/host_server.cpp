@@ -27,8 +27,11 @@ HostServer::HostServer(std::string fileDirectory, HostServerLimits limits)
 bool HostServer::start(std::uint16_t port, net::Ipv4 address) {
     stop();
     net::Socket socket = net::createTcpSocket();
+    // Non-blocking: a connection seen by the readiness check may be gone by
+    // the accept (Windows and BSD drop a reset one), and that must not hold
+    // the window until the next unit connects.
     if (!socket || !net::setReuseAddress(socket) || !net::bindTo(socket, port, address) ||
-        !net::listenOn(socket, 10))
+        !net::listenOn(socket, 10) || !net::setNonBlocking(socket, true))
         return false;
     listener_ = std::move(socket);
     return true;
@@ -49,10 +52,27 @@ int HostServer::poll() {
     endConnection();
     if (!listener_ || !net::waitReadable(listener_, std::chrono::milliseconds(0)))
         return kPollNothing;
+    return takeWaitingUnit();
+}
+
+int HostServer::takeWaitingUnit() {
+    endConnection();
+    if (!listener_)
+        return kPollNothing;
     connection_ = net::acceptFrom(listener_);
-    if (!connection_)
-        return kPollFailed;
-    net::setSendTimeout(connection_, limits_.sendBound);
+    if (!connection_) {
+        switch (net::lastAcceptFailure()) {
+            case net::AcceptFailure::WouldBlock:
+            case net::AcceptFailure::Interrupted:
+            case net::AcceptFailure::PeerGone:
+                return kPollNothing;
+            default:
+                return kPollFailed;
+        }
+    }
+    // Windows hands the listener's non-blocking mode on to the connection;
+    // its reads wait with a bound of their own and its sends with a deadline.
+    net::setNonBlocking(connection_, false);
     if (!readRequest()) {
         endConnection();
         return kPollFailed;
@@ -113,9 +133,12 @@ protocol::Event HostServer::event() const {
     return frame ? protocol::readEvent(*frame) : protocol::Event{};
 }
 
+// One deadline for the whole answer: a unit that reads a trickle keeps each
+// single send going, but not the window past the bound.
 long HostServer::sendBytes(protocol::ConstBytes bytes) {
-    return net::sendAll(connection_, bytes.data(), bytes.size()) ? static_cast<long>(bytes.size())
-                                                                 : -1;
+    return net::sendAllWithin(connection_, bytes.data(), bytes.size(), limits_.sendBound)
+               ? static_cast<long>(bytes.size())
+               : -1;
 }
 
 long HostServer::sendText(std::string_view text) {

@@ -28,7 +28,8 @@ inline constexpr int kPollNominal = 2;  // a frame
 struct HostServerLimits {
     // How long a request may take to arrive once its connection was accepted.
     std::chrono::milliseconds requestBound{500};
-    // How long an answer may wait for a unit that stopped reading.
+    // How long one answer may take in all to reach a unit that reads slowly
+    // or not at all.
     std::chrono::milliseconds sendBound{2000};
     // The largest file frame sent (the units' own frame buffer).
     std::size_t maxFileFrame = 102400;
@@ -46,9 +47,13 @@ class HostServer {
     // Closes the connection and the listener.
     void stop();
 
-    // Ends any connection an earlier poll left open, then takes one waiting
-    // unit and reads its request.
+    // Ends any connection an earlier poll left open, then, when the listener
+    // is readable, takes one waiting unit and reads its request.
     int poll();
+    // Takes a waiting unit without blocking and reads its request: nothing
+    // when no connection waits, also when one vanished after a readiness
+    // check said it was there.
+    int takeWaitingUnit();
     // Closes the connection of the last poll (nothing when there is none).
     void endConnection();
     bool connected() const { return connection_.valid(); }

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <future>
 #include <thread>
 
 #include "protocol/file_frame.h"
+#include "tests/support/process.h"
 #include "unitsim/unit.h"
 
 namespace zorrel {
@@ -134,6 +136,61 @@ TEST_F(HostServerTest, ASilentUnitFailsThePollWithinTheBoundAndIsClosed) {
     char byte = 0;
     net::setReceiveTimeout(silent, 2000ms);
     EXPECT_EQ(net::receiveSome(silent, &byte, 1), 0) << "the server closed the connection";
+}
+
+TEST_F(HostServerTest, TakingAUnitWhenNoneWaitsReturnsAtOnce) {
+    listenOn(9, 21509);
+    // A unit that comes only later: an accept that blocked would wait for it
+    // and take it here.
+    auto later = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(1500ms);
+        return unitsim::sendBarcodeText(target, "late");
+    });
+    EXPECT_EQ(server.takeWaitingUnit(), kPollNothing);
+    EXPECT_FALSE(server.connected());
+    ASSERT_EQ(pollUntilTaken(), kPollTrivial) << "the listener still takes the next unit";
+    EXPECT_EQ(server.trivialText(), "late");
+    server.endConnection();
+    later.get();
+}
+
+// A unit that keeps reading a trickle would keep every single send going;
+// the answer as a whole must still give up at its bound.
+TEST(HostServerSend, AnAnswerToATrickleReaderGivesUpAtItsDeadline) {
+    const std::string folder = support::makeTempDir("zorrel_big");
+    support::writeFile(folder + "/big.gif", std::string(24 << 20, 'G'));
+    HostServer server(folder, {std::chrono::milliseconds(2000), std::chrono::milliseconds(300),
+                               std::size_t(64) << 20});
+    ASSERT_TRUE(server.start(21510, loopback(10)));
+    std::atomic<bool> stop{false};
+    std::atomic<bool> reading{false};
+    std::thread unit([&] {
+        net::Socket socket = net::createTcpSocket();
+        if (!net::connectBlocking(socket, loopback(10), 21510))
+            return;
+        const std::uint8_t query[] = {0, 0, 0, 10, 'P', 'R', 'O', 'D', '1', 0};
+        net::sendAll(socket, query, sizeof query);
+        net::setReceiveTimeout(socket, 1000ms);
+        reading = true;
+        char chunk[4096];
+        const auto until = Clock::now() + 8s;
+        while (!stop && Clock::now() < until && net::receiveSome(socket, chunk, sizeof chunk) > 0)
+            std::this_thread::sleep_for(10ms);
+        reading = false;
+    });
+    int status = kPollNothing;
+    for (int i = 0; i < 300 && status == kPollNothing; ++i) {
+        status = server.poll();
+        if (status == kPollNothing)
+            std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_EQ(status, kPollNominal);
+    EXPECT_EQ(server.sendFile("big.gif"), -1);
+    EXPECT_TRUE(reading) << "the answer gave up while the unit was still reading";
+    stop = true;
+    server.stop();
+    unit.join();
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(HostServerTest, ATakenPortIsNoStart) {

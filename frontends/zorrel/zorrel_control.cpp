@@ -1,18 +1,23 @@
 #include "frontends/zorrel/zorrel_control.h"
 
+#include <algorithm>
+
 namespace zorrel {
+
+using frontends::Arguments;
+using frontends::Value;
 
 namespace {
 
-QString fromBytes(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+Value text(std::string_view bytes) {
+    return std::string(bytes);
 }
 
-QVariant int16Result(int value) {
-    return QVariant::fromValue<qint16>(static_cast<qint16>(value));
+Value int16Result(int value) {
+    return static_cast<std::int16_t>(value);
 }
-QVariant int32Result(long value) {
-    return QVariant::fromValue<qint32>(static_cast<qint32>(value));
+Value int32Result(long value) {
+    return static_cast<std::int32_t>(value);
 }
 
 }  // namespace
@@ -20,7 +25,7 @@ QVariant int32Result(long value) {
 ZorrelControl::ZorrelControl(std::string fileDirectory, HostServerLimits limits)
     : server_(std::move(fileDirectory), limits) {}
 
-QVariant ZorrelControl::invoke(int dispatchId, QVariantList& args) {
+Value ZorrelControl::invoke(int dispatchId, Arguments& args) {
     switch (dispatchId) {
         case kSetMessage:
             return setMessage(args);
@@ -31,45 +36,43 @@ QVariant ZorrelControl::invoke(int dispatchId, QVariantList& args) {
             const auto text = args.size() == 1 ? frontends::stringArgument(args[0]) : std::nullopt;
             if (!text)
                 return {};
-            const QByteArray bytes = text->toLatin1();
-            const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-            return int32Result(dispatchId == kSendText ? server_.sendText(view)
-                                                       : server_.sendFile(view));
+            return int32Result(dispatchId == kSendText ? server_.sendText(*text)
+                                                       : server_.sendFile(*text));
         }
         default:
-            return args.isEmpty() ? withoutArguments(dispatchId) : QVariant();
+            return args.empty() ? withoutArguments(dispatchId) : Value();
     }
 }
 
-QVariant ZorrelControl::setMessage(const QVariantList& args) {
+Value ZorrelControl::setMessage(const Arguments& args) {
     const auto text = args.size() == 2 ? frontends::stringArgument(args[0]) : std::nullopt;
     const auto length = args.size() == 2 ? frontends::int32Argument(args[1]) : std::nullopt;
     if (!text || !length || *length < 0)
         return {};
     message_ = *text;
-    messageLength_ = std::min<int>(*length, static_cast<int>(text->size()));
+    messageLength_ = std::min<std::size_t>(static_cast<std::size_t>(*length), text->size());
     return int16Result(1);
 }
 
-QVariant ZorrelControl::start(const QVariantList& args) {
+Value ZorrelControl::start(const Arguments& args) {
     const auto port = args.size() == 1 ? frontends::int32Argument(args[0]) : std::nullopt;
     if (!port || *port < 1 || *port > 65535)
         return {};
     return int16Result(server_.start(static_cast<std::uint16_t>(*port)) ? 1 : 0);
 }
 
-QVariant ZorrelControl::withoutArguments(int dispatchId) {
+Value ZorrelControl::withoutArguments(int dispatchId) {
     switch (dispatchId) {
         case kPoll:
             return int16Result(server_.poll());
         case kTrivialText:
-            return fromBytes(server_.trivialText());
+            return text(server_.trivialText());
         case kPacketKind:
             return int16Result(server_.packetKind());
         case kPrefix:
-            return fromBytes(server_.productQuery().prefix);
+            return text(server_.productQuery().prefix);
         case kBarcode:
-            return fromBytes(server_.productQuery().barcode);
+            return text(server_.productQuery().barcode);
         case kBarcodeLength:
             return int32Result(static_cast<long>(server_.productQuery().barcode.size()));
         case kEventStarts:
@@ -79,7 +82,7 @@ QVariant ZorrelControl::withoutArguments(int dispatchId) {
         case kEventKey:
             return int32Result(static_cast<long>(server_.event().keyCode));
         case kEventText:
-            return fromBytes(server_.event().text);
+            return text(server_.event().text);
         case kEndConnection:
             server_.endConnection();
             return int16Result(1);
@@ -91,9 +94,13 @@ QVariant ZorrelControl::withoutArguments(int dispatchId) {
     }
 }
 
-void registerZorrelControl(const QString& fileDirectory) {
-    frontends::registerControl(frontends::kZorrelControlName, [dir = fileDirectory.toStdString()] {
-        return std::make_unique<ZorrelControl>(dir);
+std::string fileFolderFor(std::string_view programFolder) {
+    return std::string(programFolder);
+}
+
+void registerZorrelControl(const std::string& fileDirectory) {
+    frontends::registerControl(frontends::kZorrelControlName, [fileDirectory] {
+        return std::make_unique<ZorrelControl>(fileDirectory);
     });
 }
 

@@ -24,56 +24,43 @@
 //   6  ()              ends the poll's connection; 1
 //  10  ()              stops listening and closes everything; 1
 //
-// Any other id, or arguments of the wrong count or kind, give an invalid
-// QVariant and do nothing.
+// Any other id, or arguments of the wrong count or kind, give an empty Value
+// and do nothing.
 #pragma once
 
-#include <QString>
+#include <string>
+#include <string_view>
 
 #include "frontends/control/control.h"
+#include "frontends/zorrel/dispatch_ids.h"
 #include "frontends/zorrel/host_server.h"
 
 namespace zorrel {
 
-enum DispatchId : int {
-    kStart = 1,
-    kPoll = 2,
-    kTrivialText = 3,
-    kSendFile = 4,
-    kSetMessage = 5,
-    kEndConnection = 6,
-    kBarcodeLength = 7,
-    kBarcode = 8,
-    kPrefix = 9,
-    kStop = 10,
-    kSendText = 11,
-    kPacketKind = 15,
-    kEventStarts = 16,
-    kEventStops = 17,
-    kEventKey = 18,
-    kEventText = 19,
-};
-
 class ZorrelControl : public frontends::Control {
   public:
     explicit ZorrelControl(std::string fileDirectory, HostServerLimits limits = {});
-    QVariant invoke(int dispatchId, QVariantList& args) override;
+    frontends::Value invoke(int dispatchId, frontends::Arguments& args) override;
 
     // The text stored by id 5, cut to its stored length.
-    QString message() const { return message_.left(messageLength_); }
+    std::string message() const { return message_.substr(0, messageLength_); }
 
   private:
-    QVariant withoutArguments(int dispatchId);
-    QVariant start(const QVariantList& args);
-    QVariant setMessage(const QVariantList& args);
+    frontends::Value withoutArguments(int dispatchId);
+    frontends::Value start(const frontends::Arguments& args);
+    frontends::Value setMessage(const frontends::Arguments& args);
 
     HostServer server_;
-    QString message_;
-    int messageLength_ = 0;
+    std::string message_;
+    std::size_t messageLength_ = 0;
 };
+
+// The folder the control sends its files (header.gif) from, for a program
+// in `programFolder`: the program's own folder.
+std::string fileFolderFor(std::string_view programFolder);
 
 // Registers ZorrelControl under its name, ZORRELLib.Zorrel, serving files
 // from `fileDirectory`.
-void registerZorrelControl(const QString& fileDirectory);
+void registerZorrelControl(const std::string& fileDirectory);
 
 }  // namespace zorrel

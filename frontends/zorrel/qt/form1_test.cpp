@@ -1,6 +1,6 @@
 // The Zorrel window driven with real mouse events, a recording fake in place
 // of its host-server control.
-#include "frontends/zorrel/form1.h"
+#include "frontends/zorrel/qt/form1.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +20,16 @@ using namespace std::chrono_literals;
 class HostWindow : public ::testing::Test {
   protected:
     void SetUp() override {
-        fake.log().answer = [this](int id, const QVariantList&) {
+        fake.log().answer = [this](int id, const frontends::Arguments&) {
             infoAtCall.push_back(info ? info->text() : QString());
             if (id == 2 && !pollStatuses.empty()) {
                 int status = pollStatuses.front();
                 if (pollStatuses.size() > 1)
                     pollStatuses.erase(pollStatuses.begin());
-                return QVariant::fromValue<qint16>(static_cast<qint16>(status));
+                return frontends::Value(static_cast<std::int16_t>(status));
             }
             auto found = results.find(id);
-            return found != results.end() ? found->second : QVariant();
+            return found != results.end() ? found->second : frontends::Value();
         };
         form = std::make_unique<Form1>();
         form->show();
@@ -57,12 +57,12 @@ class HostWindow : public ::testing::Test {
     }
     void startServing(std::vector<int> statuses) {
         pollStatuses = std::move(statuses);
-        results[1] = QVariant::fromValue<qint16>(1);
+        results[1] = std::int16_t(1);
         QTest::mouseClick(start, Qt::LeftButton);
     }
 
     frontends::RecordingRegistration fake{frontends::kZorrelControlName};
-    std::map<int, QVariant> results;
+    std::map<int, frontends::Value> results;
     std::vector<int> pollStatuses;
     std::vector<QString> infoAtCall;
     std::unique_ptr<Form1> form;
@@ -74,11 +74,7 @@ class HostWindow : public ::testing::Test {
 TEST_F(HostWindow, LoadingStoresTheMessageAndEmptiesTheStatusLine) {
     ASSERT_EQ(ids(), std::vector<int>{5});
     const auto& args = fake.log().calls[0].args;
-    ASSERT_EQ(args.size(), 2);
-    EXPECT_EQ(args[0].typeId(), QMetaType::QString);
-    EXPECT_EQ(args[0].toString(), "send message");
-    EXPECT_EQ(args[1].typeId(), QMetaType::Int);
-    EXPECT_EQ(args[1].toInt(), 12);
+    EXPECT_EQ(args, (frontends::Arguments{std::string("send message"), std::int32_t(12)}));
     EXPECT_EQ(info->text(), "");
     EXPECT_EQ(form->windowTitle(), "Form1");
     EXPECT_TRUE(start->isEnabled());
@@ -86,10 +82,10 @@ TEST_F(HostWindow, LoadingStoresTheMessageAndEmptiesTheStatusLine) {
 }
 
 TEST_F(HostWindow, AFailedStartLeavesOnlyExitServerWhichStopsTheControl) {
-    results[1] = QVariant::fromValue<qint16>(0);
+    results[1] = std::int16_t(0);
     QTest::mouseClick(start, Qt::LeftButton);
     ASSERT_EQ(ids(), (std::vector<int>{5, 1}));
-    EXPECT_EQ(fake.log().calls[1].args, QVariantList{QVariant::fromValue<qint32>(1283)});
+    EXPECT_EQ(fake.log().calls[1].args, frontends::Arguments{std::int32_t(1283)});
     EXPECT_EQ(infoAtCall.back(), "Connecting..., Please wait.");
     EXPECT_EQ(info->text(), "Connection failed.");
     EXPECT_FALSE(start->isEnabled());
@@ -132,7 +128,7 @@ TEST_F(HostWindow, TrivialTextGetsTwoMessagesTwoSecondsApart) {
     bool eventsHandled = false;
     bool handledBeforeSecond = false;
     auto answer = fake.log().answer;
-    fake.log().answer = [&, answer](int id, const QVariantList& args) {
+    fake.log().answer = [&, answer](int id, const frontends::Arguments& args) {
         if (id == 11 && count(11) == 2)
             handledBeforeSecond = eventsHandled;
         return answer(id, args);
@@ -149,8 +145,8 @@ TEST_F(HostWindow, TrivialTextGetsTwoMessagesTwoSecondsApart) {
         if (calls[i].dispatchId == 11)
             sends.push_back(i);
     ASSERT_EQ(sends.size(), 2u);
-    EXPECT_EQ(calls[sends[0]].args, QVariantList{QStringLiteral("First Message")});
-    EXPECT_EQ(calls[sends[1]].args, QVariantList{QStringLiteral("Second Message")});
+    EXPECT_EQ(calls[sends[0]].args, frontends::Arguments{std::string("First Message")});
+    EXPECT_EQ(calls[sends[1]].args, frontends::Arguments{std::string("Second Message")});
     const auto gap = calls[sends[1]].at - calls[sends[0]].at;
     EXPECT_GE(gap, 1900ms);
     EXPECT_LT(gap, 4000ms);
@@ -175,7 +171,7 @@ TEST_F(HostWindow, FramesAreAnsweredByTheirKind) {
         SCOPED_TRACE(c.kind);
         fake.log().calls.clear();
         infoAtCall.clear();
-        results[15] = QVariant::fromValue<qint16>(static_cast<qint16>(c.kind));
+        results[15] = static_cast<std::int16_t>(c.kind);
         startServing({2, 0});
         ASSERT_TRUE(waitForCalls(6, 1));
         EXPECT_EQ(firstPoll(), c.calls);
@@ -183,9 +179,10 @@ TEST_F(HostWindow, FramesAreAnsweredByTheirKind) {
         const auto end = std::find(all.begin(), all.end(), 6) - all.begin();
         EXPECT_EQ(infoAtCall[static_cast<std::size_t>(end)], c.status) << "when 6 is called";
         if (c.kind == 7) {
-            for (const auto& call : fake.log().calls)
+            for (const auto& call : fake.log().calls) {
                 if (call.dispatchId == 4)
-                    EXPECT_EQ(call.args, QVariantList{QStringLiteral("header.gif")});
+                    EXPECT_EQ(call.args, frontends::Arguments{std::string("header.gif")});
+            }
         }
         QTest::mouseClick(exit, Qt::LeftButton);
     }

@@ -1,6 +1,6 @@
 // The port-2 window driven with real key and mouse events, a recording fake
 // in place of its control.
-#include "frontends/fennick/form1.h"
+#include "frontends/fennick/qt/form1.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +18,10 @@
 namespace fennick {
 namespace {
 
-class Port2Window : public ::testing::Test {
+class Form1Logic : public ::testing::Test {
   protected:
     void SetUp() override {
-        fake.log().answer = [this](int, const QVariantList&) { return answer; };
+        fake.log().answer = [this](int, const frontends::Arguments&) { return answer; };
         form = std::make_unique<Form1>();
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -58,13 +58,13 @@ class Port2Window : public ::testing::Test {
     }
 
     frontends::RecordingRegistration fake{frontends::kLumetraControlName};
-    QVariant answer = QVariant::fromValue<qint16>(1);
+    frontends::Value answer = std::int16_t(1);
     std::unique_ptr<Form1> form;
     QPushButton* ok = nullptr;
     QLineEdit* ip = nullptr;
 };
 
-TEST_F(Port2Window, EnterRightAfterStartDoesNothing) {
+TEST_F(Form1Logic, EnterRightAfterStartDoesNothing) {
     EXPECT_EQ(QApplication::focusWidget(), ip);
     EXPECT_FALSE(ok->isEnabled());
     pressEnterIn(ip);
@@ -72,38 +72,33 @@ TEST_F(Port2Window, EnterRightAfterStartDoesNothing) {
     EXPECT_EQ(okColour(), neutral());
 }
 
-TEST_F(Port2Window, AddressThenEnterCallsOnceWithTheInitialSettings) {
+TEST_F(Form1Logic, AddressThenEnterCallsOnceWithTheInitialSettings) {
     answerOnce("addr");
     ASSERT_EQ(fake.log().calls.size(), 1u);
     const auto& call = fake.log().calls[0];
     EXPECT_EQ(call.dispatchId, 1);
     ASSERT_EQ(call.args.size(), 6);
-    const int types[] = {QMetaType::QString, QMetaType::Int,   QMetaType::Short,
-                         QMetaType::QString, QMetaType::Short, QMetaType::QString};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(call.args[i].typeId(), types[i]) << "argument " << i + 1;
-    EXPECT_EQ(call.args[0].toString(), "addr");
-    EXPECT_EQ(call.args[1].toInt(), 9600);
-    EXPECT_EQ(call.args[2].toInt(), 8);
-    EXPECT_EQ(call.args[3].toString(), "None");
-    EXPECT_EQ(call.args[4].toInt(), 1);
-    EXPECT_EQ(call.args[5].toString(), "Hardware");
+    const frontends::Arguments expected{std::string("addr"), std::int32_t(9600),
+                                        std::int16_t(8),     std::string("None"),
+                                        std::int16_t(1),     std::string("Hardware")};
+    EXPECT_EQ(call.args, expected);
 }
 
-TEST_F(Port2Window, AnswerColoursOkAndLeavesItDisabled) {
+TEST_F(Form1Logic, AnswerColoursOkAndLeavesItDisabled) {
     struct Case {
-        QVariant result;
+        frontends::Value result;
         QColor colour;
     };
     const Case cases[] = {
-        {QVariant::fromValue<qint16>(1), Form1::kSent},
-        {QVariant::fromValue<qint16>(-1), Form1::kSent},
-        {QVariant::fromValue<qint16>(0), Form1::kNotSent},
-        {QVariant(), Form1::kNotSent},       // the call failed
-        {QVariant(70000), Form1::kNotSent},  // no 16-bit result
-        {QVariant(QStringLiteral("no number")), Form1::kNotSent},
+        {std::int16_t(1), Form1::kSent},
+        {std::int16_t(-1), Form1::kSent},
+        {std::int16_t(0), Form1::kNotSent},
+        {frontends::Value(), Form1::kNotSent},   // the call failed
+        {std::int32_t(70000), Form1::kNotSent},  // no 16-bit result
+        {std::string("no number"), Form1::kNotSent},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.result.toString().toStdString());
+        SCOPED_TRACE(frontends::describe(c.result));
         answer = c.result;
         ip->clear();
         answerOnce("127.0.14.99");
@@ -115,7 +110,7 @@ TEST_F(Port2Window, AnswerColoursOkAndLeavesItDisabled) {
     EXPECT_EQ(ok->toolTip(), "The call to the control failed.");
 }
 
-TEST_F(Port2Window, APickInAnyComboOrAnEditMakesOkUsableInTheNeutralColour) {
+TEST_F(Form1Logic, APickInAnyComboOrAnEditMakesOkUsableInTheNeutralColour) {
     for (const char* name : {"Combo3", "Combo4", "Combo5", "Combo6", "Combo1"}) {
         SCOPED_TRACE(name);
         answerOnce("x");
@@ -131,7 +126,7 @@ TEST_F(Port2Window, APickInAnyComboOrAnEditMakesOkUsableInTheNeutralColour) {
     EXPECT_EQ(okColour(), neutral());
 }
 
-TEST_F(Port2Window, TypingInAComboChangesNothingButItsTextIsSent) {
+TEST_F(Form1Logic, TypingInAComboChangesNothingButItsTextIsSent) {
     answerOnce("unit");
     QComboBox* rate = combo("Combo3");
     retype(rate, "19200");
@@ -144,22 +139,21 @@ TEST_F(Port2Window, TypingInAComboChangesNothingButItsTextIsSent) {
     retype(combo("Combo5"), "Odd-ish");
     pressEnterIn(combo("Combo5"));
     ASSERT_EQ(fake.log().calls.size(), 2u);
-    EXPECT_EQ(fake.log().calls[1].args[0].toString(), "unita");
-    EXPECT_EQ(fake.log().calls[1].args[1].toInt(), 19200);
-    EXPECT_EQ(fake.log().calls[1].args[3].toString(), "Odd-ish");
+    EXPECT_EQ(fake.log().calls[1].args[0], frontends::Value(std::string("unita")));
+    EXPECT_EQ(fake.log().calls[1].args[1], frontends::Value(std::int32_t(19200)));
+    EXPECT_EQ(fake.log().calls[1].args[3], frontends::Value(std::string("Odd-ish")));
     EXPECT_EQ(rate->count(), 13) << "typed texts are not added to the list";
 }
 
-TEST_F(Port2Window, AnEmptyAddressIsPassedAsAnEmptyString) {
+TEST_F(Form1Logic, AnEmptyAddressIsPassedAsAnEmptyString) {
     pick(combo("Combo4"), 0);
     QTest::mouseClick(ok, Qt::LeftButton);
     ASSERT_EQ(fake.log().calls.size(), 1u);
-    EXPECT_EQ(fake.log().calls[0].args[0].typeId(), QMetaType::QString);
-    EXPECT_EQ(fake.log().calls[0].args[0].toString(), "");
-    EXPECT_EQ(fake.log().calls[0].args[2].toInt(), 7);
+    EXPECT_EQ(fake.log().calls[0].args[0], frontends::Value(std::string()));
+    EXPECT_EQ(fake.log().calls[0].args[2], frontends::Value(std::int16_t(7)));
 }
 
-TEST_F(Port2Window, ExitAndEscapeEndWithoutACall) {
+TEST_F(Form1Logic, ExitAndEscapeEndWithoutACall) {
     QTest::keyClicks(ip, "addr");
     QSignalSpy finished(form.get(), &QDialog::finished);
     QTest::mouseClick(form->findChild<QPushButton*>("Command2"), Qt::LeftButton);
@@ -174,7 +168,7 @@ TEST_F(Port2Window, ExitAndEscapeEndWithoutACall) {
     EXPECT_TRUE(fake.log().calls.empty());
 }
 
-TEST_F(Port2Window, ABadNumberTurnsOkRedWithoutACall) {
+TEST_F(Form1Logic, ABadNumberTurnsOkRedWithoutACall) {
     struct Case {
         const char* combo;
         const char* text;
@@ -202,7 +196,7 @@ TEST_F(Port2Window, ABadNumberTurnsOkRedWithoutACall) {
     EXPECT_TRUE(fake.log().calls.empty());
 }
 
-TEST(Port2WindowControl, MissingControlTurnsOkRed) {
+TEST(Form1LogicControl, MissingControlTurnsOkRed) {
     Form1 form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -215,35 +209,39 @@ TEST(Port2WindowControl, MissingControlTurnsOkRed) {
 
 TEST(LumetraControlArguments, WrongIdCountOrKindCallsNothing) {
     LumetraControl control;
-    const QVariantList good{QStringLiteral("127.0.14.250"), 9600,
-                            QVariant::fromValue<qint16>(8), QStringLiteral("N"),
-                            QVariant::fromValue<qint16>(1), QStringLiteral("N")};
+    using frontends::Value;
+    const frontends::Arguments good{std::string("127.0.14.250"),
+                                    std::int32_t(9600),
+                                    std::int16_t(8),
+                                    std::string("N"),
+                                    std::int16_t(1),
+                                    std::string("N")};
     struct Case {
         int id;
         int index;  // argument replaced, -1 none, 6 one too many, 7 one too few
-        QVariant replacement;
+        Value replacement;
     };
     const Case cases[] = {
         {2, -1, {}},
-        {1, 6, QVariant(1)},
+        {1, 6, std::int32_t(1)},
         {1, 7, {}},
-        {1, 0, QVariant(5)},
-        {1, 1, QVariant(QStringLiteral("9600"))},
-        {1, 1, QVariant(9600.0)},
-        {1, 2, QVariant(40000)},
-        {1, 4, QVariant(qlonglong(1) << 33)},
-        {1, 5, QVariant()},
+        {1, 0, std::int32_t(5)},
+        {1, 1, std::string("9600")},
+        {1, 1, 9600.0},
+        {1, 2, std::int32_t(40000)},
+        {1, 4, std::int64_t(1) << 33},
+        {1, 5, Value()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.index);
-        QVariantList args = good;
+        frontends::Arguments args = good;
         if (c.index == 6)
-            args.append(c.replacement);
+            args.push_back(c.replacement);
         else if (c.index == 7)
-            args.removeLast();
+            args.pop_back();
         else if (c.index >= 0)
-            args[c.index] = c.replacement;
-        EXPECT_FALSE(control.invoke(c.id, args).isValid());
+            args[static_cast<std::size_t>(c.index)] = c.replacement;
+        EXPECT_TRUE(frontends::isEmpty(control.invoke(c.id, args)));
     }
 }
 

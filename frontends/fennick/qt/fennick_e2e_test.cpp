@@ -10,8 +10,8 @@
 #include <QTest>
 #include <chrono>
 
-#include "frontends/fennick/form1.h"
 #include "frontends/fennick/lumetra_control.h"
+#include "frontends/fennick/qt/form1.h"
 #include "protocol/frame.h"
 #include "unitsim/unit.h"
 

@@ -9,7 +9,7 @@
 #include <future>
 
 #include "frontends/control/recording_control.h"
-#include "frontends/zorrel/form1.h"
+#include "frontends/zorrel/qt/form1.h"
 #include "frontends/zorrel/zorrel_control.h"
 #include "protocol/file_frame.h"
 #include "tests/support/process.h"
@@ -25,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 class TimedControl : public frontends::Control {
   public:
     TimedControl(std::vector<Clock::time_point>* polls) : real_(HEADER_GIF_DIR), polls_(polls) {}
-    QVariant invoke(int dispatchId, QVariantList& args) override {
+    frontends::Value invoke(int dispatchId, frontends::Arguments& args) override {
         if (dispatchId == kPoll)
             polls_->push_back(Clock::now());
         return real_.invoke(dispatchId, args);

@@ -1,0 +1,17 @@
+// Zorrel: a window that runs a small host server for units.
+#include <QApplication>
+
+#include "frontends/control/program_help.h"
+#include "frontends/zorrel/qt/form1.h"
+#include "frontends/zorrel/zorrel_control.h"
+
+int main(int argc, char** argv) {
+    if (frontends::printHelpIfAsked(argc, argv, zorrel::kUsage))
+        return 0;
+    QApplication app(argc, argv);
+    zorrel::registerZorrelControl(
+        zorrel::fileFolderFor(QCoreApplication::applicationDirPath().toStdString()));
+    zorrel::Form1 form;
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,26 @@
+// Zorrel.exe: a window that runs a small host server for units, on Windows
+// Sockets; header.gif sits beside the program.
+#include <windows.h>
+
+#include "frontends/control/win32/form_window.h"
+#include "frontends/zorrel/win32/form1.h"
+#include "frontends/zorrel/zorrel_control.h"
+#include "net/socket.h"
+#include "ui/win32/window.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int show) {
+    if (frontends::win32::showHelpIfAsked(commandLine, zorrel::kUsage, L"Zorrel"))
+        return 0;
+    if (net::startup() != 0) {
+        MessageBoxW(nullptr, L"Windows Sockets could not be started.", L"Zorrel", MB_OK);
+        return 1;
+    }
+    zorrel::registerZorrelControl(
+        zorrel::fileFolderFor(ui::win32::narrow(ui::win32::programFolder())));
+    zorrel::win32::Form1 form(instance);
+    if (!form.ready()) {
+        MessageBoxW(nullptr, L"The Zorrel window could not be created.", L"Zorrel", MB_OK);
+        return 1;
+    }
+    return form.run(show);
+}

@@ -1,0 +1,107 @@
+// Zorrel.exe under Wine on a virtual screen, serving port 1283 of every
+// address in the test's own network namespace with a private Wine prefix;
+// its buttons clicked as a person would, units played from the Linux side.
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "frontends/zorrel/form1_logic.h"
+#include "net/socket.h"
+#include "protocol/file_frame.h"
+#include "protocol/frame.h"
+#include "tests/windows/wine.h"
+#include "tests/windows/x_display.h"
+#include "ui/colour.h"
+#include "unitsim/unit.h"
+
+namespace windows_test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr net::Ipv4 kLoopback = (127u << 24) | 1u;
+
+std::vector<std::uint8_t> bytesOf(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
+class ZorrelUnderWine : public WineInOwnNetwork {
+  protected:
+    void SetUp() override {
+        WineInOwnNetwork::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        display_ = std::make_unique<XDisplay>();
+        ASSERT_TRUE(display_->started()) << display_->why();
+        zorrel_ = std::make_unique<support::Background>(wineCommand("Zorrel.exe", {}), dir_);
+        const auto window = display_->findWindow(zorrel::kTitle, 120s);
+        ASSERT_TRUE(window) << "no Zorrel window: " << zorrel_->stop().err;
+        ASSERT_TRUE(display_->windowOrigin(*window, left_, top_));
+        target_.timeout = 20s;
+    }
+    void TearDown() override {
+        zorrel_.reset();
+        display_.reset();
+        WineInOwnNetwork::TearDown();
+    }
+    void press(const frontends::TwipsRect& button) {
+        display_->click(left_ + ui::twipsToPixels(button.left + button.width / 2),
+                        top_ + ui::twipsToPixels(button.top + button.height / 2));
+    }
+    void startServer() {
+        press(zorrel::kStartServerPlace);
+        ASSERT_TRUE(support::waitForPort("127.0.0.1", 1283, 60s)) << "the server did not start";
+    }
+
+    std::unique_ptr<XDisplay> display_;
+    int left_ = 0;
+    int top_ = 0;
+    std::unique_ptr<support::Background> zorrel_;
+    unitsim::HostTarget target_;
+};
+
+TEST_F(ZorrelUnderWine, AnswersUnitsAndStopsCleanly) {
+    startServer();
+
+    // Plain text: "First Message" at once, "Second Message" two seconds later.
+    const auto sent = Clock::now();
+    unitsim::HostReply trivial = unitsim::sendBarcodeText(target_, "4006381333931");
+    EXPECT_TRUE(trivial.connected);
+    EXPECT_EQ(trivial.bytes, bytesOf(std::string_view("First Message\0Second Message\0", 29)));
+    EXPECT_GE(Clock::now() - sent, 1800ms) << "the second message waits two seconds";
+
+    // A product query frame: header.gif from beside the program, byte for byte.
+    auto image =
+        protocol::loadFileFrame(windowsBin() + "/header.gif", protocol::kFileKindImage, {}, 102400);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(unitsim::sendBarcodeFrame(target_, "PFX\t4006381333931").bytes, *image);
+    display_->shoot(std::string(SHOTS_DIR) + "/zorrel_exe_serving.png");
+
+    // A unit that connects and says nothing does not hold the window: the
+    // next unit is still answered.
+    net::Socket silent = net::createTcpSocket();
+    ASSERT_TRUE(net::connectBlocking(silent, kLoopback, 1283));
+    EXPECT_EQ(unitsim::sendBarcodeFrame(target_, "after").bytes, *image);
+
+    // Exit Server in the pause: the unit has its first message, then the
+    // connection ends without the second; the window serves again after
+    // Start Server.
+    net::Socket unit = net::createTcpSocket();
+    ASSERT_TRUE(net::connectBlocking(unit, kLoopback, 1283));
+    net::sendAll(unit, "12345", 6);
+    net::setReceiveTimeout(unit, 20000ms);
+    std::vector<std::uint8_t> first(14);
+    ASSERT_EQ(net::receiveExactly(unit, first.data(), first.size()), net::ReceiveStatus::Complete);
+    EXPECT_EQ(first, bytesOf(std::string_view("First Message\0", 14)));
+    press(zorrel::kExitServerPlace);
+    char more = 0;
+    EXPECT_EQ(net::receiveSome(unit, &more, 1), 0) << "closed, no second message";
+    EXPECT_TRUE(zorrel_->running());
+    startServer();
+    EXPECT_EQ(unitsim::sendBarcodeFrame(target_, "again").bytes, *image);
+    EXPECT_TRUE(zorrel_->running());
+}
+
+}  // namespace
+}  // namespace windows_test
