@@ -43,12 +43,16 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # dpkg-shlibdeps finds the suite's own library for the programs that link it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/lumetra)
-# The library package gets a shlibs file and the ldconfig trigger.
+# The library package gets a shlibs file.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${package_runtime})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+# The ldconfig trigger Debian expects of a library package (CPack itself
+# only adds ldconfig calls to postinst and postrm).
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/debian/liblumetra/triggers)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
   "client library for networked data-collection units
 Lumetra reads and sets the modes of shop-floor and point-of-sale terminals

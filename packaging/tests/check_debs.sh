@@ -61,7 +61,7 @@ duplicates=$(sort "$all_files" | uniq -d | grep -v '^/usr/share/doc/' || true)
 [ -z "$duplicates" ] || fail "files in more than one package: $duplicates"
 
 echo "== lintian"
-if ! lintian --fail-on error --suppress-tags no-manual-page "$dir"/*.deb; then
+if ! lintian --fail-on error "$dir"/*.deb; then
     fail "lintian reports errors"
 fi
 
