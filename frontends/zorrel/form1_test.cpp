@@ -183,9 +183,11 @@ TEST_F(HostWindow, FramesAreAnsweredByTheirKind) {
         const auto end = std::find(all.begin(), all.end(), 6) - all.begin();
         EXPECT_EQ(infoAtCall[static_cast<std::size_t>(end)], c.status) << "when 6 is called";
         if (c.kind == 7) {
-            for (const auto& call : fake.log().calls)
-                if (call.dispatchId == 4)
+            for (const auto& call : fake.log().calls) {
+                if (call.dispatchId == 4) {
                     EXPECT_EQ(call.args, QVariantList{QStringLiteral("header.gif")});
+                }
+            }
         }
         QTest::mouseClick(exit, Qt::LeftButton);
     }
