@@ -66,6 +66,7 @@ quiet_build() {  # TARGETS...
             split(substr($1, 2), n, "/")
             if (tty) printf "\r  %d of %d steps", n[1], n[2]
             else if (n[1] == n[2] || n[1] % 10 == 0) printf "  %d of %d steps\n", n[1], n[2]
+            fflush()
         }
         END { if (tty) printf "\n" }' || status=$?
     [ $status -eq 0 ] && return 0
