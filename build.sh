@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # One entry point for a fresh Debian machine:
-#   ./build.sh demo      install what is missing, build, run Tarnix against a simulated unit
+#   ./build.sh demo      install what is missing, build Tarnix and unitsim, run them
 #   ./build.sh veltrin   the same, then opens the Veltrin window beside a simulated unit
 #   ./build.sh test      install what is missing, build, run every test
 #   ./build.sh sanitize  the same tests in an AddressSanitizer + UBSan build
@@ -8,12 +8,21 @@
 #   ./build.sh bench     build in Release and run the benchmarks
 #   ./build.sh windows   cross-build Lumetra.dll, the console programs and Veltrin.exe
 #                        into build-windows/bin and run them under Wine
+#   ./build.sh package   Debian packages and a Windows installer and .zip, in
+#                        build/packages, each installed, tried and removed
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-          fonts-dejavu-core libcli11-dev nlohmann-json3-dev)
+# What every build needs; the windows, the checks and the packages add theirs.
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+          nlohmann-json3-dev)
+window_packages=(qt6-base-dev fonts-dejavu-core)
+check_packages=(mandoc desktop-file-utils)
+windows_packages=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 xvfb xdotool imagemagick)
 jobs=$(nproc 2>/dev/null || echo 2)
+# CI builds with -Werror: a warning fails it.
+werror=OFF
+[ "${CI:-}" = true ] && werror=ON
 
 install_missing() {
     local missing=() extra=("$@")
@@ -36,8 +45,34 @@ install_missing() {
 configure_and_build() {  # DIR [cmake options...]
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DSUITE_WERROR=$werror "$@" >/dev/null
     cmake --build "$dir" -j "$jobs"
+}
+
+# Builds TARGETS in build/ showing one progress line instead of the compiler's
+# output, which goes to build/quiet-build.log and is named when the build fails.
+quiet_build() {  # TARGETS...
+    local log=build/quiet-build.log
+    mkdir -p build
+    echo "Building $* (log: $log)"
+    if ! cmake -S . -B build -G Ninja -DSUITE_WERROR=$werror >"$log" 2>&1; then
+        tail -30 "$log" >&2
+        echo "Configuring failed; the full log is $log" >&2
+        exit 1
+    fi
+    local status=0  # pipefail: the build's own status when it fails
+    cmake --build build -j "$jobs" --target "$@" 2>&1 | tee -a "$log" | awk -v tty="$([ -t 1 ] && echo 1)" '
+        /^\[[0-9]+\/[0-9]+\]/ {
+            split(substr($1, 2), n, "/")
+            if (tty) printf "\r  %d of %d steps", n[1], n[2]
+            else if (n[1] == n[2] || n[1] % 10 == 0) printf "  %d of %d steps\n", n[1], n[2]
+            fflush()
+        }
+        END { if (tty) printf "\n" }' || status=$?
+    [ $status -eq 0 ] && return 0
+    grep -E -A5 'error|FAILED' "$log" | head -40 >&2
+    echo "The build failed; the full log is $log" >&2
+    exit 1
 }
 
 run_tests() {  # DIR
@@ -61,7 +96,7 @@ start_unit() {
 
 demo() {
     install_missing
-    configure_and_build build
+    quiet_build Tarnix unitsim
     unit=127.0.0.2
     start_unit
     local dir=$demo_dir
@@ -75,7 +110,7 @@ demo() {
 }
 
 veltrin() {
-    install_missing
+    install_missing "${window_packages[@]}"
     configure_and_build build
     unit=127.0.0.2
     start_unit
@@ -102,33 +137,66 @@ wine_ready() {  # BUILD_DIR
     fi
 }
 
-windows() {
-    install_missing g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 xvfb xdotool imagemagick
-    local started=$SECONDS
+windows_build() {
     configure_and_build build-windows --toolchain cmake/mingw-w64-x86_64.cmake \
         -DCMAKE_BUILD_TYPE=Release
+}
+
+windows() {
+    install_missing "${windows_packages[@]}"
+    local started=$SECONDS
+    windows_build
     echo "Cross-build: $((SECONDS - started)) s; copy build-windows/bin/*.exe and Lumetra.dll"
     started=$SECONDS
     wine_ready build-windows
     echo "Wine start-up: $((SECONDS - started)) s"
     # The tests are Linux programs that run the Windows ones under Wine.
-    cmake -S . -B build -G Ninja -DSUITE_WINDOWS_BUILD_DIR="$PWD/build-windows" >/dev/null
+    cmake -S . -B build -G Ninja -DSUITE_WERROR=$werror -DSUITE_WINDOWS_BUILD_DIR="$PWD/build-windows" \
+        >/dev/null
     cmake --build build -j "$jobs" --target windows_tests
     started=$SECONDS
     ctest --test-dir build -L windows -j "$jobs" --output-on-failure --timeout 300
     echo "Windows tests under Wine: $((SECONDS - started)) s"
 }
 
+# The Debian packages from build/ and the Windows installer and .zip from
+# build-windows/ (both built first where needed, reused as they are otherwise),
+# then every check of packaging/tests/.
+package() {
+    install_missing "${window_packages[@]}" "${check_packages[@]}" "${windows_packages[@]}" \
+        dpkg-dev fakeroot file lintian man-db nsis zip unzip
+    local started=$SECONDS out=build/packages
+    configure_and_build build
+    rm -rf "$out"
+    if ! cpack --config build/CPackConfig.cmake -G DEB >build/cpack.log 2>&1; then
+        cat build/cpack.log >&2
+        echo "CPack could not make the Debian packages." >&2
+        exit 1
+    fi
+    windows_build
+    local version
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
+    packaging/windows/make_installer.sh build-windows "$out" "$version" >/dev/null
+    echo "Made in $((SECONDS - started)) s:"
+    (cd "$out" && ls -s --block-size=K -1 ./*.deb ./*.exe ./*.zip)
+    started=$SECONDS
+    packaging/tests/check_debs.sh "$out"
+    [ -f build-windows/wine/system.reg ] || wine_ready build-windows
+    packaging/tests/check_installer.sh "$out/UnitSuite-$version-win64-setup.exe" \
+        "$out/UnitSuite-$version-win64.zip" build/unitsim/unitsim build-windows/wine
+    echo "Package checks: $((SECONDS - started)) s"
+}
+
 case "${1:-}" in
     demo) demo ;;
     veltrin) veltrin ;;
     test)
-        install_missing
+        install_missing "${window_packages[@]}" "${check_packages[@]}"
         configure_and_build build
         run_tests build
         ;;
     sanitize)
-        install_missing
+        install_missing "${window_packages[@]}" "${check_packages[@]}"
         configure_and_build build-asan -DSUITE_SANITIZE=ON -DSUITE_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
         # Leaks of Qt's own libraries, listed one by one with the reason.
         LSAN_OPTIONS=suppressions=$PWD/veltrin/lsan.supp:print_suppressions=0 \
@@ -140,7 +208,7 @@ case "${1:-}" in
         # target finds a fault; its crash-* file lands in build-fuzz/.
         install_missing clang libclang-rt-dev
         CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DSUITE_FUZZ=ON -DSUITE_BENCH=OFF \
-            >/dev/null
+            -DSUITE_WERROR=$werror >/dev/null
         cmake --build build-fuzz -j "$jobs" --target fuzz_all
         seconds=${2:-60}
         failed=()
@@ -163,7 +231,7 @@ case "${1:-}" in
         fi
         ;;
     bench)
-        install_missing
+        install_missing "${window_packages[@]}"
         configure_and_build build-release -DCMAKE_BUILD_TYPE=Release
         for b in $(find build-release/bench -type f -name '*_bench' -perm -u+x); do
             echo "== $b"
@@ -184,8 +252,9 @@ case "${1:-}" in
         done
         ;;
     windows) windows ;;
+    package) package ;;
     *)
-        sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
         exit 2
         ;;
 esac

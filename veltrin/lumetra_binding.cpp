@@ -8,6 +8,17 @@ namespace veltrin {
 
 namespace {
 
+// With the library's major version first (libLumetra.so.6, all that the
+// run-time package installs), then bare (libLumetra.so beside the program in
+// the build folder; Lumetra.dll, where Qt ignores the version).
+bool loadEitherName(QLibrary& library, const QString& fileName) {
+    library.setFileNameAndVersion(fileName, VELTRIN_LUMETRA_VERSION);
+    if (library.load())
+        return true;
+    library.setFileName(fileName);
+    return library.load();
+}
+
 // The library file through QLibrary; string results are freed with the
 // library's own LumetraFreeString.
 class QtLibraryFile : public SymbolSource {
@@ -40,12 +51,10 @@ class QtLibraryFile : public SymbolSource {
         if (library_.isLoaded())
             return true;
         for (const QString& folder : folders_) {
-            library_.setFileName(QDir(folder).filePath(name_));
-            if (library_.load())
+            if (loadEitherName(library_, QDir(folder).filePath(name_)))
                 return true;
         }
-        library_.setFileName(name_);
-        if (library_.load())
+        if (loadEitherName(library_, name_))
             return true;
         QStringList places = folders_;
         for (QString& place : places) place = QDir::cleanPath(place);

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <cstdio>
 
+#include "net/program_folder.h"
 #include "veltrin/lumetra_binding.h"
 #include "veltrin/main_window.h"
 
@@ -41,13 +42,13 @@ int main(int argc, char** argv) {
             "Opens the Veltrin window: type a unit's address, press Read Modes, edit values in\n"
             "the New Content column, then Set Mode and Commit. Needs libLumetra.so beside the\n"
             "program, in ../lib, or on the system's library path; reads VeltrinHelp.rtf from\n"
-            "the program's folder.\n");
+            "../share/unitsuite when installed, else from the program's folder.\n");
         return 0;
     }
     veltrin::LumetraBinding library;
     veltrin::MainWindow window(&library);
     window.setWindowIcon(terminalIcon());
-    window.loadHelp(QCoreApplication::applicationDirPath());
+    window.loadHelp(QString::fromStdString(net::programDataFolder().string()));
     window.show();
     return app.exec();
 }

@@ -21,8 +21,9 @@ inline constexpr const char* kUsage =
     "Opens a window that runs a host server for units on TCP port 1283 of every\n"
     "address. Start Server starts it, Exit Server stops it. A unit's plain-text\n"
     "scan is answered with \"First Message\" and, two seconds later, \"Second\n"
-    "Message\"; a product query frame (PROD) with the image header.gif from this\n"
-    "program's folder; event frames are read and not answered.\n";
+    "Message\"; a product query frame (PROD) with the image header.gif (from\n"
+    "../share/unitsuite when installed, else from the program's folder); event\n"
+    "frames are read and not answered.\n";
 
 inline constexpr const char* kTitle = "Form1";
 inline constexpr int kClientWidth = 7425;  // twips

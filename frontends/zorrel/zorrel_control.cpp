@@ -94,10 +94,6 @@ Value ZorrelControl::withoutArguments(int dispatchId) {
     }
 }
 
-std::string fileFolderFor(std::string_view programFolder) {
-    return std::string(programFolder);
-}
-
 void registerZorrelControl(const std::string& fileDirectory) {
     frontends::registerControl(frontends::kZorrelControlName, [fileDirectory] {
         return std::make_unique<ZorrelControl>(fileDirectory);

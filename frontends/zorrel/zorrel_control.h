@@ -55,9 +55,6 @@ class ZorrelControl : public frontends::Control {
     std::size_t messageLength_ = 0;
 };
 
-// The folder the control sends its files (header.gif) from, for a program
-// in `programFolder`: the program's own folder.
-std::string fileFolderFor(std::string_view programFolder);
 
 // Registers ZorrelControl under its name, ZORRELLib.Zorrel, serving files
 // from `fileDirectory`.

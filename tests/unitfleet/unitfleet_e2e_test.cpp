@@ -65,11 +65,11 @@ class Fleet : public ::testing::Test {
 
     support::RunResult fleet(std::vector<std::string> args) {
         args.insert(args.begin(), UNITFLEET_BIN);
-        return support::run(args, {.workingDirectory = dir_, .timeout = 60000ms});
+        return support::run(args, {.input = {}, .workingDirectory = dir_, .timeout = 60000ms});
     }
     support::RunResult tarnix(std::vector<std::string> args, const std::string& cwd = {}) {
         args.insert(args.begin(), TARNIX_BIN);
-        return support::run(args, {.workingDirectory = cwd.empty() ? dir_ : cwd});
+        return support::run(args, {.input = {}, .workingDirectory = cwd.empty() ? dir_ : cwd});
     }
     // The unit's live value of a mode, asked with Tarnix.
     std::string value(int index, const std::string& mode) {
@@ -269,7 +269,7 @@ TEST(FleetInput, BadInventoriesAndIniFilesStopBeforeAnythingIsSent) {
     support::writeFile(dir + "/bad.ini", "UnitID = x\nPOSTimeout = 1\nunitid = y\n");
     auto run = [&](std::vector<std::string> args) {
         args.insert(args.begin(), UNITFLEET_BIN);
-        return support::run(args, {.workingDirectory = dir});
+        return support::run(args, {.input = {}, .workingDirectory = dir});
     };
     struct Case {
         std::vector<std::string> args;

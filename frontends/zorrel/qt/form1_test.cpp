@@ -180,8 +180,9 @@ TEST_F(HostWindow, FramesAreAnsweredByTheirKind) {
         EXPECT_EQ(infoAtCall[static_cast<std::size_t>(end)], c.status) << "when 6 is called";
         if (c.kind == 7) {
             for (const auto& call : fake.log().calls) {
-                if (call.dispatchId == 4)
+                if (call.dispatchId == 4) {
                     EXPECT_EQ(call.args, frontends::Arguments{std::string("header.gif")});
+                }
             }
         }
         QTest::mouseClick(exit, Qt::LeftButton);

@@ -4,13 +4,13 @@
 #include "frontends/control/program_help.h"
 #include "frontends/zorrel/qt/form1.h"
 #include "frontends/zorrel/zorrel_control.h"
+#include "net/program_folder.h"
 
 int main(int argc, char** argv) {
     if (frontends::printHelpIfAsked(argc, argv, zorrel::kUsage))
         return 0;
     QApplication app(argc, argv);
-    zorrel::registerZorrelControl(
-        zorrel::fileFolderFor(QCoreApplication::applicationDirPath().toStdString()));
+    zorrel::registerZorrelControl(net::programDataFolder().string());
     zorrel::Form1 form;
     form.show();
     return app.exec();

@@ -5,6 +5,7 @@
 #include "frontends/control/win32/form_window.h"
 #include "frontends/zorrel/win32/form1.h"
 #include "frontends/zorrel/zorrel_control.h"
+#include "net/program_folder.h"
 #include "net/socket.h"
 #include "ui/win32/window.h"
 
@@ -15,8 +16,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int show) 
         MessageBoxW(nullptr, L"Windows Sockets could not be started.", L"Zorrel", MB_OK);
         return 1;
     }
-    zorrel::registerZorrelControl(
-        zorrel::fileFolderFor(ui::win32::narrow(ui::win32::programFolder())));
+    zorrel::registerZorrelControl(net::programDataFolder().string());
     zorrel::win32::Form1 form(instance);
     if (!form.ready()) {
         MessageBoxW(nullptr, L"The Zorrel window could not be created.", L"Zorrel", MB_OK);

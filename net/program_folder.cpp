@@ -1,0 +1,14 @@
+// The program's folder on Linux, from the kernel's link to the running file.
+#include "net/program_folder.h"
+
+#include <system_error>
+
+namespace net {
+
+std::filesystem::path programFolder() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : program.parent_path();
+}
+
+}  // namespace net
