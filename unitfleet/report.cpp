@@ -11,7 +11,7 @@ std::string quoted(const std::optional<std::string>& value) {
 }
 
 struct Totals {
-    std::size_t ok = 0, other = 0, failed = 0;
+    std::size_t ok = 0, other = 0, failed = 0, notAttempted = 0;
 };
 
 // For diff "ok" counts units with changes and "other" those without; for
@@ -19,7 +19,9 @@ struct Totals {
 Totals count(const std::vector<UnitResult>& results) {
     Totals totals;
     for (const UnitResult& r : results) {
-        if (isFailure(r.outcome))
+        if (r.outcome == Outcome::NotAttempted)
+            ++totals.notAttempted;
+        else if (isFailure(r.outcome))
             ++totals.failed;
         else if (r.outcome == Outcome::NoChanges || r.outcome == Outcome::Unchanged)
             ++totals.other;
@@ -41,10 +43,14 @@ std::string totalsLine(const std::vector<UnitResult>& results, Command command) 
             line += std::to_string(t.ok) + " with changes, " + std::to_string(t.other) + " without";
             break;
         case Command::Apply:
+        case Command::Restore:
             line += std::to_string(t.ok) + " applied, " + std::to_string(t.other) + " unchanged";
             break;
     }
-    return line + ", " + std::to_string(t.failed) + " failed";
+    line += ", " + std::to_string(t.failed) + " failed";
+    if (t.notAttempted > 0)
+        line += ", " + std::to_string(t.notAttempted) + " not attempted";
+    return line;
 }
 
 std::string listingOf(const InventoryUnit& unit, const UnitResult& result,
@@ -62,6 +68,8 @@ std::string_view commandName(Command command) {
             return "diff";
         case Command::Apply:
             return "apply";
+        case Command::Restore:
+            return "restore";
     }
     return "";
 }
@@ -80,6 +88,8 @@ void printText(std::FILE* out, const std::vector<InventoryUnit>& units,
         }
     }
     std::fprintf(out, "%s\n", totalsLine(results, summary.command).c_str());
+    if (!summary.rollout.empty())
+        std::fprintf(out, "rollout: %s\n", summary.rollout.c_str());
     if (!summary.backupDir.empty())
         std::fprintf(out, "backups: %s\n", summary.backupDir.c_str());
     if (!summary.retryFile.empty())
@@ -107,7 +117,7 @@ void printJson(std::FILE* out, const std::vector<InventoryUnit>& units,
             }
             unit["changes"] = std::move(changes);
         }
-        if (summary.command == Command::Apply) {
+        if (summary.command == Command::Apply || summary.command == Command::Restore) {
             unit["committed"] = r.committed;
             unit["restarted"] = r.restarted;
         }
@@ -117,7 +127,10 @@ void printJson(std::FILE* out, const std::vector<InventoryUnit>& units,
     ordered_json doc{{"command", commandName(summary.command)},
                      {"units", std::move(list)},
                      {"total", results.size()},
-                     {"failed", t.failed}};
+                     {"failed", t.failed},
+                     {"not_attempted", t.notAttempted}};
+    if (!summary.rollout.empty())
+        doc["rollout_stopped"] = summary.rollout;
     if (!summary.backupDir.empty())
         doc["backup_dir"] = summary.backupDir;
     doc["retry_file"] =

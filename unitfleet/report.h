@@ -16,6 +16,7 @@ struct RunSummary {
     Command command = Command::Backup;
     std::string backupDir;  // empty for diff
     std::string retryFile;  // empty when none was written
+    std::string rollout;    // why a rollout stopped; empty when it did not
 };
 
 void printText(std::FILE* out, const std::vector<InventoryUnit>& units,

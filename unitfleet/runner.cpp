@@ -1,9 +1,8 @@
 #include "unitfleet/runner.h"
 
-#include <algorithm>
-#include <atomic>
 #include <mutex>
-#include <thread>
+
+#include "unitfleet/pool.h"
 
 namespace unitfleet {
 
@@ -11,27 +10,17 @@ std::vector<UnitResult> runAll(Command command, const std::vector<InventoryUnit>
                                const WorkSettings& settings, int workers,
                                const FinishedFn& finished) {
     std::vector<UnitResult> results(units.size());
-    std::atomic<std::size_t> next{0};
     std::mutex mutex;
     std::size_t done = 0, failed = 0;
-    auto worker = [&] {
-        protocol::ClientSession session;
-        for (std::size_t i = next++; i < units.size(); i = next++) {
-            UnitResult result = workOnUnit(command, units[i], settings, session);
-            std::lock_guard lock(mutex);
-            results[i] = std::move(result);
-            ++done;
-            failed += isFailure(results[i].outcome) ? 1 : 0;
-            if (finished)
-                finished(i, results[i], done, failed);
-        }
-    };
-    std::size_t count = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(workers, 1)), 1,
-                                                std::max<std::size_t>(units.size(), 1));
-    std::vector<std::jthread> pool;
-    pool.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) pool.emplace_back(worker);
-    pool.clear();  // joins
+    forEachIndex(units.size(), workers, [&](std::size_t i, protocol::ClientSession& session) {
+        UnitResult result = workOnUnit(command, units[i], settings, session);
+        std::lock_guard lock(mutex);
+        results[i] = std::move(result);
+        ++done;
+        failed += isFailure(results[i].outcome) ? 1 : 0;
+        if (finished)
+            finished(i, results[i], done, failed);
+    });
     return results;
 }
 
@@ -43,8 +32,8 @@ void Progress::finished(std::size_t index, const UnitResult& result, std::size_t
     using namespace std::chrono;
     auto now = steady_clock::now();
     if (!terminal_) {
-        std::fprintf(stream_, "unitfleet: [%zu/%zu] %s: %s\n", done, units_.size(),
-                     units_[index].label().c_str(), reasonText(result).c_str());
+        std::fprintf(stream_, "unitfleet: %s[%zu/%zu] %s: %s\n", batch_.c_str(), done,
+                     units_.size(), units_[index].label().c_str(), reasonText(result).c_str());
         std::fflush(stream_);
         return;
     }
@@ -53,8 +42,8 @@ void Progress::finished(std::size_t index, const UnitResult& result, std::size_t
         return;
     shown_ = now;
     double seconds = duration<double>(now - start_).count();
-    std::fprintf(stream_, "\r\033[K%zu/%zu done, %zu failed, %.1f units/s", done, units_.size(),
-                 failed, seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+    std::fprintf(stream_, "\r\033[K%s%zu/%zu done, %zu failed, %.1f units/s", batch_.c_str(), done,
+                 units_.size(), failed, seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
     std::fflush(stream_);
 }
 
@@ -63,6 +52,10 @@ void Progress::end() {
         std::fprintf(stream_, "\r\033[K");
         std::fflush(stream_);
     }
+}
+
+void Progress::setBatch(std::size_t batch, std::size_t batches) {
+    batch_ = "batch " + std::to_string(batch) + "/" + std::to_string(batches) + " ";
 }
 
 }  // namespace unitfleet

@@ -158,6 +158,16 @@ UnitResult apply(ClientSession& session, protocol::ModeTable& table, const WorkS
 
 UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& settings,
                 ClientSession& session) {
+    std::string_view target = settings.iniText;
+    if (command == Command::Restore) {
+        const std::string* listing = settings.targetFor ? settings.targetFor(unit) : nullptr;
+        if (listing == nullptr) {
+            UnitResult none;
+            none.outcome = Outcome::NoListing;
+            return none;
+        }
+        target = *listing;
+    }
     session.setDeadline(ClientSession::Clock::now() + settings.timeout);
     if (Status status = session.connect(unit.address, settings.timeout); status != Status::Ok)
         return failure(status);
@@ -173,7 +183,7 @@ UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& 
         if (command == Command::Backup)
             return result;
     }
-    result.changes = plannedChanges(table, settings.iniText);
+    result.changes = plannedChanges(table, target);
     if (command == Command::Diff) {
         result.outcome = result.changes.empty() ? Outcome::NoChanges : Outcome::Changes;
         return result;
@@ -207,6 +217,10 @@ std::string_view outcomeName(Outcome outcome) {
             return "connection lost";
         case Outcome::WriteFailed:
             return "write failed";
+        case Outcome::NotAttempted:
+            return "not attempted";
+        case Outcome::NoListing:
+            return "no saved listing";
     }
     return "failed";
 }
@@ -249,6 +263,8 @@ std::string reasonText(const UnitResult& result, const std::string& listing) {
         case Outcome::VerifyMismatch:
         case Outcome::WriteFailed:
             return text + ": " + result.detail;
+        case Outcome::NotAttempted:
+            return text + " (" + result.detail + ")";
         default:
             return text;
     }
