@@ -251,8 +251,11 @@ std::string reasonText(const UnitResult& result, const std::string& listing) {
             return std::to_string(result.changes.size()) +
                    (result.changes.size() == 1 ? " change" : " changes");
         case Outcome::Applied:
-            text += " " + std::to_string(result.changes.size()) +
-                    (result.changes.size() == 1 ? " mode" : " modes");
+            // Appended piece by piece: mingw's GCC 12 sees a false overlap in
+            // " " + std::to_string(...).
+            text += ' ';
+            text += std::to_string(result.changes.size());
+            text += result.changes.size() == 1 ? " mode" : " modes";
             if (result.committed)
                 text += ", committed";
             if (result.restarted)
@@ -264,7 +267,7 @@ std::string reasonText(const UnitResult& result, const std::string& listing) {
         case Outcome::WriteFailed:
             return text + ": " + result.detail;
         case Outcome::NotAttempted:
-            return text + " (" + result.detail + ")";
+            return "not attempted (" + result.detail + ")";
         default:
             return text;
     }
