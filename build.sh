@@ -103,7 +103,7 @@ wine_ready() {  # BUILD_DIR
 }
 
 windows() {
-    install_missing g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
+    install_missing g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 libcli11-dev nlohmann-json3-dev
     local started=$SECONDS
     configure_and_build build-windows --toolchain cmake/mingw-w64-x86_64.cmake \
         -DCMAKE_BUILD_TYPE=Release
