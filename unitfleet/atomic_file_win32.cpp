@@ -1,14 +1,14 @@
 // Windows: the temporary file is written with the C runtime and moved over
 // the target with MoveFileEx, which replaces an existing file (rename does
 // not on Windows).
+#include <io.h>
+#include <process.h>
 #include <windows.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <io.h>
-#include <process.h>
 
 #include "unitfleet/atomic_file.h"
 
@@ -28,8 +28,8 @@ std::string systemMessage(DWORD code) {
     ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
                      text, sizeof text, nullptr);
     std::string message = text;
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == '.'))
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
         message.pop_back();
     return message;
 }

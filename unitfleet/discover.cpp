@@ -168,11 +168,11 @@ int runDiscover(const DiscoverSettings& settings, std::FILE* out, std::FILE* err
     auto timeout =
         std::chrono::milliseconds(static_cast<long long>(settings.timeoutSeconds * 1000));
     std::vector<Found> found(addresses.size());
-    forEachIndex(addresses.size(), settings.jobs,
-                 [&](std::size_t i, protocol::ClientSession& session) {
-                     ModeAnswer answer = askMode(session, net::dotted(addresses[i]), "UnitID", timeout);
-                     found[i] = {answer.named, answer.status, std::move(answer.value)};
-                 });
+    forEachIndex(
+        addresses.size(), settings.jobs, [&](std::size_t i, protocol::ClientSession& session) {
+            ModeAnswer answer = askMode(session, net::dotted(addresses[i]), "UnitID", timeout);
+            found[i] = {answer.named, answer.status, std::move(answer.value)};
+        });
     std::size_t units = static_cast<std::size_t>(
         std::count_if(found.begin(), found.end(), [](const Found& f) { return f.unit; }));
     std::string heading = "units found by unitfleet discover";

@@ -101,16 +101,14 @@ int main(int argc, char** argv) {
         "discover",
         "Write an inventory of the units in RANGEs: every address that accepts on port 1283 "
         "and answers a UnitID query, named by its UnitID; the others are counted on stderr");
-    discover->add_option("RANGE", discovery.ranges, "A-B, A/N (CIDR) or one address")
-        ->required();
+    discover->add_option("RANGE", discovery.ranges, "A-B, A/N (CIDR) or one address")->required();
     discover->add_option("-j,--jobs", discovery.jobs, "Addresses tried at once (default 64)")
         ->check(CLI::Range(1, 1024));
     discover
         ->add_option("--timeout", discovery.timeoutSeconds,
                      "Seconds one address may take (default 2)")
         ->check(CLI::Range(0.1, 3600.0));
-    discover->add_flag("--force", discovery.force,
-                       "Try more than 4096 addresses (at most 65536)");
+    discover->add_flag("--force", discovery.force, "Try more than 4096 addresses (at most 65536)");
     discover->add_option("-o,--output", discovery.output,
                          "Write the inventory to this file (atomically) instead of stdout");
 
@@ -127,9 +125,7 @@ int main(int argc, char** argv) {
                        "The UnitStatus value that counts as OK, any case (default OK)");
     status->add_option("-j,--jobs", state.jobs, "Units asked at once (default 32)")
         ->check(CLI::Range(1, 1024));
-    status
-        ->add_option("--timeout", state.timeoutSeconds,
-                     "Seconds one unit may take (default 10)")
+    status->add_option("--timeout", state.timeoutSeconds, "Seconds one unit may take (default 10)")
         ->check(CLI::Range(0.1, 3600.0));
     status->add_option("-g,--group", state.groups, "Only units of this group (repeatable)");
     status->add_flag("--json", state.json, "Print the results as one JSON document");

@@ -11,7 +11,8 @@ using Status = protocol::ClientSession::Status;
 
 // "Name = value" with this mode's name, however the gap is written.
 bool namesMode(std::string_view body, std::string_view mode) {
-    if (body.size() <= mode.size() || !protocol::equalsIgnoreCase(body.substr(0, mode.size()), mode))
+    if (body.size() <= mode.size() ||
+        !protocol::equalsIgnoreCase(body.substr(0, mode.size()), mode))
         return false;
     char after = body[mode.size()];
     return after == ' ' || after == '=' || after == '\t';
@@ -31,7 +32,8 @@ ModeAnswer askMode(protocol::ClientSession& session, const std::string& address,
         std::chrono::duration<double>(protocol::ClientSession::Clock::now() - start).count();
     if (answer.status == Status::Ok && namesMode(session.replyBody(), mode)) {
         answer.named = true;
-        answer.value = std::string(protocol::trimRight(protocol::oneModeValue(session.replyBody())));
+        answer.value =
+            std::string(protocol::trimRight(protocol::oneModeValue(session.replyBody())));
     }
     session.close();
     return answer;

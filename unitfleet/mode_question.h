@@ -15,7 +15,7 @@ struct ModeAnswer {
     protocol::ClientSession::Status status = protocol::ClientSession::Status::Lost;
     // The reply named the mode asked ("UnitID = ..."): a unit answered.
     bool named = false;
-    std::string value;  // the mode's value, when named
+    std::string value;   // the mode's value, when named
     double seconds = 0;  // from the start of the connect to the reply
 };
 

@@ -13,8 +13,8 @@ void forEachIndex(std::size_t count, int workers, const IndexFn& work) {
         protocol::ClientSession session;
         for (std::size_t i = next++; i < count; i = next++) work(i, session);
     };
-    std::size_t threads = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(workers, 1)),
-                                                  1, std::max<std::size_t>(count, 1));
+    std::size_t threads = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(workers, 1)), 1,
+                                                  std::max<std::size_t>(count, 1));
     std::vector<std::jthread> pool;
     pool.reserve(threads);
     for (std::size_t i = 0; i < threads; ++i) pool.emplace_back(worker);

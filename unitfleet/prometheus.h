@@ -10,7 +10,7 @@
 namespace unitfleet {
 
 struct UnitSample {
-    std::string unit;     // the unit's name, else its address
+    std::string unit;  // the unit's name, else its address
     std::string address;
     bool up = false;
     bool statusOk = false;

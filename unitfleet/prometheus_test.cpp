@@ -12,7 +12,7 @@ TEST(Prometheus, LabelValuesAreEscaped) {
 
 TEST(Prometheus, DownUnitsHaveNoReplyTime) {
     std::string text = exposition({{"till-01", "127.0.1.1", true, true, 0.0125},
-                                    {"127.0.1.2", "127.0.1.2", false, false, 3}});
+                                   {"127.0.1.2", "127.0.1.2", false, false, 3}});
     EXPECT_EQ(text,
               "# HELP unit_up Whether the unit answered its UnitStatus query (1) or not (0).\n"
               "# TYPE unit_up gauge\n"

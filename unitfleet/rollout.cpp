@@ -70,7 +70,8 @@ Rollout runRollout(Command command, const std::vector<InventoryUnit>& units,
                        rollout.failed += isFailure(r.outcome) ? 1 : 0;
                        progress.finished(start + i, r, ++done, rollout.failed);
                    });
-        std::move(results.begin(), results.end(), rollout.results.begin() + static_cast<long>(start));
+        std::move(results.begin(), results.end(),
+                  rollout.results.begin() + static_cast<long>(start));
         start += sizes[batch];
         if (start < units.size() && rollout.failed > rollout.ceiling) {
             rollout.stoppedAfter = batch + 1;

@@ -12,9 +12,9 @@ TEST(Rollout, SharesAreCountsOrPercentages) {
         long value;
         bool percent;
     } cases[] = {
-        {"10", true, 10, false}, {"0", true, 0, false},   {"25%", true, 25, true},
+        {"10", true, 10, false},   {"0", true, 0, false},     {"25%", true, 25, true},
         {"100%", true, 100, true}, {"101%", false, 0, false}, {"-1", false, 0, false},
-        {"", false, 0, false},   {"%", false, 0, false},    {"5x", false, 0, false},
+        {"", false, 0, false},     {"%", false, 0, false},    {"5x", false, 0, false},
         {"1.5", false, 0, false},
     };
     for (const Case& c : cases) {

@@ -62,8 +62,12 @@ void printJson(std::FILE* out, const std::vector<InventoryUnit>& units,
                         {"reply_seconds", s.up ? ordered_json(s.answer.seconds) : nullptr},
                         {"reason", reason(s)}});
     }
-    ordered_json doc{{"command", "status"}, {"units", std::move(list)}, {"total", units.size()},
-                     {"up", up},           {"ok", ok},                  {"down", units.size() - up}};
+    ordered_json doc{{"command", "status"},
+                     {"units", std::move(list)},
+                     {"total", units.size()},
+                     {"up", up},
+                     {"ok", ok},
+                     {"down", units.size() - up}};
     std::string text = doc.dump(2, ' ', false, ordered_json::error_handler_t::replace);
     std::fprintf(out, "%s\n", text.c_str());
 }
@@ -73,8 +77,8 @@ std::vector<UnitSample> samples(const std::vector<InventoryUnit>& units,
     std::vector<UnitSample> out;
     for (std::size_t i = 0; i < units.size(); ++i) {
         const UnitState& s = states[i];
-        out.push_back({units[i].name.empty() ? units[i].address : units[i].name,
-                       units[i].address, s.up, s.ok, s.answer.seconds});
+        out.push_back({units[i].name.empty() ? units[i].address : units[i].name, units[i].address,
+                       s.up, s.ok, s.answer.seconds});
     }
     return out;
 }
@@ -89,13 +93,14 @@ int runStatus(const StatusSettings& settings, std::FILE* out, std::FILE* err) {
     auto timeout =
         std::chrono::milliseconds(static_cast<long long>(settings.timeoutSeconds * 1000));
     std::vector<UnitState> states(units->size());
-    forEachIndex(units->size(), settings.jobs, [&](std::size_t i, protocol::ClientSession& session) {
-        UnitState& s = states[i];
-        s.answer = askMode(session, (*units)[i].address, "UnitStatus", timeout);
-        using Status = protocol::ClientSession::Status;
-        s.up = s.answer.status == Status::Ok || s.answer.status == Status::Refused;
-        s.ok = s.answer.named && protocol::equalsIgnoreCase(s.answer.value, settings.okStatus);
-    });
+    forEachIndex(
+        units->size(), settings.jobs, [&](std::size_t i, protocol::ClientSession& session) {
+            UnitState& s = states[i];
+            s.answer = askMode(session, (*units)[i].address, "UnitStatus", timeout);
+            using Status = protocol::ClientSession::Status;
+            s.up = s.answer.status == Status::Ok || s.answer.status == Status::Refused;
+            s.ok = s.answer.named && protocol::equalsIgnoreCase(s.answer.value, settings.okStatus);
+        });
     if (settings.json)
         printJson(out, *units, states);
     else

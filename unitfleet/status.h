@@ -14,7 +14,7 @@ struct StatusSettings {
     int jobs = 32;
     double timeoutSeconds = 10;
     bool json = false;
-    std::string prometheus;  // the exposition file; empty: none
+    std::string prometheus;       // the exposition file; empty: none
     std::string okStatus = "OK";  // the UnitStatus value that counts as OK (any case)
 };
 

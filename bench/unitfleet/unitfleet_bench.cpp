@@ -84,7 +84,8 @@ Measured xargsTarnix(const std::string& dir, const std::string& addresses, int r
     std::string out = dir + "/xargs-" + std::to_string(round);
     std::filesystem::create_directory(out);
     std::string script = "xargs -P 64 -I{} sh -c 'exec \"$0\" {} > \"$1\"/{}.ini' " TARNIX_BIN
-                         " '" + out + "' < '" + addresses + "'";
+                         " '" +
+                         out + "' < '" + addresses + "'";
     Measured m = runFleet({"/bin/sh", "-c", script});
     std::filesystem::remove_all(out);
     return m;
@@ -126,8 +127,7 @@ int main(int argc, char** argv) {
     // Loopback units answer within microseconds; a delay before every reply
     // stands in for the round trips of a real site's network.
     int delayMs = argc > 3 ? std::atoi(argv[3]) : 0;
-    if (units < 10 || units > 10000 || rounds < 1 || rounds > 20 || delayMs < 0 ||
-        delayMs > 1000) {
+    if (units < 10 || units > 10000 || rounds < 1 || rounds > 20 || delayMs < 0 || delayMs > 1000) {
         std::fprintf(stderr,
                      "usage: unitfleet_bench [UNITS 10-10000, default 1000] "
                      "[ROUNDS 1-20, default 3] [REPLY-DELAY-MS 0-1000, default 0]\n");
@@ -135,8 +135,7 @@ int main(int argc, char** argv) {
     }
     std::string dir = support::makeTempDir("unitfleet-bench");
     std::string range = net::dotted(kFirst) + "-" + net::dotted(kFirst + units - 1);
-    support::Background sim(
-        {UNITSIM_BIN, "--address", range, "--delay", std::to_string(delayMs)});
+    support::Background sim({UNITSIM_BIN, "--address", range, "--delay", std::to_string(delayMs)});
     if (!sim.waitForOutput("units listening", 60s)) {
         std::fprintf(stderr, "unitfleet_bench: unitsim did not start: %s\n",
                      sim.stop().err.c_str());

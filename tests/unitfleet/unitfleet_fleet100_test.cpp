@@ -103,9 +103,9 @@ TEST_F(Fleet100, RolloutStopsAfterTheBatchThatPassesTheCeiling) {
     support::writeFile(dir_ + "/modes.ini", "POSTimeout = 30\nContrast = 70\n");
     // Batches: 0-4 (canary), 5-14, 15-24, 25-34, ...; the failures so far are
     // 0, 1, 1, 3 after them, so the fourth passes a ceiling of 2.
-    support::RunResult r = fleet({"apply", "fleet.txt", "modes.ini", "--canary", "5", "--batch",
-                                  "10", "--max-fail", "2", "--timeout", "3", "--backup-dir",
-                                  "before", "--commit"});
+    support::RunResult r =
+        fleet({"apply", "fleet.txt", "modes.ini", "--canary", "5", "--batch", "10", "--max-fail",
+               "2", "--timeout", "3", "--backup-dir", "before", "--commit"});
     EXPECT_EQ(r.status, 3) << r.err;
     std::set<std::string> retry;
     for (int i = 0; i < kUnits; ++i) {
@@ -139,8 +139,7 @@ TEST_F(Fleet100, RolloutStopsAfterTheBatchThatPassesTheCeiling) {
     r = fleet({"apply", "before/retry.inventory", "modes.ini", "--batch", "50%", "--max-fail",
                "100%", "--timeout", "3", "--backup-dir", "second"});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.out.find("apply: 68 units, 63 applied, 0 unchanged, 5 failed\n"),
-              std::string::npos)
+    EXPECT_NE(r.out.find("apply: 68 units, 63 applied, 0 unchanged, 5 failed\n"), std::string::npos)
         << r.out;
 }
 
@@ -203,8 +202,8 @@ TEST_F(Fleet100, RestoreBringsEveryChangedValueBack) {
     std::map<int, std::size_t> journalSizes;
     for (int i = 0; i < kUnits; ++i) journalSizes[i] = journal(i).size();
 
-    r = fleet({"restore", "fleet.txt", "first", "--commit", "--timeout", "3", "--backup-dir",
-               "undo"});
+    r = fleet(
+        {"restore", "fleet.txt", "first", "--commit", "--timeout", "3", "--backup-dir", "undo"});
     EXPECT_EQ(r.status, 1) << r.err;
     for (int i = 0; i < kUnits; ++i) {
         SCOPED_TRACE(label(i));
@@ -324,8 +323,8 @@ Exposition parseExposition(const std::string& text) {
 
 TEST_F(Fleet100, StatusAndItsPrometheusFileTellEveryUnit) {
     start(4);
-    support::RunResult r = fleet({"status", "fleet.txt", "--timeout", "2", "-j", "64",
-                                  "--prometheus", "units.prom"});
+    support::RunResult r =
+        fleet({"status", "fleet.txt", "--timeout", "2", "-j", "64", "--prometheus", "units.prom"});
     EXPECT_EQ(r.status, 1) << r.err;
     std::regex up(R"(: up, \d+\.\d{3} s, UnitStatus OK)");
     std::istringstream lines(r.out);

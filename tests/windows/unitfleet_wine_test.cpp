@@ -19,9 +19,9 @@ class UnitfleetUnderWine : public WineTest {
         if (IsSkipped() || HasFatalFailure())
             return;
         dir_ = support::makeTempDir("unitfleet-wine");
-        sim_ = std::make_unique<support::Background>(std::vector<std::string>{
-            UNITSIM_BIN, "--address", "127.0.17.1-127.0.17.10", "--every", "10+3", "--refuse",
-            "POSTimeout"});
+        sim_ = std::make_unique<support::Background>(
+            std::vector<std::string>{UNITSIM_BIN, "--address", "127.0.17.1-127.0.17.10", "--every",
+                                     "10+3", "--refuse", "POSTimeout"});
         ASSERT_TRUE(sim_->waitForOutput("10 units listening", 20s)) << sim_->stop().err;
         std::string inventory;
         for (int i = 1; i <= 10; ++i)
@@ -49,8 +49,7 @@ class UnitfleetUnderWine : public WineTest {
 TEST_F(UnitfleetUnderWine, BackupAndApplyAsOnLinux) {
     support::RunResult r = fleetExe({"backup", "fleet.txt", "win", "-j", "4"});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_NE(unixLineEnds(r.out).find("backup: 10 units, 10 saved, 0 failed\n"),
-              std::string::npos)
+    EXPECT_NE(unixLineEnds(r.out).find("backup: 10 units, 10 saved, 0 failed\n"), std::string::npos)
         << r.out;
     support::RunResult linux = fleetLinux({"backup", "fleet.txt", "lin"});
     EXPECT_EQ(linux.status, 0) << linux.err;
