@@ -27,15 +27,22 @@ void rolloutOptions(CLI::App* command, unitfleet::Settings& settings) {
         ->check(CLI::Range(1, 1000000));
 }
 
+void workerOptions(CLI::App* command, int& jobs, double& timeoutSeconds,
+                   const std::string& jobsHelp, const std::string& timeoutHelp) {
+    command->add_option("-j,--jobs", jobs, jobsHelp)->check(CLI::Range(1, 1024));
+    command->add_option("--timeout", timeoutSeconds, timeoutHelp)->check(CLI::Range(0.1, 3600.0));
+}
+
+void inventoryOptions(CLI::App* command, std::vector<std::string>& groups, bool& json) {
+    command->add_option("-g,--group", groups, "Only units of this group (repeatable)");
+    command->add_flag("--json", json, "Print the results as one JSON document");
+}
+
 void commonOptions(CLI::App* command, unitfleet::Settings& settings) {
-    command->add_option("-j,--jobs", settings.jobs, "Units worked on at once (default 32)")
-        ->check(CLI::Range(1, 1024));
-    command
-        ->add_option("--timeout", settings.timeoutSeconds,
-                     "Seconds one unit may take in all (default 10)")
-        ->check(CLI::Range(0.1, 3600.0));
-    command->add_option("-g,--group", settings.groups, "Only units of this group (repeatable)");
-    command->add_flag("--json", settings.json, "Print the results as one JSON document");
+    workerOptions(command, settings.jobs, settings.timeoutSeconds,
+                  "Units worked on at once (default 32)",
+                  "Seconds one unit may take in all (default 10)");
+    inventoryOptions(command, settings.groups, settings.json);
 }
 
 }  // namespace
@@ -102,12 +109,9 @@ int main(int argc, char** argv) {
         "Write an inventory of the units in RANGEs: every address that accepts on port 1283 "
         "and answers a UnitID query, named by its UnitID; the others are counted on stderr");
     discover->add_option("RANGE", discovery.ranges, "A-B, A/N (CIDR) or one address")->required();
-    discover->add_option("-j,--jobs", discovery.jobs, "Addresses tried at once (default 64)")
-        ->check(CLI::Range(1, 1024));
-    discover
-        ->add_option("--timeout", discovery.timeoutSeconds,
-                     "Seconds one address may take (default 2)")
-        ->check(CLI::Range(0.1, 3600.0));
+    workerOptions(discover, discovery.jobs, discovery.timeoutSeconds,
+                  "Addresses tried at once (default 64)",
+                  "Seconds one address may take (default 2)");
     discover->add_flag("--force", discovery.force, "Try more than 4096 addresses (at most 65536)");
     discover->add_option("-o,--output", discovery.output,
                          "Write the inventory to this file (atomically) instead of stdout");
@@ -123,12 +127,9 @@ int main(int argc, char** argv) {
                        "(text exposition format, written atomically)");
     status->add_option("--ok", state.okStatus,
                        "The UnitStatus value that counts as OK, any case (default OK)");
-    status->add_option("-j,--jobs", state.jobs, "Units asked at once (default 32)")
-        ->check(CLI::Range(1, 1024));
-    status->add_option("--timeout", state.timeoutSeconds, "Seconds one unit may take (default 10)")
-        ->check(CLI::Range(0.1, 3600.0));
-    status->add_option("-g,--group", state.groups, "Only units of this group (repeatable)");
-    status->add_flag("--json", state.json, "Print the results as one JSON document");
+    workerOptions(status, state.jobs, state.timeoutSeconds, "Units asked at once (default 32)",
+                  "Seconds one unit may take (default 10)");
+    inventoryOptions(status, state.groups, state.json);
 
     try {
         app.parse(argc, argv);

@@ -184,6 +184,13 @@ UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& 
             return result;
     }
     result.changes = plannedChanges(table, target);
+    if (command == Command::Restore) {
+        // A saved listing holds the unit's state as well as its settings;
+        // its UnitStatus then is history, not something to put back.
+        std::erase_if(result.changes, [](const Change& c) {
+            return protocol::equalsIgnoreCase(c.mode, "UnitStatus");
+        });
+    }
     if (command == Command::Diff) {
         result.outcome = result.changes.empty() ? Outcome::NoChanges : Outcome::Changes;
         return result;
