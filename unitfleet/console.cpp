@@ -2,10 +2,16 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 namespace unitfleet {
 
 bool isTerminal(std::FILE* stream) {
     return ::isatty(::fileno(stream)) == 1;
+}
+
+void ignoreBrokenPipes() {
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 std::tm localTimeNow() {

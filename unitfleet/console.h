@@ -11,6 +11,9 @@ namespace unitfleet {
 // The stream goes to a terminal (a progress line may be rewritten in place).
 bool isTerminal(std::FILE* stream);
 
+// A closed output fails the writes to it rather than ending the process.
+void ignoreBrokenPipes();
+
 // The local time now, broken down.
 std::tm localTimeNow();
 

@@ -168,11 +168,18 @@ int runDiscover(const DiscoverSettings& settings, std::FILE* out, std::FILE* err
     auto timeout =
         std::chrono::milliseconds(static_cast<long long>(settings.timeoutSeconds * 1000));
     std::vector<Found> found(addresses.size());
-    forEachIndex(
-        addresses.size(), settings.jobs, [&](std::size_t i, protocol::ClientSession& session) {
+    std::string whyNot;
+    std::size_t tried = forEachIndex(
+        addresses.size(), settings.jobs,
+        [&](std::size_t i, protocol::ClientSession& session) {
             ModeAnswer answer = askMode(session, net::dotted(addresses[i]), "UnitID", timeout);
             found[i] = {answer.named, answer.status, std::move(answer.value)};
-        });
+        },
+        whyNot);
+    if (tried < addresses.size()) {
+        std::fprintf(err, "unitfleet: no worker thread could be started: %s\n", whyNot.c_str());
+        return 1;
+    }
     std::size_t units = static_cast<std::size_t>(
         std::count_if(found.begin(), found.end(), [](const Found& f) { return f.unit; }));
     std::string heading = "units found by unitfleet discover";

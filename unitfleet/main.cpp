@@ -34,7 +34,10 @@ void workerOptions(CLI::App* command, int& jobs, double& timeoutSeconds,
 }
 
 void inventoryOptions(CLI::App* command, std::vector<std::string>& groups, bool& json) {
-    command->add_option("-g,--group", groups, "Only units of this group (repeatable)");
+    // One group per -g, so "-g tills INVENTORY DIR" leaves the rest to the
+    // positional arguments.
+    command->add_option("-g,--group", groups, "Only units of this group (repeatable)")
+        ->allow_extra_args(false);
     command->add_flag("--json", json, "Print the results as one JSON document");
 }
 
@@ -48,6 +51,10 @@ void commonOptions(CLI::App* command, unitfleet::Settings& settings) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that goes away (unitfleet ... | head -1) must not end the run
+    // half way: writes to it fail, and the report and retry files are
+    // written all the same.
+    unitfleet::ignoreBrokenPipes();
     unitfleet::Settings settings;
     CLI::App app{"unitfleet: back up, compare and configure many units at once"};
     app.footer(kInventoryHelp);

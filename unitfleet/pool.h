@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 
 #include "protocol/client_session.h"
 
@@ -13,7 +14,9 @@ namespace unitfleet {
 using IndexFn = std::function<void(std::size_t index, protocol::ClientSession& session)>;
 
 // Calls `work` for every index from at most `workers` threads at once and
-// returns when all are done. `work` must not throw.
-void forEachIndex(std::size_t count, int workers, const IndexFn& work);
+// returns when all are done: `count`. When not even one thread can be
+// started, the first index left undone, with the reason in `whyNot` (the
+// threads that did start take every index).
+std::size_t forEachIndex(std::size_t count, int workers, const IndexFn& work, std::string& whyNot);
 
 }  // namespace unitfleet

@@ -1,7 +1,9 @@
 #include "unitfleet/runner.h"
 
 #include <mutex>
+#include <string>
 
+#include "protocol/text.h"
 #include "unitfleet/pool.h"
 
 namespace unitfleet {
@@ -12,15 +14,27 @@ std::vector<UnitResult> runAll(Command command, const std::vector<InventoryUnit>
     std::vector<UnitResult> results(units.size());
     std::mutex mutex;
     std::size_t done = 0, failed = 0;
-    forEachIndex(units.size(), workers, [&](std::size_t i, protocol::ClientSession& session) {
-        UnitResult result = workOnUnit(command, units[i], settings, session);
-        std::lock_guard lock(mutex);
-        results[i] = std::move(result);
+    std::string whyNot;
+    std::size_t first = forEachIndex(
+        units.size(), workers,
+        [&](std::size_t i, protocol::ClientSession& session) {
+            UnitResult result = workOnUnit(command, units[i], settings, session);
+            std::lock_guard lock(mutex);
+            results[i] = std::move(result);
+            ++done;
+            failed += isFailure(results[i].outcome) ? 1 : 0;
+            if (finished)
+                finished(i, results[i], done, failed);
+        },
+        whyNot);
+    for (std::size_t i = first; i < units.size(); ++i) {
+        results[i].outcome = Outcome::NotRun;
+        results[i].detail = "no worker thread could be started: " + whyNot;
         ++done;
-        failed += isFailure(results[i].outcome) ? 1 : 0;
+        ++failed;
         if (finished)
             finished(i, results[i], done, failed);
-    });
+    }
     return results;
 }
 
@@ -33,7 +47,8 @@ void Progress::finished(std::size_t index, const UnitResult& result, std::size_t
     auto now = steady_clock::now();
     if (!terminal_) {
         std::fprintf(stream_, "unitfleet: %s[%zu/%zu] %s: %s\n", batch_.c_str(), done,
-                     units_.size(), units_[index].label().c_str(), reasonText(result).c_str());
+                     units_.size(), units_[index].label().c_str(),
+                     protocol::escapeControls(reasonText(result)).c_str());
         std::fflush(stream_);
         return;
     }

@@ -93,14 +93,21 @@ int runStatus(const StatusSettings& settings, std::FILE* out, std::FILE* err) {
     auto timeout =
         std::chrono::milliseconds(static_cast<long long>(settings.timeoutSeconds * 1000));
     std::vector<UnitState> states(units->size());
-    forEachIndex(
-        units->size(), settings.jobs, [&](std::size_t i, protocol::ClientSession& session) {
+    std::string whyNot;
+    std::size_t asked = forEachIndex(
+        units->size(), settings.jobs,
+        [&](std::size_t i, protocol::ClientSession& session) {
             UnitState& s = states[i];
             s.answer = askMode(session, (*units)[i].address, "UnitStatus", timeout);
             using Status = protocol::ClientSession::Status;
             s.up = s.answer.status == Status::Ok || s.answer.status == Status::Refused;
             s.ok = s.answer.named && protocol::equalsIgnoreCase(s.answer.value, settings.okStatus);
-        });
+        },
+        whyNot);
+    if (asked < units->size()) {
+        std::fprintf(err, "unitfleet: no worker thread could be started: %s\n", whyNot.c_str());
+        return kExitSomeFailed;
+    }
     if (settings.json)
         printJson(out, *units, states);
     else
