@@ -18,7 +18,8 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmar
           nlohmann-json3-dev)
 window_packages=(qt6-base-dev fonts-dejavu-core)
 check_packages=(mandoc desktop-file-utils)
-windows_packages=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 xvfb xdotool imagemagick)
+windows_packages=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 xvfb xdotool imagemagick
+                  libcli11-dev nlohmann-json3-dev)
 jobs=$(nproc 2>/dev/null || echo 2)
 # CI builds with -Werror: a warning fails it.
 werror=OFF

@@ -1,15 +1,18 @@
 #include "unitfleet/commands.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 
 #include "unitfleet/atomic_file.h"
+#include "unitfleet/console.h"
 #include "unitfleet/inventory.h"
 #include "unitfleet/mode_plan.h"
 #include "unitfleet/report.h"
-#include "unitfleet/runner.h"
+#include "unitfleet/restore.h"
+#include "unitfleet/rollout.h"
 
 namespace unitfleet {
 
@@ -31,9 +34,7 @@ bool reportFaults(std::FILE* err, const std::vector<std::string>& faults) {
 }
 
 std::string localTime(const char* format) {
-    std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    localtime_r(&now, &parts);
+    std::tm parts = localTimeNow();
     char text[64];
     std::strftime(text, sizeof text, format, &parts);
     return text;
@@ -83,7 +84,58 @@ struct Prepared {
     std::vector<InventoryUnit> units;
     std::string iniText;
     std::string backupDir;
+    std::vector<std::optional<std::string>> targets;  // restore: per unit
+    RolloutPlan plan;
 };
+
+// The batches and the ceiling of apply and restore; nothing after telling
+// the user what is wrong with them.
+std::optional<RolloutPlan> rolloutPlan(const Settings& settings, std::FILE* err) {
+    RolloutPlan plan;
+    plan.canary = static_cast<std::size_t>(std::max(settings.canary, 0));
+    auto share = [&](const std::string& text, const char* option, std::optional<Share>& into,
+                     long least) {
+        if (text.empty())
+            return true;
+        into = parseShare(text);
+        if (into && into->value >= least)
+            return true;
+        inputError(err, std::string(option) + " takes N or N% (" + std::to_string(least) +
+                            " or more units, or a share of them), not '" + text + "'");
+        return false;
+    };
+    if (!share(settings.batch, "--batch", plan.batch, 1) ||
+        !share(settings.maxFail, "--max-fail", plan.maxFail, 0))
+        return std::nullopt;
+    if (plan.maxFail && !plan.batch && plan.canary == 0) {
+        inputError(err, "--max-fail needs --batch or --canary: it is checked after each batch");
+        return std::nullopt;
+    }
+    return plan;
+}
+
+// restore: every unit's saved listing, and a backup folder that is not the
+// source it restores from.
+bool prepareRestore(const Settings& settings, Prepared& prepared, std::FILE* err) {
+    std::string error;
+    std::optional<ListingSource> source = listingSourceFor(settings.dir, error);
+    if (!source) {
+        inputError(err, error);
+        return false;
+    }
+    std::error_code ec;
+    if (fs::equivalent(settings.dir, prepared.backupDir, ec)) {
+        inputError(err, "--backup-dir must not be the folder restored from");
+        return false;
+    }
+    auto targets = loadTargets(prepared.units, *source, err);
+    if (!targets) {
+        inputError(err, "the saved listings have faults; no unit was contacted");
+        return false;
+    }
+    prepared.targets = std::move(*targets);
+    return true;
+}
 
 // Everything that can be wrong with the input, found before any unit is
 // contacted. Nothing, after telling the user, when something is.
@@ -95,25 +147,12 @@ std::optional<Prepared> prepare(const Settings& settings, std::FILE* err) {
                             "never written)");
         return std::nullopt;
     }
-    std::optional<std::string> text = readTextFile(settings.inventory);
-    if (!text) {
-        inputError(err,
-                   "cannot read inventory " + settings.inventory + ": " + std::strerror(errno));
+    std::optional<std::vector<InventoryUnit>> units =
+        loadInventory(settings.inventory, settings.groups, err);
+    if (!units)
         return std::nullopt;
-    }
-    Inventory inventory = parseInventory(*text, settings.inventory);
-    if (reportFaults(err, inventory.errors)) {
-        inputError(err, settings.inventory + " has faults; no unit was contacted");
-        return std::nullopt;
-    }
-    prepared.units = selectGroups(inventory.units, settings.groups);
-    if (prepared.units.empty()) {
-        inputError(err, settings.groups.empty()
-                            ? settings.inventory + " lists no units"
-                            : "no unit of " + settings.inventory + " is in the groups given");
-        return std::nullopt;
-    }
-    if (settings.command != Command::Backup) {
+    prepared.units = std::move(*units);
+    if (settings.command == Command::Diff || settings.command == Command::Apply) {
         std::optional<std::string> ini = readTextFile(settings.ini);
         if (!ini) {
             inputError(err, "cannot read ini file " + settings.ini + ": " + std::strerror(errno));
@@ -126,6 +165,12 @@ std::optional<Prepared> prepare(const Settings& settings, std::FILE* err) {
             return std::nullopt;
         }
     }
+    if (settings.command == Command::Apply || settings.command == Command::Restore) {
+        std::optional<RolloutPlan> plan = rolloutPlan(settings, err);
+        if (!plan)
+            return std::nullopt;
+        prepared.plan = *plan;
+    }
     std::string error;
     if (settings.command == Command::Backup) {
         prepared.backupDir = settings.dir;
@@ -133,7 +178,7 @@ std::optional<Prepared> prepare(const Settings& settings, std::FILE* err) {
             inputError(err, error);
             return std::nullopt;
         }
-    } else if (settings.command == Command::Apply) {
+    } else if (settings.command != Command::Diff) {
         if (!settings.backupDir.empty()) {
             prepared.backupDir = settings.backupDir;
             if (!ensureDir(settings.backupDir, error)) {
@@ -147,6 +192,8 @@ std::optional<Prepared> prepare(const Settings& settings, std::FILE* err) {
             return std::nullopt;
         }
     }
+    if (settings.command == Command::Restore && !prepareRestore(settings, prepared, err))
+        return std::nullopt;
     return prepared;
 }
 
@@ -211,6 +258,28 @@ std::string reportPath(const Settings& settings, const std::string& backupDir) {
 
 }  // namespace
 
+std::optional<std::vector<InventoryUnit>> loadInventory(const std::string& path,
+                                                        const std::vector<std::string>& groups,
+                                                        std::FILE* err) {
+    std::optional<std::string> text = readTextFile(path);
+    if (!text) {
+        inputError(err, "cannot read inventory " + path + ": " + std::strerror(errno));
+        return std::nullopt;
+    }
+    Inventory inventory = parseInventory(*text, path);
+    if (reportFaults(err, inventory.errors)) {
+        inputError(err, path + " has faults; no unit was contacted");
+        return std::nullopt;
+    }
+    std::vector<InventoryUnit> units = selectGroups(inventory.units, groups);
+    if (units.empty()) {
+        inputError(err, groups.empty() ? path + " lists no units"
+                                       : "no unit of " + path + " is in the groups given");
+        return std::nullopt;
+    }
+    return units;
+}
+
 int runCommand(const Settings& settings, Streams streams) {
     if (settings.restart && !settings.commit) {
         // A restart drops every value that was not committed, so it would
@@ -225,22 +294,30 @@ int runCommand(const Settings& settings, Streams streams) {
     work.timeout =
         std::chrono::milliseconds(static_cast<long long>(settings.timeoutSeconds * 1000));
     work.backupDir = prepared->backupDir;
-    work.durable = settings.command == Command::Apply;
+    work.durable = settings.command == Command::Apply || settings.command == Command::Restore;
     work.iniText = prepared->iniText;
     work.commit = settings.commit;
     work.restart = settings.restart;
+    work.targetFor = [&](const InventoryUnit& unit) -> const std::string* {
+        // Units are in line order, and a rollout works on copies of them.
+        const auto& units = prepared->units;
+        auto at = std::lower_bound(units.begin(), units.end(), unit.line,
+                                   [](const InventoryUnit& u, int line) { return u.line < line; });
+        auto i = static_cast<std::size_t>(at - units.begin());
+        const auto& targets = prepared->targets;
+        return i < targets.size() && targets[i] ? &*targets[i] : nullptr;
+    };
 
     Progress progress(streams.err, streams.terminal, prepared->units);
-    std::vector<UnitResult> results =
-        runAll(settings.command, prepared->units, work, settings.jobs,
-               [&](std::size_t i, const UnitResult& r, std::size_t done, std::size_t failed) {
-                   progress.finished(i, r, done, failed);
-               });
+    Rollout rollout = runRollout(settings.command, prepared->units, work, settings.jobs,
+                                 prepared->plan, progress);
     progress.end();
+    std::vector<UnitResult>& results = rollout.results;
 
     RunSummary summary;
     summary.command = settings.command;
     summary.backupDir = prepared->backupDir;
+    summary.rollout = stopText(rollout);
     bool anyFailed = false;
     for (const UnitResult& r : results) anyFailed = anyFailed || isFailure(r.outcome);
     RetryPlan plan = retryPlan(settings, prepared->backupDir);
@@ -263,6 +340,8 @@ int runCommand(const Settings& settings, Streams streams) {
     // the files above are written whatever becomes of it.
     std::fputs(report.c_str(), streams.out);
     std::fflush(streams.out);
+    if (rollout.stoppedAfter != 0)
+        return kExitRolloutStopped;
     return anyFailed ? kExitSomeFailed : kExitDone;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,12 +14,14 @@ namespace unitfleet {
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitInputError = 2;
+// A rollout passed its failure ceiling and stopped before its last batch.
+inline constexpr int kExitRolloutStopped = 3;
 
 struct Settings {
     Command command = Command::Backup;
     std::string inventory;
     std::string ini;        // diff, apply
-    std::string dir;        // backup: the folder for the listings
+    std::string dir;        // backup: the folder for the listings; restore: the listings' source
     std::string backupDir;  // apply: empty = unitfleet-backup-YYYYMMDD-HHMMSS
     std::string retryFile;  // empty: DIR/retry.inventory (backup, apply), none (diff)
     std::vector<std::string> groups;
@@ -27,6 +30,9 @@ struct Settings {
     bool json = false;
     bool commit = false;
     bool restart = false;
+    std::string batch;    // apply, restore: "N" or "N%" units a batch; empty: one batch
+    std::string maxFail;  // "N" or "N%" of the units; empty: no ceiling
+    int canary = 0;       // the first batch's own size
 };
 
 struct Streams {
@@ -36,5 +42,11 @@ struct Streams {
 };
 
 int runCommand(const Settings& settings, Streams streams);
+
+// The units of an inventory file in the groups given (all without groups);
+// nothing, after printing every fault on `err`, when it cannot be used.
+std::optional<std::vector<InventoryUnit>> loadInventory(const std::string& path,
+                                                        const std::vector<std::string>& groups,
+                                                        std::FILE* err);
 
 }  // namespace unitfleet

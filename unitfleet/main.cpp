@@ -1,10 +1,10 @@
 // unitfleet: back up, compare and configure many units at once.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
-#include <csignal>
 
 #include "unitfleet/commands.h"
+#include "unitfleet/console.h"
+#include "unitfleet/discover.h"
+#include "unitfleet/status.h"
 
 namespace {
 
@@ -12,20 +12,40 @@ constexpr const char* kInventoryHelp =
     "Inventory: one unit a line: ADDRESS [NAME [GROUP...]], '#' starts a comment, e.g.\n"
     "  127.0.0.5  till-07  shop-north tills\n"
     "Exit status: 0 every unit done, 1 some units failed (listed in the retry file),\n"
-    "2 usage or input error (nothing was sent).";
+    "2 usage or input error (nothing was sent), 3 a rollout (--batch with --max-fail)\n"
+    "stopped at its failure ceiling (the units not reached are in the retry file).";
 
-void commonOptions(CLI::App* command, unitfleet::Settings& settings) {
-    command->add_option("-j,--jobs", settings.jobs, "Units worked on at once (default 32)")
-        ->check(CLI::Range(1, 1024));
-    command
-        ->add_option("--timeout", settings.timeoutSeconds,
-                     "Seconds one unit may take in all (default 10)")
-        ->check(CLI::Range(0.1, 3600.0));
+// apply and restore: the change goes out in batches with a failure ceiling.
+void rolloutOptions(CLI::App* command, unitfleet::Settings& settings) {
+    command->add_option("--batch", settings.batch,
+                        "Units a batch, N or N% of the units, in inventory order; each batch "
+                        "is done before the next starts");
+    command->add_option("--max-fail", settings.maxFail,
+                        "Failures allowed, N or N% of the units (rounded down); past it the "
+                        "rollout stops after the current batch (exit status 3)");
+    command->add_option("--canary", settings.canary, "Size of the first batch")
+        ->check(CLI::Range(1, 1000000));
+}
+
+void workerOptions(CLI::App* command, int& jobs, double& timeoutSeconds,
+                   const std::string& jobsHelp, const std::string& timeoutHelp) {
+    command->add_option("-j,--jobs", jobs, jobsHelp)->check(CLI::Range(1, 1024));
+    command->add_option("--timeout", timeoutSeconds, timeoutHelp)->check(CLI::Range(0.1, 3600.0));
+}
+
+void inventoryOptions(CLI::App* command, std::vector<std::string>& groups, bool& json) {
     // One group per -g, so "-g tills INVENTORY DIR" leaves the rest to the
     // positional arguments.
-    command->add_option("-g,--group", settings.groups, "Only units of this group (repeatable)")
+    command->add_option("-g,--group", groups, "Only units of this group (repeatable)")
         ->allow_extra_args(false);
-    command->add_flag("--json", settings.json, "Print the results as one JSON document");
+    command->add_flag("--json", json, "Print the results as one JSON document");
+}
+
+void commonOptions(CLI::App* command, unitfleet::Settings& settings) {
+    workerOptions(command, settings.jobs, settings.timeoutSeconds,
+                  "Units worked on at once (default 32)",
+                  "Seconds one unit may take in all (default 10)");
+    inventoryOptions(command, settings.groups, settings.json);
 }
 
 }  // namespace
@@ -34,7 +54,7 @@ int main(int argc, char** argv) {
     // A reader that goes away (unitfleet ... | head -1) must not end the run
     // half way: writes to it fail, and the report and retry files are
     // written all the same.
-    std::signal(SIGPIPE, SIG_IGN);
+    unitfleet::ignoreBrokenPipes();
     unitfleet::Settings settings;
     CLI::App app{"unitfleet: back up, compare and configure many units at once"};
     app.footer(kInventoryHelp);
@@ -69,7 +89,54 @@ int main(int argc, char** argv) {
                       "Folder for the backups (default unitfleet-backup-YYYYMMDD-HHMMSS)");
     apply->add_option("--retry", settings.retryFile,
                       "Write the failed units here (default BACKUPDIR/retry.inventory)");
+    rolloutOptions(apply, settings);
     commonOptions(apply, settings);
+
+    CLI::App* restore = app.add_subcommand(
+        "restore",
+        "Put every unit back as its listing in BACKUP_DIR has it: set what differs, read back, "
+        "commit with --commit; units without a listing are reported and not contacted");
+    restore->add_option("INVENTORY", settings.inventory, "Inventory file")->required();
+    restore->add_option("BACKUP_DIR", settings.dir, "Folder written by backup or apply")
+        ->required();
+    restore->add_flag("--commit", settings.commit, "Commit the clean units to permanent storage");
+    restore->add_flag("--restart", settings.restart,
+                      "Restart the committed units (needs --commit)");
+    restore->add_option("--backup-dir", settings.backupDir,
+                        "Folder for the backups taken first (default "
+                        "unitfleet-backup-YYYYMMDD-HHMMSS)");
+    restore->add_option("--retry", settings.retryFile,
+                        "Write the failed units here (default BACKUPDIR/retry.inventory)");
+    rolloutOptions(restore, settings);
+    commonOptions(restore, settings);
+
+    unitfleet::DiscoverSettings discovery;
+    CLI::App* discover = app.add_subcommand(
+        "discover",
+        "Write an inventory of the units in RANGEs: every address that accepts on port 1283 "
+        "and answers a UnitID query, named by its UnitID; the others are counted on stderr");
+    discover->add_option("RANGE", discovery.ranges, "A-B, A/N (CIDR) or one address")->required();
+    workerOptions(discover, discovery.jobs, discovery.timeoutSeconds,
+                  "Addresses tried at once (default 64)",
+                  "Seconds one address may take (default 2)");
+    discover->add_flag("--force", discovery.force, "Try more than 4096 addresses (at most 65536)");
+    discover->add_option("-o,--output", discovery.output,
+                         "Write the inventory to this file (atomically) instead of stdout");
+
+    unitfleet::StatusSettings state;
+    CLI::App* status = app.add_subcommand(
+        "status",
+        "Ask every unit for its UnitStatus: up or down, the value and the reply time; "
+        "exit 0 only when every unit is up and OK");
+    status->add_option("INVENTORY", state.inventory, "Inventory file")->required();
+    status->add_option("--prometheus", state.prometheus,
+                       "Also write unit_up, unit_status_ok and unit_reply_seconds to this file "
+                       "(text exposition format, written atomically)");
+    status->add_option("--ok", state.okStatus,
+                       "The UnitStatus value that counts as OK, any case (default OK)");
+    workerOptions(status, state.jobs, state.timeoutSeconds, "Units asked at once (default 32)",
+                  "Seconds one unit may take (default 10)");
+    inventoryOptions(status, state.groups, state.json);
 
     try {
         app.parse(argc, argv);
@@ -79,11 +146,17 @@ int main(int argc, char** argv) {
         app.exit(e);
         return unitfleet::kExitInputError;
     }
+    if (discover->parsed())
+        return unitfleet::runDiscover(discovery, stdout, stderr);
+    if (status->parsed())
+        return unitfleet::runStatus(state, stdout, stderr);
     if (backup->parsed())
         settings.command = unitfleet::Command::Backup;
     else if (diff->parsed())
         settings.command = unitfleet::Command::Diff;
+    else if (restore->parsed())
+        settings.command = unitfleet::Command::Restore;
     else
         settings.command = unitfleet::Command::Apply;
-    return unitfleet::runCommand(settings, {stdout, stderr, ::isatty(STDERR_FILENO) == 1});
+    return unitfleet::runCommand(settings, {stdout, stderr, unitfleet::isTerminal(stderr)});
 }

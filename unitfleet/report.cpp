@@ -17,7 +17,7 @@ std::string shownReason(const UnitResult& result, const std::string& listing = {
 }
 
 struct Totals {
-    std::size_t ok = 0, other = 0, failed = 0;
+    std::size_t ok = 0, other = 0, failed = 0, notAttempted = 0;
 };
 
 // For diff "ok" counts units with changes and "other" those without; for
@@ -25,7 +25,9 @@ struct Totals {
 Totals count(const std::vector<UnitResult>& results) {
     Totals totals;
     for (const UnitResult& r : results) {
-        if (isFailure(r.outcome))
+        if (r.outcome == Outcome::NotAttempted)
+            ++totals.notAttempted;
+        else if (isFailure(r.outcome))
             ++totals.failed;
         else if (r.outcome == Outcome::NoChanges || r.outcome == Outcome::Unchanged)
             ++totals.other;
@@ -47,10 +49,14 @@ std::string totalsLine(const std::vector<UnitResult>& results, Command command) 
             line += std::to_string(t.ok) + " with changes, " + std::to_string(t.other) + " without";
             break;
         case Command::Apply:
+        case Command::Restore:
             line += std::to_string(t.ok) + " applied, " + std::to_string(t.other) + " unchanged";
             break;
     }
-    return line + ", " + std::to_string(t.failed) + " failed";
+    line += ", " + std::to_string(t.failed) + " failed";
+    if (t.notAttempted > 0)
+        line += ", " + std::to_string(t.notAttempted) + " not attempted";
+    return line;
 }
 
 std::string listingOf(const InventoryUnit& unit, const UnitResult& result,
@@ -68,6 +74,8 @@ std::string_view commandName(Command command) {
             return "diff";
         case Command::Apply:
             return "apply";
+        case Command::Restore:
+            return "restore";
     }
     return "";
 }
@@ -86,6 +94,8 @@ std::string textReport(const std::vector<InventoryUnit>& units,
         }
     }
     text += totalsLine(results, summary.command) + "\n";
+    if (!summary.rollout.empty())
+        text += "rollout: " + summary.rollout + "\n";
     if (!summary.backupDir.empty())
         text += "backups: " + summary.backupDir + "\n";
     if (!summary.reportFile.empty())
@@ -133,7 +143,7 @@ std::string jsonReport(const std::vector<InventoryUnit>& units,
             }
             unit["changes"] = std::move(changes);
         }
-        if (summary.command == Command::Apply) {
+        if (summary.command == Command::Apply || summary.command == Command::Restore) {
             unit["committed"] = r.committed;
             unit["restarted"] = r.restarted;
         }
@@ -143,7 +153,10 @@ std::string jsonReport(const std::vector<InventoryUnit>& units,
     ordered_json doc{{"command", commandName(summary.command)},
                      {"units", std::move(list)},
                      {"total", results.size()},
-                     {"failed", t.failed}};
+                     {"failed", t.failed},
+                     {"not_attempted", t.notAttempted}};
+    if (!summary.rollout.empty())
+        doc["rollout_stopped"] = summary.rollout;
     if (!summary.backupDir.empty())
         doc["backup_dir"] = summary.backupDir;
     doc["retry_file"] =

@@ -21,6 +21,7 @@ struct RunSummary {
     // the earlier retry file this run made stale and removed, if any.
     bool nothingToRetry = false;
     std::string removedRetry;
+    std::string rollout;  // why a rollout stopped; empty when it did not
 };
 
 // The report as printed, one line per unit and the totals, with the units'

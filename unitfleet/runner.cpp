@@ -1,14 +1,10 @@
 #include "unitfleet/runner.h"
 
-#include <algorithm>
-#include <atomic>
 #include <mutex>
-#include <new>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "protocol/text.h"
+#include "unitfleet/pool.h"
 
 namespace unitfleet {
 
@@ -16,12 +12,12 @@ std::vector<UnitResult> runAll(Command command, const std::vector<InventoryUnit>
                                const WorkSettings& settings, int workers,
                                const FinishedFn& finished) {
     std::vector<UnitResult> results(units.size());
-    std::atomic<std::size_t> next{0};
     std::mutex mutex;
     std::size_t done = 0, failed = 0;
-    auto worker = [&] {
-        protocol::ClientSession session;
-        for (std::size_t i = next++; i < units.size(); i = next++) {
+    std::string whyNot;
+    std::size_t first = forEachIndex(
+        units.size(), workers,
+        [&](std::size_t i, protocol::ClientSession& session) {
             UnitResult result = workOnUnit(command, units[i], settings, session);
             std::lock_guard lock(mutex);
             results[i] = std::move(result);
@@ -29,24 +25,9 @@ std::vector<UnitResult> runAll(Command command, const std::vector<InventoryUnit>
             failed += isFailure(results[i].outcome) ? 1 : 0;
             if (finished)
                 finished(i, results[i], done, failed);
-        }
-    };
-    std::size_t count = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(workers, 1)), 1,
-                                                std::max<std::size_t>(units.size(), 1));
-    std::vector<std::jthread> pool;
-    std::string whyNot;
-    try {
-        pool.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) pool.emplace_back(worker);
-    } catch (const std::system_error& e) {
-        // The workers that did start take every unit; only when none did is
-        // there a unit left without one.
-        whyNot = e.what();
-    } catch (const std::bad_alloc&) {
-        whyNot = "out of memory";
-    }
-    pool.clear();  // joins
-    for (std::size_t i = next; i < units.size(); i = ++next) {
+        },
+        whyNot);
+    for (std::size_t i = first; i < units.size(); ++i) {
         results[i].outcome = Outcome::NotRun;
         results[i].detail = "no worker thread could be started: " + whyNot;
         ++done;
@@ -65,8 +46,8 @@ void Progress::finished(std::size_t index, const UnitResult& result, std::size_t
     using namespace std::chrono;
     auto now = steady_clock::now();
     if (!terminal_) {
-        std::fprintf(stream_, "unitfleet: [%zu/%zu] %s: %s\n", done, units_.size(),
-                     units_[index].label().c_str(),
+        std::fprintf(stream_, "unitfleet: %s[%zu/%zu] %s: %s\n", batch_.c_str(), done,
+                     units_.size(), units_[index].label().c_str(),
                      protocol::escapeControls(reasonText(result)).c_str());
         std::fflush(stream_);
         return;
@@ -76,8 +57,8 @@ void Progress::finished(std::size_t index, const UnitResult& result, std::size_t
         return;
     shown_ = now;
     double seconds = duration<double>(now - start_).count();
-    std::fprintf(stream_, "\r\033[K%zu/%zu done, %zu failed, %.1f units/s", done, units_.size(),
-                 failed, seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+    std::fprintf(stream_, "\r\033[K%s%zu/%zu done, %zu failed, %.1f units/s", batch_.c_str(), done,
+                 units_.size(), failed, seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
     std::fflush(stream_);
 }
 
@@ -86,6 +67,10 @@ void Progress::end() {
         std::fprintf(stream_, "\r\033[K");
         std::fflush(stream_);
     }
+}
+
+void Progress::setBatch(std::size_t batch, std::size_t batches) {
+    batch_ = "batch " + std::to_string(batch) + "/" + std::to_string(batches) + " ";
 }
 
 }  // namespace unitfleet

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "unitfleet/inventory.h"
@@ -31,6 +32,8 @@ class Progress {
                   std::size_t failed);
     // Clears the terminal line.
     void end();
+    // Names the batch of a rollout in every line from now on.
+    void setBatch(std::size_t batch, std::size_t batches);
 
   private:
     std::FILE* stream_;
@@ -38,6 +41,7 @@ class Progress {
     const std::vector<InventoryUnit>& units_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point shown_{};
+    std::string batch_;  // "batch 2/5 " or empty
 };
 
 }  // namespace unitfleet

@@ -181,6 +181,9 @@ UnitResult apply(ClientSession& session, protocol::ModeTable& table, const WorkS
 
 UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& settings,
                 ClientSession& session) {
+    std::string_view target = settings.iniText;
+    if (command == Command::Restore)
+        target = *settings.targetFor(unit);  // workOnUnit made sure there is one
     protocol::ModeTable table;
     if (auto failed = readModes(session, table))
         return *failed;
@@ -193,7 +196,14 @@ UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& 
         if (command == Command::Backup)
             return result;
     }
-    result.changes = plannedChanges(table, settings.iniText);
+    result.changes = plannedChanges(table, target);
+    if (command == Command::Restore) {
+        // A saved listing holds the unit's state as well as its settings;
+        // its UnitStatus then is history, not something to put back.
+        std::erase_if(result.changes, [](const Change& c) {
+            return protocol::equalsIgnoreCase(c.mode, "UnitStatus");
+        });
+    }
     if (command == Command::Diff) {
         result.outcome = result.changes.empty() ? Outcome::NoChanges : Outcome::Changes;
         return result;
@@ -237,6 +247,10 @@ std::string_view outcomeName(Outcome outcome) {
             return "out of memory";
         case Outcome::NotRun:
             return "not run";
+        case Outcome::NotAttempted:
+            return "not attempted";
+        case Outcome::NoListing:
+            return "no saved listing";
     }
     return "failed";
 }
@@ -267,8 +281,11 @@ std::string reasonText(const UnitResult& result, const std::string& listing) {
             return std::to_string(result.changes.size()) +
                    (result.changes.size() == 1 ? " change" : " changes");
         case Outcome::Applied:
-            text += " " + std::to_string(result.changes.size()) +
-                    (result.changes.size() == 1 ? " mode" : " modes");
+            // Appended piece by piece: mingw's GCC 12 sees a false overlap in
+            // " " + std::to_string(...).
+            text += ' ';
+            text += std::to_string(result.changes.size());
+            text += result.changes.size() == 1 ? " mode" : " modes";
             if (result.committed)
                 text += ", committed";
             if (result.restarted)
@@ -288,6 +305,8 @@ std::string reasonText(const UnitResult& result, const std::string& listing) {
         case Outcome::TooLarge:
         case Outcome::NotRun:
             return text + ": " + result.detail;
+        case Outcome::NotAttempted:
+            return "not attempted (" + result.detail + ")";
         default:
             return text;
     }
@@ -295,6 +314,11 @@ std::string reasonText(const UnitResult& result, const std::string& listing) {
 
 UnitResult workOnUnit(Command command, const InventoryUnit& unit, const WorkSettings& settings,
                       protocol::ClientSession& session) {
+    if (command == Command::Restore && (!settings.targetFor || settings.targetFor(unit) == nullptr)) {
+        UnitResult none;  // never contacted
+        none.outcome = Outcome::NoListing;
+        return none;
+    }
     session.setDeadline(ClientSession::Clock::now() + settings.timeout);
     if (Status status = session.connect(unit.address, settings.timeout); status != Status::Ok)
         return failure(status);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,8 @@ enum class Outcome {
     TooLarge,        // the unit's listing is larger than one unit may take
     OutOfMemory,     // the unit's replies did not fit in memory
     NotRun,          // no worker could be started for the unit
+    NotAttempted,    // apply, restore: a rollout stopped before the unit's batch
+    NoListing,       // restore: no saved listing for the unit; it was not contacted
 };
 
 // The outcome's word in plain and JSON output ("applied", "timed out", ...).
@@ -63,9 +66,11 @@ struct WorkSettings {
     std::string_view iniText;                  // diff, apply
     bool commit = false;                       // apply
     bool restart = false;                      // apply
+    // restore: the unit's saved listing, its target; nothing when it has none.
+    std::function<const std::string*(const InventoryUnit&)> targetFor;
 };
 
-enum class Command { Backup, Diff, Apply };
+enum class Command { Backup, Diff, Apply, Restore };
 
 // Runs `command` on one unit. Never throws; every failure is an outcome.
 UnitResult workOnUnit(Command command, const InventoryUnit& unit, const WorkSettings& settings,

@@ -1,7 +1,9 @@
 // unitfleet backup of many simulated units (one unitsim process serving them
-// all on 127.17.100.1 upwards): -j 64 against -j 1, taking turns over a few
-// rounds so that other work on the machine slows both alike, and the peak
-// memory of unitfleet for a tenth of the units against all of them.
+// all on 127.17.100.1 upwards): -j 64 against -j 1 and against 64 Tarnix
+// processes at once (xargs -P 64), taking turns over a few rounds so that
+// other work on the machine slows all alike; the peak memory of unitfleet for
+// a tenth of the units against all of them; and discover over a /22 with 100
+// units in it, against twice its time-out.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +25,10 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr net::Ipv4 kFirst = 0x7F116401;  // 127.17.100.1
+// 127.17.136.0/22 for discover, with its 100 units from 127.17.137.1.
+constexpr net::Ipv4 kDiscoverBlock = 0x7F118800;
+constexpr net::Ipv4 kDiscoverFirst = 0x7F118901;
+constexpr double kDiscoverTimeout = 2;
 
 struct Measured {
     int status = -1;
@@ -72,6 +78,42 @@ Measured backup(const std::string& dir, const std::string& inventory, int jobs, 
     return m;
 }
 
+// The same listings the way a script would get them: one Tarnix process per
+// unit, 64 at a time, each listing in a file of its own.
+Measured xargsTarnix(const std::string& dir, const std::string& addresses, int round) {
+    std::string out = dir + "/xargs-" + std::to_string(round);
+    std::filesystem::create_directory(out);
+    std::string script = "xargs -P 64 -I{} sh -c 'exec \"$0\" {} > \"$1\"/{}.ini' " TARNIX_BIN
+                         " '" +
+                         out + "' < '" + addresses + "'";
+    Measured m = runFleet({"/bin/sh", "-c", script});
+    std::filesystem::remove_all(out);
+    return m;
+}
+
+// discover over the /22: wall time and the units it listed.
+void discoverBlock(const std::string& dir, bool& ok) {
+    std::string range = net::dotted(kDiscoverFirst) + "-" + net::dotted(kDiscoverFirst + 99);
+    support::Background sim({UNITSIM_BIN, "--address", range});
+    if (!sim.waitForOutput("units listening", 60s)) {
+        std::printf("discover: unitsim did not start\n");
+        ok = false;
+        return;
+    }
+    std::string output = dir + "/found.txt";
+    char timeout[16];
+    std::snprintf(timeout, sizeof timeout, "%g", kDiscoverTimeout);
+    Measured m = runFleet({UNITFLEET_BIN, "discover", net::dotted(kDiscoverBlock) + "/22", "-j",
+                           "64", "--timeout", timeout, "-o", output});
+    std::string found = support::readFile(output);
+    long units = std::count(found.begin(), found.end(), '\n') - 1;  // less the heading
+    ok = ok && m.status == 0 && units == 100;
+    std::printf(
+        "discover of a /22 (1024 addresses, 100 units): %.2f s, %ld units listed; "
+        "%.2f of twice the time-out (%g s)\n",
+        m.seconds, units, m.seconds / (2 * kDiscoverTimeout), 2 * kDiscoverTimeout);
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -85,8 +127,7 @@ int main(int argc, char** argv) {
     // Loopback units answer within microseconds; a delay before every reply
     // stands in for the round trips of a real site's network.
     int delayMs = argc > 3 ? std::atoi(argv[3]) : 0;
-    if (units < 10 || units > 10000 || rounds < 1 || rounds > 20 || delayMs < 0 ||
-        delayMs > 1000) {
+    if (units < 10 || units > 10000 || rounds < 1 || rounds > 20 || delayMs < 0 || delayMs > 1000) {
         std::fprintf(stderr,
                      "usage: unitfleet_bench [UNITS 10-10000, default 1000] "
                      "[ROUNDS 1-20, default 3] [REPLY-DELAY-MS 0-1000, default 0]\n");
@@ -94,8 +135,7 @@ int main(int argc, char** argv) {
     }
     std::string dir = support::makeTempDir("unitfleet-bench");
     std::string range = net::dotted(kFirst) + "-" + net::dotted(kFirst + units - 1);
-    support::Background sim(
-        {UNITSIM_BIN, "--address", range, "--delay", std::to_string(delayMs)});
+    support::Background sim({UNITSIM_BIN, "--address", range, "--delay", std::to_string(delayMs)});
     if (!sim.waitForOutput("units listening", 60s)) {
         std::fprintf(stderr, "unitfleet_bench: unitsim did not start: %s\n",
                      sim.stop().err.c_str());
@@ -103,28 +143,37 @@ int main(int argc, char** argv) {
     }
     std::string all = writeInventory(dir, "all.txt", units);
     std::string tenth = writeInventory(dir, "tenth.txt", units / 10);
+    std::string addresses = dir + "/addresses.txt";
+    std::string list;
+    for (int i = 0; i < units; ++i) list += net::dotted(kFirst + static_cast<net::Ipv4>(i)) + "\n";
+    support::writeFile(addresses, list);
     std::printf(
         "unitfleet backup of %d simulated units served by one unitsim process, "
         "replies delayed by %d ms\n",
         units, delayMs);
 
-    std::vector<double> serial, parallel, ratios;
+    std::vector<double> serial, parallel, ratios, xargsRatios;
     bool ok = true;
     for (int round = 1; round <= rounds; ++round) {
         Measured one = backup(dir, all, 1, round);
         Measured many = backup(dir, all, 64, round);
-        ok = ok && one.status == 0 && many.status == 0;
+        Measured scripted = xargsTarnix(dir, addresses, round);
+        ok = ok && one.status == 0 && many.status == 0 && scripted.status == 0;
         serial.push_back(one.seconds);
         parallel.push_back(many.seconds);
         ratios.push_back(one.seconds / many.seconds);
+        xargsRatios.push_back(scripted.seconds / many.seconds);
         std::printf(
             "round %d: -j 1 %.2f s (%.0f units/s), -j 64 %.2f s (%.0f units/s), "
-            "ratio %.1f\n",
+            "xargs -P 64 Tarnix %.2f s; -j 64 is %.1f times -j 1 and %.1f times xargs\n",
             round, one.seconds, units / one.seconds, many.seconds, units / many.seconds,
-            one.seconds / many.seconds);
+            scripted.seconds, one.seconds / many.seconds, scripted.seconds / many.seconds);
     }
-    std::printf("median: -j 64 is %.1f times as fast as -j 1; %.0f units/s against %.0f\n",
-                median(ratios), units / median(parallel), units / median(serial));
+    std::printf(
+        "median: -j 64 is %.1f times as fast as -j 1 (goal %.1f, 0.9 x 64) and %.1f times as "
+        "fast as xargs -P 64 Tarnix (goal 5); %.0f units/s against %.0f\n",
+        median(ratios), 0.9 * 64, median(xargsRatios), units / median(parallel),
+        units / median(serial));
 
     Measured small = backup(dir, tenth, 64, 0);
     Measured large = backup(dir, all, 64, 0);
@@ -134,8 +183,9 @@ int main(int argc, char** argv) {
         "(ratio %.2f for 10 times the units)\n",
         units / 10, small.maxRssKb, units, large.maxRssKb,
         static_cast<double>(large.maxRssKb) / static_cast<double>(small.maxRssKb));
+    discoverBlock(dir, ok);
     if (!ok)
-        std::printf("some backups failed (exit status not 0)\n");
+        std::printf("some runs failed (exit status not 0, or units missing)\n");
     std::filesystem::remove_all(dir);
     return ok ? 0 : 1;
 }

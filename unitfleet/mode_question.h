@@ -1,0 +1,25 @@
+// One question to one unit, as the status checkers ask it: connect, send the
+// name of one mode, read one reply. discover asks for UnitID, status for
+// UnitStatus.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "protocol/client_session.h"
+
+namespace unitfleet {
+
+struct ModeAnswer {
+    protocol::ClientSession::Status status = protocol::ClientSession::Status::Lost;
+    // The reply named the mode asked ("UnitID = ..."): a unit answered.
+    bool named = false;
+    std::string value;   // the mode's value, when named
+    double seconds = 0;  // from the start of the connect to the reply
+};
+
+ModeAnswer askMode(protocol::ClientSession& session, const std::string& address,
+                   const std::string& mode, std::chrono::milliseconds timeout);
+
+}  // namespace unitfleet

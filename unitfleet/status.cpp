@@ -1,0 +1,130 @@
+#include "unitfleet/status.h"
+
+#include <nlohmann/json.hpp>
+
+#include "protocol/text.h"
+#include "unitfleet/atomic_file.h"
+#include "unitfleet/commands.h"
+#include "unitfleet/mode_question.h"
+#include "unitfleet/pool.h"
+#include "unitfleet/prometheus.h"
+
+namespace unitfleet {
+
+namespace {
+
+struct UnitState {
+    ModeAnswer answer;
+    bool up = false;  // a reply came (a refusal is a reply too)
+    bool ok = false;
+};
+
+std::string reason(const UnitState& s) {
+    if (!s.up)
+        return std::string(protocol::describe(s.answer.status));
+    if (!s.answer.named)
+        return "no UnitStatus value";
+    return "UnitStatus " + s.answer.value;
+}
+
+void printText(std::FILE* out, const std::vector<InventoryUnit>& units,
+               const std::vector<UnitState>& states) {
+    std::size_t up = 0, ok = 0;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const UnitState& s = states[i];
+        up += s.up ? 1 : 0;
+        ok += s.ok ? 1 : 0;
+        if (s.up)
+            std::fprintf(out, "%s: up, %.3f s, %s%s\n", units[i].label().c_str(), s.answer.seconds,
+                         reason(s).c_str(), s.ok ? "" : " (not OK)");
+        else
+            std::fprintf(out, "%s: down, %s\n", units[i].label().c_str(), reason(s).c_str());
+    }
+    std::fprintf(out, "status: %zu units, %zu up, %zu OK, %zu down\n", units.size(), up, ok,
+                 units.size() - up);
+}
+
+void printJson(std::FILE* out, const std::vector<InventoryUnit>& units,
+               const std::vector<UnitState>& states) {
+    using nlohmann::ordered_json;
+    ordered_json list = ordered_json::array();
+    std::size_t up = 0, ok = 0;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const UnitState& s = states[i];
+        up += s.up ? 1 : 0;
+        ok += s.ok ? 1 : 0;
+        list.push_back({{"address", units[i].address},
+                        {"name", units[i].name},
+                        {"groups", units[i].groups},
+                        {"up", s.up},
+                        {"status", s.answer.named ? ordered_json(s.answer.value) : nullptr},
+                        {"status_ok", s.ok},
+                        {"reply_seconds", s.up ? ordered_json(s.answer.seconds) : nullptr},
+                        {"reason", reason(s)}});
+    }
+    ordered_json doc{{"command", "status"},
+                     {"units", std::move(list)},
+                     {"total", units.size()},
+                     {"up", up},
+                     {"ok", ok},
+                     {"down", units.size() - up}};
+    std::string text = doc.dump(2, ' ', false, ordered_json::error_handler_t::replace);
+    std::fprintf(out, "%s\n", text.c_str());
+}
+
+std::vector<UnitSample> samples(const std::vector<InventoryUnit>& units,
+                                const std::vector<UnitState>& states) {
+    std::vector<UnitSample> out;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const UnitState& s = states[i];
+        out.push_back({units[i].name.empty() ? units[i].address : units[i].name, units[i].address,
+                       s.up, s.ok, s.answer.seconds});
+    }
+    return out;
+}
+
+}  // namespace
+
+int runStatus(const StatusSettings& settings, std::FILE* out, std::FILE* err) {
+    std::optional<std::vector<InventoryUnit>> units =
+        loadInventory(settings.inventory, settings.groups, err);
+    if (!units)
+        return kExitInputError;
+    auto timeout =
+        std::chrono::milliseconds(static_cast<long long>(settings.timeoutSeconds * 1000));
+    std::vector<UnitState> states(units->size());
+    std::string whyNot;
+    std::size_t asked = forEachIndex(
+        units->size(), settings.jobs,
+        [&](std::size_t i, protocol::ClientSession& session) {
+            UnitState& s = states[i];
+            s.answer = askMode(session, (*units)[i].address, "UnitStatus", timeout);
+            using Status = protocol::ClientSession::Status;
+            s.up = s.answer.status == Status::Ok || s.answer.status == Status::Refused;
+            s.ok = s.answer.named && protocol::equalsIgnoreCase(s.answer.value, settings.okStatus);
+        },
+        whyNot);
+    if (asked < units->size()) {
+        std::fprintf(err, "unitfleet: no worker thread could be started: %s\n", whyNot.c_str());
+        return kExitSomeFailed;
+    }
+    if (settings.json)
+        printJson(out, *units, states);
+    else
+        printText(out, *units, states);
+    std::fflush(out);
+    int status = std::all_of(states.begin(), states.end(), [](const UnitState& s) { return s.ok; })
+                     ? kExitDone
+                     : kExitSomeFailed;
+    if (!settings.prometheus.empty()) {
+        std::string error;
+        if (!writeFileAtomically(settings.prometheus, exposition(samples(*units, states)), false,
+                                 error)) {
+            std::fprintf(err, "unitfleet: cannot write %s\n", error.c_str());
+            return kExitSomeFailed;
+        }
+    }
+    return status;
+}
+
+}  // namespace unitfleet

@@ -1,0 +1,24 @@
+// status: every unit's UnitStatus as the status checkers ask it, whether it
+// answered and how fast; as text, JSON, and a file for monitoring.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace unitfleet {
+
+struct StatusSettings {
+    std::string inventory;
+    std::vector<std::string> groups;
+    int jobs = 32;
+    double timeoutSeconds = 10;
+    bool json = false;
+    std::string prometheus;       // the exposition file; empty: none
+    std::string okStatus = "OK";  // the UnitStatus value that counts as OK (any case)
+};
+
+// 0 every unit up with an OK status, 1 otherwise, 2 on a usage or input error.
+int runStatus(const StatusSettings& settings, std::FILE* out, std::FILE* err);
+
+}  // namespace unitfleet
