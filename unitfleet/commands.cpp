@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "unitfleet/atomic_file.h"
+#include "unitfleet/git_run.h"
 #include "unitfleet/inventory.h"
 #include "unitfleet/mode_plan.h"
 #include "unitfleet/report.h"
@@ -188,7 +189,10 @@ int runCommand(const Settings& settings, Streams streams) {
         printJson(streams.out, prepared->units, results, summary);
     else
         printText(streams.out, prepared->units, results, summary);
-    return anyFailed ? kExitSomeFailed : kExitDone;
+    int status = anyFailed ? kExitSomeFailed : kExitDone;
+    if (settings.git && recordRunInGit(settings, prepared->units, results, work, streams) != 0)
+        status = kExitSomeFailed;
+    return status;
 }
 
 }  // namespace unitfleet

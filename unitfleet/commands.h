@@ -27,6 +27,8 @@ struct Settings {
     bool json = false;
     bool commit = false;
     bool restart = false;
+    bool git = false;  // backup: DIR, apply: backupDir is a git repository of the listings
+    std::vector<std::string> volatileModes;  // with git: besides DateTime
 };
 
 struct Streams {
