@@ -77,6 +77,7 @@ std::optional<UnitResult> setAll(ClientSession& session, const std::vector<Chang
             UnitResult result;
             result.outcome = Outcome::Refused;
             result.detail = change.mode;
+            result.unitText = session.replyBody();
             return result;
         }
         if (status != Status::Ok)
@@ -141,6 +142,7 @@ UnitResult apply(ClientSession& session, protocol::ModeTable& table, const WorkS
             UnitResult refused;
             refused.outcome = Outcome::Refused;
             refused.detail = "COMMIT";
+            refused.unitText = session.replyBody();
             return keep(std::move(refused));
         }
         if (status != Status::Ok)
@@ -165,7 +167,7 @@ UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& 
     if (auto failed = readModes(session, table))
         return *failed;
     UnitResult result;
-    if (command != Command::Diff) {
+    if (command != Command::Diff && !settings.backupDir.empty()) {
         if (auto failed = saveListing(unit, table, settings))
             return *failed;
         result.outcome = Outcome::Saved;
@@ -252,6 +254,14 @@ std::string reasonText(const UnitResult& result, const std::string& listing) {
         default:
             return text;
     }
+}
+
+std::optional<UnitResult> readUnit(const InventoryUnit& unit, const WorkSettings& settings,
+                                   protocol::ClientSession& session, protocol::ModeTable& table) {
+    session.setDeadline(ClientSession::Clock::now() + settings.timeout);
+    if (Status status = session.connect(unit.address, settings.timeout); status != Status::Ok)
+        return failure(status);
+    return readModes(session, table);
 }
 
 UnitResult workOnUnit(Command command, const InventoryUnit& unit, const WorkSettings& settings,
