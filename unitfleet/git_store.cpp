@@ -361,7 +361,8 @@ std::optional<std::vector<HistoryEntry>> readHistory(const std::string& dir,
         return std::nullopt;
     }
     RevWalk walk(raw);
-    git_revwalk_sorting(raw, GIT_SORT_TIME);
+    // Children before parents even within one second, newest first.
+    git_revwalk_sorting(raw, GIT_SORT_TOPOLOGICAL | GIT_SORT_TIME);
     if (git_revwalk_push_head(raw) != 0) {
         error = lastError("cannot walk the history");
         return std::nullopt;
@@ -376,7 +377,7 @@ std::optional<std::vector<HistoryEntry>> readHistory(const std::string& dir,
         Commit commit(commitRaw);
         std::time_t time = static_cast<std::time_t>(git_commit_time(commitRaw));
         if (since && time < *since)
-            break;  // sorted by time: everything after is older
+            continue;
         HistoryEntry entry;
         entry.units = commitChanges(repo.get(), commitRaw, unit, volatileModes);
         if (entry.units.empty())
