@@ -12,7 +12,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-          fonts-dejavu-core libcli11-dev nlohmann-json3-dev)
+          fonts-dejavu-core libcli11-dev nlohmann-json3-dev libgit2-dev)
+# The unitfleet tests drive Ansible and read its git history with git itself.
+test_packages=(ansible-core git)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {
@@ -123,12 +125,12 @@ case "${1:-}" in
     demo) demo ;;
     veltrin) veltrin ;;
     test)
-        install_missing
+        install_missing "${test_packages[@]}"
         configure_and_build build
         run_tests build
         ;;
     sanitize)
-        install_missing
+        install_missing "${test_packages[@]}"
         configure_and_build build-asan -DSUITE_SANITIZE=ON -DSUITE_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
         # Leaks of Qt's own libraries, listed one by one with the reason.
         LSAN_OPTIONS=suppressions=$PWD/veltrin/lsan.supp:print_suppressions=0 \
