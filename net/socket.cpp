@@ -6,7 +6,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/select.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -24,7 +24,8 @@ namespace {
 
 bool setBlocking(int fd, bool blocking) {
     int flags = fcntl(fd, F_GETFL, 0);
-    if (flags < 0) return false;
+    if (flags < 0)
+        return false;
     flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
     return fcntl(fd, F_SETFL, flags) == 0;
 }
@@ -70,7 +71,8 @@ AcceptFailure lastAcceptFailure() {
 }
 
 void Socket::close() {
-    if (fd_ >= 0) closeDescriptor(fd_);
+    if (fd_ >= 0)
+        closeDescriptor(fd_);
     fd_ = -1;
 }
 
@@ -89,32 +91,45 @@ bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port) {
     return rc == 0;
 }
 
+namespace {
+
+// Waits until a connect in progress has ended, successfully or not; false
+// when `timeout` passed first. poll, not select: a descriptor above
+// FD_SETSIZE (1024) is as good as any other.
+bool waitConnected(int fd, std::chrono::milliseconds timeout) {
+    auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        using std::chrono::milliseconds;
+        auto left = std::chrono::ceil<milliseconds>(end - std::chrono::steady_clock::now());
+        // poll takes an int of milliseconds.
+        left = std::clamp(left, milliseconds(0), milliseconds(24LL * 3600 * 1000));
+        pollfd watch{fd, POLLOUT, 0};
+        int ready = ::poll(&watch, 1, static_cast<int>(left.count()));
+        if (ready > 0)
+            return true;
+        if (ready == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+}  // namespace
+
 bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
                         std::chrono::milliseconds timeout, OnRefusal onRefusal) {
-    if (!setBlocking(socket.fd(), false)) return false;
+    if (!setBlocking(socket.fd(), false))
+        return false;
     sockaddr_in sa = socketAddress(address, port);
     auto start = std::chrono::steady_clock::now();
     ::connect(socket.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    fd_set writable;
-    FD_ZERO(&writable);
-    FD_SET(socket.fd(), &writable);
-    // Windows reports a refused connect through the error set only.
-    fd_set failed;
-    FD_ZERO(&failed);
-    FD_SET(socket.fd(), &failed);
-    fd_set* errors = onRefusal == OnRefusal::FailAtOnce ? &failed : nullptr;
-    timeval tv{};
-    tv.tv_sec = static_cast<long>(timeout.count() / 1000);
-    tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
-    int ready = ::select(socket.fd() + 1, nullptr, &writable, errors, &tv);
-    if (ready <= 0) return false;
-    if (errors != nullptr && FD_ISSET(socket.fd(), errors)) return false;
+    // A refused connect ends the wait at once (POLLERR/POLLHUP), whatever
+    // `onRefusal` says; the pending error below tells it from a success.
+    if (!waitConnected(socket.fd(), timeout))
+        return false;
     int pending = 0;
     socklen_t len = sizeof pending;
     getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &len);
     if (pending != 0) {
-        // On POSIX a refused connect is writable at once with an error
-        // pending; Windows never shows it as writable. Waiting out the
+        // Windows never shows a refused connect as writable. Waiting out the
         // time-out makes a refused unit behave the same on both systems.
         if (onRefusal == OnRefusal::WaitOutTimeout)
             std::this_thread::sleep_until(start + timeout);
@@ -173,13 +188,16 @@ bool bindTo(const Socket& socket, std::uint16_t port, Ipv4 address) {
     return ::bind(socket.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
 }
 
-bool listenOn(const Socket& socket, int backlog) { return ::listen(socket.fd(), backlog) == 0; }
+bool listenOn(const Socket& socket, int backlog) {
+    return ::listen(socket.fd(), backlog) == 0;
+}
 
 Socket acceptFrom(const Socket& listener, Ipv4* peer) {
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
     int fd = ::accept4(listener.fd(), reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC);
-    if (fd >= 0 && peer != nullptr) *peer = ntohl(sa.sin_addr.s_addr);
+    if (fd >= 0 && peer != nullptr)
+        *peer = ntohl(sa.sin_addr.s_addr);
     return Socket(fd);
 }
 
@@ -188,8 +206,10 @@ bool sendAll(const Socket& socket, const void* data, std::size_t size) {
     std::size_t sent = 0;
     while (sent < size) {
         long n = ::send(socket.fd(), bytes + sent, size - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
         sent += static_cast<std::size_t>(n);
     }
     return true;
@@ -197,7 +217,8 @@ bool sendAll(const Socket& socket, const void* data, std::size_t size) {
 
 long sendWithoutWaiting(const Socket& socket, const void* data, std::size_t size) {
     long n = ::send(socket.fd(), data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return 0;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return 0;
     return n;
 }
 
@@ -214,7 +235,8 @@ std::optional<long> receiveArrived(const Socket& socket, void* data, std::size_t
     do {
         n = ::recv(socket.fd(), static_cast<char*>(data), size, MSG_DONTWAIT);
     } while (n < 0 && errno == EINTR);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return std::nullopt;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return std::nullopt;
     return n;
 }
 

@@ -5,6 +5,7 @@
 // The rest of the Windows API.
 #include <windows.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "net/socket.h"
@@ -102,6 +103,22 @@ bool connectBlocking(const Socket& socket, Ipv4 address, std::uint16_t port) {
     return ::connect(handleOf(socket), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
 }
 
+namespace {
+
+// Waits until a connect in progress has ended, successfully or not; false
+// when `timeout` passed first. WSAPoll, like poll on POSIX, takes one socket
+// without the fixed-size sets of select.
+bool waitConnected(SOCKET handle, std::chrono::milliseconds timeout) {
+    using std::chrono::milliseconds;
+    auto left = std::clamp(timeout, milliseconds(0), milliseconds(24LL * 3600 * 1000));
+    WSAPOLLFD watch{};
+    watch.fd = handle;
+    watch.events = POLLWRNORM;
+    return WSAPoll(&watch, 1, static_cast<INT>(left.count())) > 0;
+}
+
+}  // namespace
+
 bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
                         std::chrono::milliseconds timeout, OnRefusal onRefusal) {
     if (!setBlocking(socket, false))
@@ -109,28 +126,16 @@ bool connectWithTimeout(const Socket& socket, Ipv4 address, std::uint16_t port,
     sockaddr_in sa = socketAddress(address, port);
     auto start = std::chrono::steady_clock::now();
     ::connect(handleOf(socket), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    fd_set writable;
-    FD_ZERO(&writable);
-    FD_SET(handleOf(socket), &writable);
-    // Windows reports a refused connect in the error set only; without that
-    // set a refusal ends in the time-out.
-    fd_set failed;
-    FD_ZERO(&failed);
-    FD_SET(handleOf(socket), &failed);
-    fd_set* errors = onRefusal == OnRefusal::FailAtOnce ? &failed : nullptr;
-    timeval tv{};
-    tv.tv_sec = static_cast<long>(timeout.count() / 1000);
-    tv.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
-    if (::select(0, nullptr, &writable, errors, &tv) <= 0)
+    // A refused connect ends the wait with POLLERR/POLLHUP and an error
+    // pending; telling it from a success takes SO_ERROR.
+    if (!waitConnected(handleOf(socket), timeout))
         return false;
-    if (errors != nullptr && FD_ISSET(handleOf(socket), errors))
-        return false;
-    // A Windows Sockets layer that marks a refused connect writable with an
-    // error pending (Wine does) waits the time-out out all the same.
     int pending = 0;
     int len = sizeof pending;
     getsockopt(handleOf(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &len);
     if (pending != 0) {
+        // The units' own client library watches writability only, so a
+        // refusal shows to it as the whole time-out passing.
         if (onRefusal == OnRefusal::WaitOutTimeout)
             std::this_thread::sleep_until(start + timeout);
         return false;
@@ -212,8 +217,10 @@ std::optional<long> receiveArrived(const Socket& socket, void* data, std::size_t
     // No per-call non-blocking flag here: ask first whether anything is in.
     WSAPOLLFD watch{handleOf(socket), POLLRDNORM, 0};
     int ready = WSAPoll(&watch, 1, 0);
-    if (ready == 0) return std::nullopt;
-    if (ready < 0) return -1;
+    if (ready == 0)
+        return std::nullopt;
+    if (ready < 0)
+        return -1;
     return receiveSome(socket, data, size);
 }
 

@@ -23,4 +23,8 @@ std::string modeLine(int width, std::string_view name, const std::optional<std::
 // TargetIP line and a mode line per mode.
 std::string currentContent(const ModeTable& table, std::string_view target);
 
+// The byte size currentContent would have, found without building it, so a
+// caller can refuse an oversized listing before it costs any memory.
+std::size_t currentContentSize(const ModeTable& table, std::string_view target);
+
 }  // namespace protocol

@@ -110,19 +110,24 @@ void ModeTable::clear() {
     index_.clear();
 }
 
-void ModeTable::parseDefinitions(std::string_view body, const NameLimits& limits) {
+void ModeTable::readDefinitions(std::string_view body, const NameLimits& limits) {
     clear();
     std::size_t lines = countLines(body);
+    records_.reserve(lines);
+    while (!body.empty() && records_.size() < lines) {
+        records_.push_back(parseDefinitionLine(body, limits));
+    }
+    // A name may run across a line end (names end only at a space or "="),
+    // leaving fewer records than lines: the rest stay empty.
+    records_.resize(lines);
+    buildIndex();
+}
+
+void ModeTable::parseDefinitions(std::string_view body, const NameLimits& limits) {
     try {
-        records_.reserve(lines);
-        while (!body.empty() && records_.size() < lines) {
-            records_.push_back(parseDefinitionLine(body, limits));
-        }
-        // A name may run across a line end (names end only at a space or
-        // "="), leaving fewer records than lines: the rest stay empty.
-        records_.resize(lines);
-        buildIndex();
+        readDefinitions(body, limits);
     } catch (const std::bad_alloc&) {
+        std::size_t lines = countLines(body);
         std::fprintf(stderr, "Can't allocate %zd bytes for %d modes\n",
                      static_cast<std::ptrdiff_t>(lines * sizeof(ModeRecord)),
                      static_cast<int>(lines));

@@ -57,7 +57,11 @@ std::string_view oneModeValue(std::string_view body);
 class ModeTable {
   public:
     // Replaces the table with one record per line of the definition reply.
+    // Out of memory ends the process with the mode tools' message.
     void parseDefinitions(std::string_view body, const NameLimits& limits = {});
+    // The same, but out of memory throws std::bad_alloc (the table is left
+    // partial), for callers that fail one unit and go on with the others.
+    void readDefinitions(std::string_view body, const NameLimits& limits = {});
 
     // Stores each listed value (trailing white space removed) in `field` of
     // the mode it names; unknown names are skipped. Returns the first name

@@ -13,4 +13,9 @@ namespace unitfleet {
 bool writeFileAtomically(const std::string& path, std::string_view content, bool durable,
                          std::string& error);
 
+// Writes `content` to `path`, which must not exist yet (nor be a link): for
+// files named after a run, which never replace an older one. False and a
+// message in `error` otherwise, with nothing left behind that it created.
+bool writeNewFile(const std::string& path, std::string_view content, std::string& error);
+
 }  // namespace unitfleet

@@ -58,6 +58,19 @@ std::optional<std::string> makeTimestampedDir(std::string& error) {
     return std::nullopt;
 }
 
+// Both name one existing file, however they are spelled.
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec) && !ec;
+}
+
+std::string runHeading(const Settings& settings) {
+    std::string heading = "units that failed in: unitfleet " +
+                          std::string(commandName(settings.command)) + " " + settings.inventory;
+    for (const std::string& group : settings.groups) heading += " -g " + group;
+    return heading + ", " + localTime("%Y-%m-%d %H:%M:%S");
+}
+
 bool ensureDir(const std::string& dir, std::string& error) {
     std::error_code ec;
     fs::create_directories(dir, ec);
@@ -77,6 +90,12 @@ struct Prepared {
 // contacted. Nothing, after telling the user, when something is.
 std::optional<Prepared> prepare(const Settings& settings, std::FILE* err) {
     Prepared prepared;
+    if (!settings.retryFile.empty() && sameFile(settings.retryFile, settings.inventory)) {
+        inputError(err, "--retry " + settings.retryFile +
+                            " is the inventory itself; name another file (the inventory is "
+                            "never written)");
+        return std::nullopt;
+    }
     std::optional<std::string> text = readTextFile(settings.inventory);
     if (!text) {
         inputError(err,
@@ -132,10 +151,63 @@ std::optional<Prepared> prepare(const Settings& settings, std::FILE* err) {
     return prepared;
 }
 
-std::string retryPath(const Settings& settings, const std::string& backupDir) {
+// Where the failed units go. `--retry FILE` is replaced as a whole. Without
+// it DIR/retry.inventory holds the failures of the last run over a whole
+// inventory; a run over some groups, or one that reads DIR/retry.inventory
+// itself, writes a new file named after the run instead, so no unit another
+// run left to retry is lost.
+struct RetryPlan {
+    std::string path;  // empty: no retry file at all (diff without --retry)
+    bool namedAfterRun = false;
+};
+
+RetryPlan retryPlan(const Settings& settings, const std::string& backupDir) {
     if (!settings.retryFile.empty() || backupDir.empty())
-        return settings.retryFile;
-    return backupDir + "/retry.inventory";
+        return {settings.retryFile, false};
+    std::string shared = backupDir + "/retry.inventory";
+    if (settings.groups.empty() && !sameFile(shared, settings.inventory))
+        return {shared, false};
+    return {backupDir + "/retry-" + std::string(commandName(settings.command)) + "-" +
+                localTime("%Y%m%d-%H%M%S"),
+            true};
+}
+
+// Writes the retry file; its path, or empty after telling the user why not.
+std::string writeRetryFile(const RetryPlan& plan, const std::string& content, std::FILE* err) {
+    std::string error;
+    if (!plan.namedAfterRun) {
+        if (writeFileAtomically(plan.path, content, false, error))
+            return plan.path;
+    } else {
+        // A second run within the same second gets a suffix.
+        for (int n = 1; n < 100; ++n) {
+            std::string path = plan.path + (n == 1 ? "" : "-" + std::to_string(n)) + ".inventory";
+            if (writeNewFile(path, content, error))
+                return path;
+            if (errno != EEXIST)
+                break;
+        }
+    }
+    std::fprintf(err, "unitfleet: cannot write the retry file: %s\n", error.c_str());
+    return {};
+}
+
+// After a run with no failures: the retry file an earlier run left where this
+// one would have written its own lists units that are done now, so it goes.
+std::string removeStaleRetryFile(const RetryPlan& plan, const Settings& settings) {
+    std::error_code ec;
+    if (plan.path.empty() || plan.namedAfterRun || sameFile(plan.path, settings.inventory) ||
+        !fs::is_regular_file(fs::symlink_status(plan.path, ec)))
+        return {};
+    return fs::remove(plan.path, ec) ? plan.path : std::string();
+}
+
+// The report beside the backups, so a run whose output went nowhere (a
+// closed pipe, a lost terminal) still leaves its record.
+std::string reportPath(const Settings& settings, const std::string& backupDir) {
+    if (backupDir.empty())
+        return {};
+    return backupDir + (settings.json ? "/report.json" : "/report.txt");
 }
 
 }  // namespace
@@ -172,23 +244,26 @@ int runCommand(const Settings& settings, Streams streams) {
     summary.backupDir = prepared->backupDir;
     bool anyFailed = false;
     for (const UnitResult& r : results) anyFailed = anyFailed || isFailure(r.outcome);
-    std::string path = retryPath(settings, prepared->backupDir);
-    if (anyFailed && !path.empty()) {
-        std::string heading = "units that failed in: unitfleet " +
-                              std::string(commandName(settings.command)) + " " +
-                              settings.inventory + ", " + localTime("%Y-%m-%d %H:%M:%S");
-        std::string error;
-        if (writeFileAtomically(path, retryInventory(prepared->units, results, heading), false,
-                                error))
-            summary.retryFile = path;
-        else
-            std::fprintf(streams.err, "unitfleet: cannot write the retry file: %s\n",
-                         error.c_str());
+    RetryPlan plan = retryPlan(settings, prepared->backupDir);
+    if (anyFailed && !plan.path.empty()) {
+        summary.retryFile = writeRetryFile(
+            plan, retryInventory(prepared->units, results, runHeading(settings)), streams.err);
+    } else if (!anyFailed && !plan.path.empty()) {
+        summary.nothingToRetry = true;
+        summary.removedRetry = removeStaleRetryFile(plan, settings);
     }
-    if (settings.json)
-        printJson(streams.out, prepared->units, results, summary);
-    else
-        printText(streams.out, prepared->units, results, summary);
+    summary.reportFile = reportPath(settings, prepared->backupDir);
+    std::string report = settings.json ? jsonReport(prepared->units, results, summary)
+                                       : textReport(prepared->units, results, summary);
+    if (!summary.reportFile.empty()) {
+        std::string error;
+        if (!writeFileAtomically(summary.reportFile, report, false, error))
+            std::fprintf(streams.err, "unitfleet: cannot write the report: %s\n", error.c_str());
+    }
+    // A closed output (unitfleet ... | head -1) ends the output, not the run:
+    // the files above are written whatever becomes of it.
+    std::fputs(report.c_str(), streams.out);
+    std::fflush(streams.out);
     int status = anyFailed ? kExitSomeFailed : kExitDone;
     if (settings.git && recordRunInGit(settings, prepared->units, results, work, streams) != 0)
         status = kExitSomeFailed;

@@ -73,6 +73,11 @@ std::string fault(InventoryUnit& unit, Seen& seen) {
         return unit.address + " (" + net::dotted(*ip) + ") is already listed at line " +
                std::to_string(it->second);
     }
+    if (unit.fileStem().size() > kLongestStem) {
+        return "'" + unit.fileStem().substr(0, 20) + "...' has " +
+               std::to_string(unit.fileStem().size()) + " characters; a unit's name (or address) " +
+               "names its backup file and may have at most " + std::to_string(kLongestStem);
+    }
     if (!unit.name.empty() && !isSafeName(unit.name)) {
         return "name '" + unit.name +
                "' may hold only letters, digits, '.', '_' and '-' and may not start with '.'";
@@ -87,6 +92,10 @@ std::string fault(InventoryUnit& unit, Seen& seen) {
 }  // namespace
 
 Inventory parseInventory(std::string_view text, const std::string& file) {
+    // Editors on Windows may start a UTF-8 file with a byte-order mark.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark))
+        text.remove_prefix(kByteOrderMark.size());
     Inventory inventory;
     Seen seen;
     std::istringstream in{std::string(text)};

@@ -12,6 +12,11 @@
 
 namespace unitfleet {
 
+// Longest name (or address, for a unit without a name): it names the unit's
+// backup file, whose name with ".ini" and a temporary suffix must stay
+// within the 255 bytes a file name may have.
+inline constexpr std::size_t kLongestStem = 200;
+
 struct InventoryUnit {
     std::string address;  // as written
     std::string name;     // empty when the line gives none
@@ -31,8 +36,9 @@ struct Inventory {
     std::vector<std::string> errors;  // "FILE:LINE: why", in line order
 };
 
-// Parses `text`; `file` only prefixes the messages. Addresses are resolved
-// here, so duplicates are found whatever their spelling.
+// Parses `text` (a leading UTF-8 byte-order mark is skipped); `file` only
+// prefixes the messages. Addresses are resolved here, so duplicates are
+// found whatever their spelling.
 Inventory parseInventory(std::string_view text, const std::string& file);
 
 // The units that belong to any of `groups` (all units when it is empty).

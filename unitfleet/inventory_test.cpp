@@ -39,7 +39,9 @@ TEST(Inventory, EveryFaultIsReportedWithItsLine) {
         "127.0.0.6 A\n"
         "127.0.0.7 ../x\n"
         "127.0.0.8 127.0.0.9\n"
-        "127.0.0.9\n",
+        "127.0.0.9\n" +
+            std::string("127.0.0.10 ") + std::string(kLongestStem + 1, 'n') + "\n" + "127.0.0.11 " +
+            std::string(kLongestStem, 'm') + "\n",
         "inv.txt");
     EXPECT_EQ(inv.errors,
               (std::vector<std::string>{
@@ -50,7 +52,23 @@ TEST(Inventory, EveryFaultIsReportedWithItsLine) {
                   "may not start with '.'",
                   "inv.txt:7: '127.0.0.9' names another unit at line 6 too (backup files are "
                   "named by it)",
+                  "inv.txt:8: 'nnnnnnnnnnnnnnnnnnnn...' has 201 characters; a unit's name (or "
+                  "address) names its backup file and may have at most 200",
               }));
+}
+
+TEST(Inventory, AByteOrderMarkAndCrlfLinesReadAsPlainLines) {
+    std::string plain = "127.0.0.5 till-07 tills\n127.0.0.6\n";
+    for (std::string text : {plain, "\xEF\xBB\xBF" + plain,
+                             std::string("\xEF\xBB\xBF"
+                                         "127.0.0.5 till-07 tills\r\n127.0.0.6\r\n")}) {
+        Inventory inv = parseInventory(text, "inv.txt");
+        ASSERT_TRUE(inv.errors.empty()) << inv.errors[0];
+        ASSERT_EQ(inv.units.size(), 2u);
+        EXPECT_EQ(inv.units[0].address, "127.0.0.5");
+        EXPECT_EQ(inv.units[0].text, "127.0.0.5 till-07 tills");
+        EXPECT_EQ(inv.units[1].fileStem(), "127.0.0.6");
+    }
 }
 
 }  // namespace

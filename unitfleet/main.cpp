@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <csignal>
 
 #include "unitfleet/ansible_inventory.h"
 #include "unitfleet/commands.h"
@@ -22,7 +23,10 @@ void commonOptions(CLI::App* command, unitfleet::Settings& settings) {
         ->add_option("--timeout", settings.timeoutSeconds,
                      "Seconds one unit may take in all (default 10)")
         ->check(CLI::Range(0.1, 3600.0));
-    command->add_option("-g,--group", settings.groups, "Only units of this group (repeatable)");
+    // One group per -g, so "-g tills INVENTORY DIR" leaves the rest to the
+    // positional arguments.
+    command->add_option("-g,--group", settings.groups, "Only units of this group (repeatable)")
+        ->allow_extra_args(false);
     command->add_flag("--json", settings.json, "Print the results as one JSON document");
 }
 
@@ -35,6 +39,10 @@ void volatileOption(CLI::App* command, std::vector<std::string>& modes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that goes away (unitfleet ... | head -1) must not end the run
+    // half way: writes to it fail, and the report and retry files are
+    // written all the same.
+    std::signal(SIGPIPE, SIG_IGN);
     unitfleet::Settings settings;
     CLI::App app{"unitfleet: back up, compare and configure many units at once"};
     app.footer(kInventoryHelp);

@@ -56,7 +56,9 @@ std::vector<Change> plannedChanges(const protocol::ModeTable& table, std::string
     std::vector<Change> changes;
     for (std::size_t i : protocol::setOrder(flagged)) {
         const protocol::ModeRecord& record = flagged[i];
-        if (record.nvram && protocol::equalsIgnoreCase(*record.nvram, *record.iniValue))
+        // Byte for byte: a unit keeps a value as it was set, so "STANDARD" for
+        // "Standard" is a change to make (the mode tool's report ignores case).
+        if (record.nvram && *record.nvram == *record.iniValue)
             continue;
         changes.push_back({record.name, record.nvram, *record.iniValue});
     }

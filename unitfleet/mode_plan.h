@@ -26,7 +26,7 @@ struct Change {
 };
 
 // The modes of `table` (NVRam values filled) that the ini text would set to
-// another value, compared ignoring case as the mode tools report changes.
+// another value, compared byte for byte: a change of case alone is a change.
 // Modes the unit does not have are skipped, as the mode tools skip them.
 std::vector<Change> plannedChanges(const protocol::ModeTable& table, std::string_view iniText);
 

@@ -23,7 +23,7 @@ TEST(ModePlan, ChangesInSendingOrderSkippingEqualFixedAndUnknownModes) {
                                   "ServerType = TRIVIAL\n"
                                   "TextReset = Welcome\n"
                                   "POSTimeout = 30\n"
-                                  "DHCP = false\n"           // equal ignoring case
+                                  "DHCP = FALSE   \n"        // equal once trimmed
                                   "DateTime = 2030-01-01\n"  // never set
                                   "Missing = 1\n"            // not on this unit
                                   "UnitID = (Not Set)\n");
@@ -32,6 +32,21 @@ TEST(ModePlan, ChangesInSendingOrderSkippingEqualFixedAndUnknownModes) {
     EXPECT_EQ(changes[0].unitValue, "10");
     EXPECT_EQ(changes[1].mode, "TextReset");
     EXPECT_EQ(changes[2].mode, "ServerType");
+}
+
+TEST(ModePlan, ValuesCompareByteForByteSoACaseOnlyChangeIsSet) {
+    struct Case {
+        const char* ini;
+        bool change;
+    } cases[] = {
+        {"DHCP = FALSE\n", false},    {"DHCP = false\n", true},    {"TextReset = hi\n", true},
+        {"TextReset = Hi \n", false}, {"TextReset = Hi!\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ini);
+        auto changes = plannedChanges(unitTable(), c.ini);
+        EXPECT_EQ(changes.size(), c.change ? 1u : 0u);
+    }
 }
 
 TEST(ModePlan, IniFaultsCarryLineNumbers) {

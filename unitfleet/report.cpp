@@ -2,12 +2,18 @@
 
 #include <nlohmann/json.hpp>
 
+#include "protocol/text.h"
+
 namespace unitfleet {
 
 namespace {
 
-std::string quoted(const std::optional<std::string>& value) {
-    return value ? "\"" + *value + "\"" : "(null)";
+std::string shownValue(const std::optional<std::string>& value) {
+    return value ? "\"" + protocol::escapeControls(*value) + "\"" : "(null)";
+}
+
+std::string shownReason(const UnitResult& result, const std::string& listing = {}) {
+    return protocol::escapeControls(reasonText(result, listing));
 }
 
 struct Totals {
@@ -66,29 +72,49 @@ std::string_view commandName(Command command) {
     return "";
 }
 
-void printText(std::FILE* out, const std::vector<InventoryUnit>& units,
-               const std::vector<UnitResult>& results, const RunSummary& summary) {
+std::string textReport(const std::vector<InventoryUnit>& units,
+                       const std::vector<UnitResult>& results, const RunSummary& summary) {
+    std::string text;
     for (std::size_t i = 0; i < units.size(); ++i) {
         const UnitResult& r = results[i];
-        std::fprintf(out, "%s: %s\n", units[i].label().c_str(),
-                     reasonText(r, listingOf(units[i], r, summary)).c_str());
+        text += units[i].label() + ": " + shownReason(r, listingOf(units[i], r, summary)) + "\n";
         if (summary.command != Command::Diff || r.outcome != Outcome::Changes)
             continue;
         for (const Change& c : r.changes) {
-            std::fprintf(out, "    %s: %s -> \"%s\"\n", c.mode.c_str(), quoted(c.unitValue).c_str(),
-                         c.newValue.c_str());
+            text += "    " + protocol::escapeControls(c.mode) + ": " + shownValue(c.unitValue) +
+                    " -> " + shownValue(c.newValue) + "\n";
         }
     }
-    std::fprintf(out, "%s\n", totalsLine(results, summary.command).c_str());
+    text += totalsLine(results, summary.command) + "\n";
     if (!summary.backupDir.empty())
-        std::fprintf(out, "backups: %s\n", summary.backupDir.c_str());
+        text += "backups: " + summary.backupDir + "\n";
+    if (!summary.reportFile.empty())
+        text += "report: " + summary.reportFile + "\n";
     if (!summary.retryFile.empty())
-        std::fprintf(out, "retry: %s\n", summary.retryFile.c_str());
+        text += "retry: " + summary.retryFile + "\n";
+    if (summary.nothingToRetry) {
+        text += "retry: none, every unit done";
+        if (!summary.removedRetry.empty())
+            text += " (removed the earlier " + summary.removedRetry + ")";
+        text += "\n";
+    }
+    return text;
+}
+
+void printText(std::FILE* out, const std::vector<InventoryUnit>& units,
+               const std::vector<UnitResult>& results, const RunSummary& summary) {
+    std::fputs(textReport(units, results, summary).c_str(), out);
     std::fflush(out);
 }
 
 void printJson(std::FILE* out, const std::vector<InventoryUnit>& units,
                const std::vector<UnitResult>& results, const RunSummary& summary) {
+    std::fputs(jsonReport(units, results, summary).c_str(), out);
+    std::fflush(out);
+}
+
+std::string jsonReport(const std::vector<InventoryUnit>& units,
+                       const std::vector<UnitResult>& results, const RunSummary& summary) {
     using nlohmann::ordered_json;
     ordered_json list = ordered_json::array();
     for (std::size_t i = 0; i < units.size(); ++i) {
@@ -122,11 +148,13 @@ void printJson(std::FILE* out, const std::vector<InventoryUnit>& units,
         doc["backup_dir"] = summary.backupDir;
     doc["retry_file"] =
         summary.retryFile.empty() ? ordered_json(nullptr) : ordered_json(summary.retryFile);
+    if (!summary.reportFile.empty())
+        doc["report_file"] = summary.reportFile;
+    if (!summary.removedRetry.empty())
+        doc["removed_retry_file"] = summary.removedRetry;
     // Bytes that are not UTF-8 (a unit's values are single-byte text) are
     // replaced rather than ending the run.
-    std::string text = doc.dump(2, ' ', false, ordered_json::error_handler_t::replace);
-    std::fprintf(out, "%s\n", text.c_str());
-    std::fflush(out);
+    return doc.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
 
 std::string retryInventory(const std::vector<InventoryUnit>& units,
@@ -134,7 +162,7 @@ std::string retryInventory(const std::vector<InventoryUnit>& units,
     std::string text = "# " + heading + "\n";
     for (std::size_t i = 0; i < units.size(); ++i) {
         if (isFailure(results[i].outcome))
-            text += units[i].text + "  # " + reasonText(results[i]) + "\n";
+            text += units[i].text + "  # " + shownReason(results[i]) + "\n";
     }
     return text;
 }

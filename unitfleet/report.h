@@ -14,9 +14,22 @@ namespace unitfleet {
 
 struct RunSummary {
     Command command = Command::Backup;
-    std::string backupDir;  // empty for diff
-    std::string retryFile;  // empty when none was written
+    std::string backupDir;   // empty for diff
+    std::string retryFile;   // empty when none was written
+    std::string reportFile;  // empty when none is written
+    // Every unit was done, so no retry file was written; `removedRetry` is
+    // the earlier retry file this run made stale and removed, if any.
+    bool nothingToRetry = false;
+    std::string removedRetry;
 };
+
+// The report as printed, one line per unit and the totals, with the units'
+// text escaped for a terminal; or as one JSON document with their exact
+// bytes (JSON-escaped).
+std::string textReport(const std::vector<InventoryUnit>& units,
+                       const std::vector<UnitResult>& results, const RunSummary& summary);
+std::string jsonReport(const std::vector<InventoryUnit>& units,
+                       const std::vector<UnitResult>& results, const RunSummary& summary);
 
 void printText(std::FILE* out, const std::vector<InventoryUnit>& units,
                const std::vector<UnitResult>& results, const RunSummary& summary);

@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <new>
+#include <string>
+#include <system_error>
 #include <thread>
+
+#include "protocol/text.h"
 
 namespace unitfleet {
 
@@ -29,9 +34,26 @@ std::vector<UnitResult> runAll(Command command, const std::vector<InventoryUnit>
     std::size_t count = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(workers, 1)), 1,
                                                 std::max<std::size_t>(units.size(), 1));
     std::vector<std::jthread> pool;
-    pool.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) pool.emplace_back(worker);
+    std::string whyNot;
+    try {
+        pool.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) pool.emplace_back(worker);
+    } catch (const std::system_error& e) {
+        // The workers that did start take every unit; only when none did is
+        // there a unit left without one.
+        whyNot = e.what();
+    } catch (const std::bad_alloc&) {
+        whyNot = "out of memory";
+    }
     pool.clear();  // joins
+    for (std::size_t i = next; i < units.size(); i = ++next) {
+        results[i].outcome = Outcome::NotRun;
+        results[i].detail = "no worker thread could be started: " + whyNot;
+        ++done;
+        ++failed;
+        if (finished)
+            finished(i, results[i], done, failed);
+    }
     return results;
 }
 
@@ -44,7 +66,8 @@ void Progress::finished(std::size_t index, const UnitResult& result, std::size_t
     auto now = steady_clock::now();
     if (!terminal_) {
         std::fprintf(stream_, "unitfleet: [%zu/%zu] %s: %s\n", done, units_.size(),
-                     units_[index].label().c_str(), reasonText(result).c_str());
+                     units_[index].label().c_str(),
+                     protocol::escapeControls(reasonText(result)).c_str());
         std::fflush(stream_);
         return;
     }

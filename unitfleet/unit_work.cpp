@@ -5,6 +5,7 @@
 #include "protocol/mode_listing.h"
 #include "protocol/text.h"
 #include "unitfleet/atomic_file.h"
+#include "unitfleet/unit_limits.h"
 
 namespace unitfleet {
 
@@ -34,39 +35,56 @@ UnitResult failure(Status status) {
     return result;
 }
 
-// Sends a query whose refusal is of no concern; only a broken connection stops.
-bool ask(ClientSession& session, const char* text, Status& status) {
-    status = session.query(text);
-    return status == Status::Ok || status == Status::Refused;
+UnitResult failed(Outcome outcome, std::string detail) {
+    UnitResult result;
+    result.outcome = outcome;
+    result.detail = std::move(detail);
+    return result;
+}
+
+// Sends a query the run depends on: a refusal fails the unit as surely as a
+// broken connection, with the unit's own text as the reason, since a
+// refused "" or "*" answers with an error text instead of the modes.
+std::optional<UnitResult> ask(ClientSession& session, std::string_view text) {
+    Status status = session.query(text);
+    if (status == Status::Ok)
+        return std::nullopt;
+    if (status == Status::Refused) {
+        return failed(Outcome::RefusedQuery,
+                      "\"" + std::string(text) + "\": " + std::string(session.replyBody()));
+    }
+    return failure(status);
 }
 
 // Reads the mode table and its values; the failure that stopped it otherwise.
 std::optional<UnitResult> readModes(ClientSession& session, protocol::ModeTable& table) {
-    Status status;
     for (const char* flag : kOpening) {
-        if (!ask(session, flag, status))
-            return failure(status);
+        if (auto refused = ask(session, flag))
+            return refused;
     }
-    if (!ask(session, "", status))
-        return failure(status);
-    table.parseDefinitions(session.replyBody());
-    if (!ask(session, "*", status))
-        return failure(status);
+    if (auto refused = ask(session, ""))
+        return refused;
+    if (std::string why = definitionFault(session.replyBody()); !why.empty())
+        return failed(Outcome::BadTable, why);
+    table.readDefinitions(session.replyBody());
+    if (auto refused = ask(session, "*"))
+        return refused;
     table.fillValues(session.replyBody(), &protocol::ModeRecord::nvram);
     return std::nullopt;
 }
 
 std::optional<UnitResult> saveListing(const InventoryUnit& unit, const protocol::ModeTable& table,
                                       const WorkSettings& settings) {
+    // Measured first: an oversized listing never takes the memory to build it.
+    if (std::string why = listingFault(protocol::currentContentSize(table, unit.address));
+        !why.empty())
+        return failed(Outcome::TooLarge, why);
     std::string file = listingPath(settings.backupDir, unit);
     std::string error;
     if (writeFileAtomically(file, protocol::currentContent(table, unit.address), settings.durable,
                             error))
         return std::nullopt;
-    UnitResult result;
-    result.outcome = Outcome::WriteFailed;
-    result.detail = error;
-    return result;
+    return failed(Outcome::WriteFailed, error);
 }
 
 // Sets every change; the first refusal or failure ends the unit's run.
@@ -96,65 +114,72 @@ UnitResult mismatch(const Change& change, const std::optional<std::string>& now)
 
 // Reads every value again and compares the changed ones with what was set,
 // then asks for each changed mode once more: a value must hold on its own, so
-// a unit whose value moves by itself is not committed.
+// a unit whose value moves by itself is not committed. Values compare byte
+// for byte, as they were set.
 std::optional<UnitResult> verify(ClientSession& session, protocol::ModeTable& table,
                                  const std::vector<Change>& changes) {
-    Status status;
-    if (!ask(session, "*", status))
-        return failure(status);
+    if (auto refused = ask(session, "*"))
+        return refused;
     table.fillValues(session.replyBody(), &protocol::ModeRecord::newValue);
     for (const Change& change : changes) {
         int i = table.findMode(change.mode);
         const std::optional<std::string>& now = table[static_cast<std::size_t>(i)].newValue;
-        if (!now || !protocol::equalsIgnoreCase(*now, change.newValue))
+        if (!now || *now != change.newValue)
             return mismatch(change, now);
     }
     for (const Change& change : changes) {
-        if (!ask(session, change.mode.c_str(), status))
-            return failure(status);
-        std::optional<std::string> now;
-        if (status == Status::Ok)
-            now = std::string(protocol::trimRight(protocol::oneModeValue(session.replyBody())));
-        if (!now || !protocol::equalsIgnoreCase(*now, change.newValue))
+        if (auto refused = ask(session, change.mode))
+            return refused;
+        std::optional<std::string> now(
+            protocol::trimRight(protocol::oneModeValue(session.replyBody())));
+        if (*now != change.newValue)
             return mismatch(change, now);
     }
     return std::nullopt;
 }
 
+// Commits (and restarts) a unit whose values all match the ini file; false
+// and the failure when the unit refuses or the connection fails.
+std::optional<UnitResult> commit(ClientSession& session, const WorkSettings& settings,
+                                 UnitResult& result) {
+    Status status = session.query("COMMIT=TRUE");
+    if (status == Status::Refused) {
+        UnitResult refused = failed(Outcome::Refused, "COMMIT");
+        refused.unitText = session.replyBody();
+        return refused;
+    }
+    if (status != Status::Ok)
+        return failure(status);
+    result.committed = true;
+    if (settings.restart) {
+        if (Status sent = session.send("RESTART=TRUE"); sent != Status::Ok)
+            return failure(sent);
+        result.restarted = true;
+    }
+    return std::nullopt;
+}
+
+// A unit that needs nothing set is committed all the same: values an earlier
+// run set (or whose commit timed out) are only in working memory, and a
+// restart would drop them.
 UnitResult apply(ClientSession& session, protocol::ModeTable& table, const WorkSettings& settings,
                  UnitResult result) {
-    if (result.changes.empty()) {
-        result.outcome = Outcome::Unchanged;
-        return result;
-    }
     auto keep = [&](UnitResult failed) {
         failed.changes = std::move(result.changes);
         failed.saved = result.saved;
         return failed;
     };
-    if (auto failed = setAll(session, result.changes))
-        return keep(std::move(*failed));
-    if (auto failed = verify(session, table, result.changes))
-        return keep(std::move(*failed));
-    if (settings.commit) {
-        Status status = session.query("COMMIT=TRUE");
-        if (status == Status::Refused) {
-            UnitResult refused;
-            refused.outcome = Outcome::Refused;
-            refused.detail = "COMMIT";
-            refused.unitText = session.replyBody();
-            return keep(std::move(refused));
-        }
-        if (status != Status::Ok)
-            return keep(failure(status));
-        result.committed = true;
-        if (settings.restart) {
-            if (Status sent = session.send("RESTART=TRUE"); sent != Status::Ok)
-                return keep(failure(sent));
-            result.restarted = true;
-        }
+    if (!result.changes.empty()) {
+        if (auto failed = setAll(session, result.changes))
+            return keep(std::move(*failed));
+        if (auto failed = verify(session, table, result.changes))
+            return keep(std::move(*failed));
     }
-    result.outcome = Outcome::Applied;
+    if (settings.commit) {
+        if (auto failed = commit(session, settings, result))
+            return keep(std::move(*failed));
+    }
+    result.outcome = result.changes.empty() ? Outcome::Unchanged : Outcome::Applied;
     return result;
 }
 
@@ -209,6 +234,16 @@ std::string_view outcomeName(Outcome outcome) {
             return "connection lost";
         case Outcome::WriteFailed:
             return "write failed";
+        case Outcome::RefusedQuery:
+            return "refused query";
+        case Outcome::BadTable:
+            return "invalid mode table";
+        case Outcome::TooLarge:
+            return "listing too large";
+        case Outcome::OutOfMemory:
+            return "out of memory";
+        case Outcome::NotRun:
+            return "not run";
     }
     return "failed";
 }
@@ -246,10 +281,19 @@ std::string reasonText(const UnitResult& result, const std::string& listing) {
             if (result.restarted)
                 text += ", restarted";
             return text;
+        case Outcome::Unchanged:
+            if (!result.committed)
+                return text;
+            return result.restarted ? "committed, nothing to set, restarted"
+                                    : "committed, nothing to set";
         case Outcome::Refused:
             return "refused mode " + result.detail;
         case Outcome::VerifyMismatch:
         case Outcome::WriteFailed:
+        case Outcome::RefusedQuery:
+        case Outcome::BadTable:
+        case Outcome::TooLarge:
+        case Outcome::NotRun:
             return text + ": " + result.detail;
         default:
             return text;
@@ -270,8 +314,8 @@ UnitResult workOnUnit(Command command, const InventoryUnit& unit, const WorkSett
     try {
         result = work(command, unit, settings, session);
     } catch (const std::bad_alloc&) {
-        result.outcome = Outcome::Lost;
-        result.detail = "out of memory";
+        result = UnitResult{};
+        result.outcome = Outcome::OutOfMemory;
     }
     session.close();
     return result;

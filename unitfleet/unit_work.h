@@ -26,6 +26,11 @@ enum class Outcome {
     TimedOut,        // the unit's time-out passed
     Lost,            // the unit closed the connection or sent a broken frame
     WriteFailed,     // the backup file could not be written
+    RefusedQuery,    // the unit refused a query the run depends on (its text is the detail)
+    BadTable,        // the unit's mode table cannot be read back (names, types, no modes)
+    TooLarge,        // the unit's listing is larger than one unit may take
+    OutOfMemory,     // the unit's replies did not fit in memory
+    NotRun,          // no worker could be started for the unit
 };
 
 // The outcome's word in plain and JSON output ("applied", "timed out", ...).
@@ -39,13 +44,14 @@ struct UnitResult {
     // The listing was saved (under listingPath). Results hold no path of
     // their own: a thousand units' results stay small.
     bool saved = false;
-    bool committed = false;
+    bool committed = false;  // apply --commit: also when nothing needed setting
     bool restarted = false;
     std::string unitText;  // a refusal: the unit's own text
 };
 
 // One line's reason: "applied 3 modes, committed", "refused mode POSTimeout", ...
-// A saved listing's path follows "saved" when `listing` is given.
+// A saved listing's path follows "saved" when `listing` is given. The unit's
+// own text is in it as the unit sent it: escape it for a terminal.
 std::string reasonText(const UnitResult& result, const std::string& listing = {});
 
 // Where a unit's listing goes: DIR/NAME.ini, or DIR/ADDRESS.ini without a name.

@@ -122,9 +122,10 @@ TEST_F(Fleet, BackupWritesTarnixListingsThatRestoreByteForByte) {
             failed.insert(inventoryLine(i));
     }
     expected +=
-        "backup: 50 units, 40 saved, 10 failed\nbackups: saved\n"
+        "backup: 50 units, 40 saved, 10 failed\nbackups: saved\nreport: saved/report.txt\n"
         "retry: saved/retry.inventory\n";
     EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(support::readFile(dir_ + "/saved/report.txt"), expected);
     EXPECT_EQ(retryUnits(dir_ + "/saved/retry.inventory"), failed);
     for (const auto& entry : fs::directory_iterator(dir_ + "/saved"))
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
@@ -154,7 +155,8 @@ TEST_F(Fleet, BackupWritesTarnixListingsThatRestoreByteForByte) {
 
 TEST_F(Fleet, DiffListsExactlyTheChangesAndSendsOnlyQueries) {
     start(2);
-    // Units 1 and 3 already have one of the values (3 in another case).
+    // Units 1 and 3 already have one of the values (3 in another case, which
+    // is a change to make: the unit keeps a value as it was set).
     ASSERT_EQ(tarnix({"-iPOSTimeout=30", address(1)}).status, 0);
     ASSERT_EQ(tarnix({"-iTextReset=WELCOME", address(3)}).status, 0);
     support::RunResult r = fleet(
@@ -176,8 +178,9 @@ TEST_F(Fleet, DiffListsExactlyTheChangesAndSendsOnlyQueries) {
         if (i != 1)
             lines += "    POSTimeout: \"10\" -> \"30\"\n", ++count;
         lines += "    Contrast: \"50\" -> \"70\"\n", ++count;
-        if (i != 3)
-            lines += "    TextReset: \"Please scan an item\" -> \"Welcome\"\n", ++count;
+        lines += i != 3 ? "    TextReset: \"Please scan an item\" -> \"Welcome\"\n"
+                        : "    TextReset: \"WELCOME\" -> \"Welcome\"\n";
+        ++count;
         expected += label(i) + ": " + std::to_string(count) + " changes\n" + lines;
     }
     expected += "diff: 50 units, 40 with changes, 0 without, 10 failed\nretry: again.txt\n";
@@ -244,15 +247,18 @@ TEST_F(Fleet, ApplyBacksUpSetsVerifiesAndCommitsOnlyCleanUnits) {
     EXPECT_EQ(value(0, "TextReset"), "Welcome");
     EXPECT_EQ(value(8, "POSTimeout"), "10");
 
-    // A second run over the clean north units finds nothing to do.
+    // A second run over the clean north units finds nothing to set, and
+    // commits all the same.
     support::writeFile(dir_ + "/clean.txt", inventoryLine(0) + "\n" + inventoryLine(1) + "\n" +
                                                 inventoryLine(30) + "\n");
     r = fleet({"apply", "clean.txt", "modes.ini", "--commit", "--group", "north", "--backup-dir",
                "second"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, label(0) + ": unchanged\n" + label(1) +
-                         ": unchanged\napply: 2 units, 0 applied, 2 unchanged, 0 failed\n"
-                         "backups: second\n");
+    EXPECT_EQ(r.out,
+              label(0) + ": committed, nothing to set\n" + label(1) +
+                  ": committed, nothing to set\n"
+                  "apply: 2 units, 0 applied, 2 unchanged, 0 failed\n"
+                  "backups: second\nreport: second/report.txt\nretry: none, every unit done\n");
 }
 
 TEST(FleetInput, BadInventoriesAndIniFilesStopBeforeAnythingIsSent) {
