@@ -203,10 +203,20 @@ ordered_json runUnitModes(const ModuleArgs& args) {
     protocol::ClientSession session;
     // Asked first with queries only, so check mode and an idempotent run send
     // no set at all.
-    UnitResult planned = workOnUnit(Command::Diff, unit, work, session);
+    protocol::ModeTable table;
+    std::optional<UnitResult> failure = readUnit(unit, work, session, table);
+    session.close();
     ordered_json result = ordered_json::object();
-    if (isFailure(planned.outcome))
-        return failedUnit(std::move(result), planned);
+    if (failure)
+        return failedUnit(std::move(result), *failure);
+    // A mode the unit lacks is a typo in the task, not a value already set.
+    for (const auto& [name, value] : *args.modes) {
+        if (table.findMode(name) < 0)
+            return failed(std::move(result), "the unit has no mode " + name);
+    }
+    UnitResult planned;
+    planned.outcome = Outcome::Changes;
+    planned.changes = plannedChanges(table, ini);
     describeChanges(result, args.address, planned.changes, args.diffMode);
     result["changed"] = !planned.changes.empty();
     if (planned.changes.empty()) {

@@ -228,3 +228,60 @@ TEST(AnsibleInventory, ScriptListsGroupsHostsAndAddresses) {
 }
 
 }  // namespace
+
+namespace {
+
+// The module run as Ansible runs it, without Ansible: one arguments file.
+class ModuleAlone : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = support::makeTempDir("unit-modes");
+        sim_ = std::make_unique<support::Background>(std::vector<std::string>{
+            UNITSIM_BIN, "--address", "127.27.5.1", "--journal", dir_ + "/journal"});
+        ASSERT_TRUE(sim_->waitForOutput("listening", 10s)) << sim_->stop().err;
+    }
+    void TearDown() override {
+        sim_.reset();
+        fs::remove_all(dir_);
+    }
+    nlohmann::json module(const std::string& args, int expectedStatus = 0) {
+        support::writeFile(dir_ + "/args", args);
+        support::RunResult r = support::run({UNIT_MODES_BIN, dir_ + "/args"});
+        EXPECT_EQ(r.status, expectedStatus) << r.out << r.err;
+        return nlohmann::json::parse(r.out, nullptr, false);
+    }
+    std::string dir_;
+    std::unique_ptr<support::Background> sim_;
+};
+
+TEST_F(ModuleAlone, FactsCheckModeAndBackupDir) {
+    nlohmann::json facts = module(R"({"address": "127.27.5.1"})");
+    EXPECT_EQ(facts["changed"], false);
+    EXPECT_EQ(facts["ansible_facts"]["unit_modes"]["POSTimeout"], "10");
+    EXPECT_EQ(facts["ansible_facts"]["unit_modes"]["UnitStatus"], "OK");
+
+    nlohmann::json check = module(
+        R"({"address": "127.27.5.1", "modes": {"POSTimeout": 15, "DHCP": false},
+            "_ansible_check_mode": true, "_ansible_diff": true})");
+    EXPECT_EQ(check["changed"], true);
+    EXPECT_EQ(check["diff"]["before"], "POSTimeout = 10\n");
+    EXPECT_EQ(check["diff"]["after"], "POSTimeout = 15\n");
+    EXPECT_EQ(support::readFile(dir_ + "/journal").find("POSTimeout = 15"), std::string::npos);
+
+    nlohmann::json set = module(R"({"address": "127.27.5.1", "modes": {"POSTimeout": 15},
+                                    "backup_dir": ")" +
+                                dir_ + R"("})");
+    EXPECT_EQ(set["changed"], true);
+    EXPECT_EQ(set["committed"], false);
+    EXPECT_NE(support::readFile(dir_ + "/127.27.5.1.ini").find("POSTimeout           = 10\n"),
+              std::string::npos);
+
+    nlohmann::json typo = module(R"({"address": "127.27.5.1", "modes": {"POSTimeot": 1}})", 1);
+    EXPECT_EQ(typo["msg"], "the unit has no mode POSTimeot");
+    nlohmann::json unreachable = module(R"({"address": "127.27.5.2", "timeout": 1})", 1);
+    EXPECT_EQ(unreachable["failed"], true);
+    EXPECT_EQ(unreachable["msg"], "unreachable");
+    EXPECT_EQ(module("not json", 1)["msg"], "the arguments file " + dir_ + "/args is not JSON");
+}
+
+}  // namespace
