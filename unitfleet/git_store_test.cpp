@@ -6,6 +6,7 @@
 
 #include "tests/support/process.h"
 #include "unitfleet/history_command.h"
+#include "unitfleet/revision_argument.h"
 
 namespace unitfleet {
 namespace {
@@ -97,6 +98,30 @@ TEST_F(GitStore, ReadersNameWhatIsMissing) {
     commit(1);
     EXPECT_EQ(at("HEAD~5", "till-01"), "missing: no revision HEAD~5 in " + dir_);
     EXPECT_EQ(at("HEAD", "nobody"), "missing: no listing nobody.ini at HEAD");
+}
+
+TEST_F(GitStore, RevisionArgumentsSplitAtTheLastAtSign) {
+    fs::create_directory(dir_ + "/odd@name");
+    struct Case {
+        std::string argument;
+        std::optional<std::pair<std::string, std::string>> expected;
+    } cases[] = {
+        {"saved@HEAD~1", {{"saved", "HEAD~1"}}},
+        {"a@b@3f2a1bc", {{"a@b", "3f2a1bc"}}},
+        {dir_ + "/odd@name", std::nullopt},  // an existing folder as it is
+        {dir_ + "/odd@name@HEAD", {{dir_ + "/odd@name", "HEAD"}}},
+        {"saved", std::nullopt},
+        {"saved@", std::nullopt},
+        {"@HEAD", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        std::optional<RevisionArgument> got = splitRevisionArgument(c.argument);
+        ASSERT_EQ(got.has_value(), c.expected.has_value()) << c.argument;
+        if (got) {
+            EXPECT_EQ(got->dir, c.expected->first) << c.argument;
+            EXPECT_EQ(got->revision, c.expected->second) << c.argument;
+        }
+    }
 }
 
 TEST(HistoryDates, LocalDatesWithOrWithoutATime) {
