@@ -10,8 +10,9 @@ namespace unitfleet {
 namespace {
 
 std::string localStamp(std::time_t time) {
-    std::tm parts{};
-    localtime_r(&time, &parts);
+    // history runs on one thread: the shared result of localtime is safe here
+    // and the same call on every system.
+    std::tm parts = *std::localtime(&time);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
     return text;
