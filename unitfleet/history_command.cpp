@@ -12,9 +12,11 @@ namespace {
 std::string localStamp(std::time_t time) {
     // history runs on one thread: the shared result of localtime is safe here
     // and the same call on every system.
-    std::tm parts = *std::localtime(&time);
+    const std::tm* parts = std::localtime(&time);
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+    if (parts == nullptr)
+        return std::to_string(time);
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", parts);
     return text;
 }
 
