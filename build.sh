@@ -15,11 +15,13 @@ cd "$(dirname "$0")"
 
 # What every build needs; the windows, the checks and the packages add theirs.
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          nlohmann-json3-dev)
+          nlohmann-json3-dev libgit2-dev)
 window_packages=(qt6-base-dev fonts-dejavu-core)
 check_packages=(mandoc desktop-file-utils)
 windows_packages=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 xvfb xdotool imagemagick
                   libcli11-dev nlohmann-json3-dev)
+# The unitfleet tests drive Ansible and read its git history with git itself.
+test_packages=(ansible-core git)
 jobs=$(nproc 2>/dev/null || echo 2)
 # CI builds with -Werror: a warning fails it.
 werror=OFF
@@ -192,12 +194,12 @@ case "${1:-}" in
     demo) demo ;;
     veltrin) veltrin ;;
     test)
-        install_missing "${window_packages[@]}" "${check_packages[@]}"
+        install_missing "${window_packages[@]}" "${check_packages[@]}" "${test_packages[@]}"
         configure_and_build build
         run_tests build
         ;;
     sanitize)
-        install_missing "${window_packages[@]}" "${check_packages[@]}"
+        install_missing "${window_packages[@]}" "${check_packages[@]}" "${test_packages[@]}"
         configure_and_build build-asan -DSUITE_SANITIZE=ON -DSUITE_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
         # Leaks of Qt's own libraries, listed one by one with the reason.
         LSAN_OPTIONS=suppressions=$PWD/veltrin/lsan.supp:print_suppressions=0 \

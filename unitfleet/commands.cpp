@@ -8,6 +8,7 @@
 
 #include "unitfleet/atomic_file.h"
 #include "unitfleet/console.h"
+#include "unitfleet/git_run.h"
 #include "unitfleet/inventory.h"
 #include "unitfleet/mode_plan.h"
 #include "unitfleet/report.h"
@@ -340,9 +341,10 @@ int runCommand(const Settings& settings, Streams streams) {
     // the files above are written whatever becomes of it.
     std::fputs(report.c_str(), streams.out);
     std::fflush(streams.out);
-    if (rollout.stoppedAfter != 0)
-        return kExitRolloutStopped;
-    return anyFailed ? kExitSomeFailed : kExitDone;
+    int status = anyFailed ? kExitSomeFailed : kExitDone;
+    if (settings.git && recordRunInGit(settings, prepared->units, results, work, streams) != 0)
+        status = kExitSomeFailed;
+    return rollout.stoppedAfter != 0 ? kExitRolloutStopped : status;
 }
 
 }  // namespace unitfleet

@@ -33,6 +33,8 @@ struct Settings {
     std::string batch;    // apply, restore: "N" or "N%" units a batch; empty: one batch
     std::string maxFail;  // "N" or "N%" of the units; empty: no ceiling
     int canary = 0;       // the first batch's own size
+    bool git = false;  // backup: DIR, apply: backupDir is a git repository of the listings
+    std::vector<std::string> volatileModes;  // with git: besides DateTime
 };
 
 struct Streams {

@@ -1,10 +1,12 @@
 // unitfleet: back up, compare and configure many units at once.
 #include <CLI/CLI.hpp>
 
+#include "unitfleet/ansible_inventory.h"
 #include "unitfleet/commands.h"
 #include "unitfleet/console.h"
 #include "unitfleet/discover.h"
 #include "unitfleet/status.h"
+#include "unitfleet/history_command.h"
 
 namespace {
 
@@ -48,6 +50,12 @@ void commonOptions(CLI::App* command, unitfleet::Settings& settings) {
     inventoryOptions(command, settings.groups, settings.json);
 }
 
+void volatileOption(CLI::App* command, std::vector<std::string>& modes) {
+    command->add_option("--volatile", modes,
+                        "A mode whose value moves by itself and is no change (repeatable; "
+                        "DateTime always is)");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,6 +76,9 @@ int main(int argc, char** argv) {
     backup->add_option("DIR", settings.dir, "Folder for the listings")->required();
     backup->add_option("--retry", settings.retryFile,
                        "Write the failed units here (default DIR/retry.inventory)");
+    backup->add_flag("--git", settings.git,
+                     "Keep DIR as a git repository: one commit per run that changed a listing");
+    volatileOption(backup, settings.volatileModes);
     commonOptions(backup, settings);
 
     CLI::App* diff = app.add_subcommand(
@@ -89,8 +100,17 @@ int main(int argc, char** argv) {
                       "Folder for the backups (default unitfleet-backup-YYYYMMDD-HHMMSS)");
     apply->add_option("--retry", settings.retryFile,
                       "Write the failed units here (default BACKUPDIR/retry.inventory)");
+    std::string gitDir;
+    apply
+        ->add_option("--git", gitDir,
+                     "Back up into the git repository DIR and commit the states before and "
+                     "after the change")
+        ->excludes("--backup-dir");
+    volatileOption(apply, settings.volatileModes);
     rolloutOptions(apply, settings);
     commonOptions(apply, settings);
+
+
 
     CLI::App* restore = app.add_subcommand(
         "restore",
@@ -138,6 +158,24 @@ int main(int argc, char** argv) {
                   "Seconds one unit may take (default 10)");
     inventoryOptions(status, state.groups, state.json);
 
+    unitfleet::HistorySettings history;
+    CLI::App* historyCommand = app.add_subcommand(
+        "history", "Per commit of a folder kept with --git: its date and each unit's mode changes");
+    historyCommand->add_option("DIR", history.dir, "Backup folder kept with --git")->required();
+    historyCommand->add_option("UNIT", history.unit, "Only this unit (its listing's name)");
+    historyCommand->add_option("--since", history.since,
+                               "Only commits from this local time on: YYYY-MM-DD [HH:MM[:SS]]");
+    volatileOption(historyCommand, history.volatileModes);
+
+    std::string host;
+    CLI::App* inventoryCommand = app.add_subcommand(
+        "ansible-inventory",
+        "Print INVENTORY as an Ansible inventory script does (the unitfleet_inventory script)");
+    inventoryCommand->add_option("INVENTORY", settings.inventory, "Inventory file")->required();
+    bool listAll = false;
+    CLI::Option* list = inventoryCommand->add_flag("--list", listAll, "Every group and host");
+    inventoryCommand->add_option("--host", host, "The variables of one host")->excludes(list);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -150,6 +188,14 @@ int main(int argc, char** argv) {
         return unitfleet::runDiscover(discovery, stdout, stderr);
     if (status->parsed())
         return unitfleet::runStatus(state, stdout, stderr);
+    if (historyCommand->parsed())
+        return unitfleet::runHistory(history, stdout, stderr);
+    if (inventoryCommand->parsed())
+        return unitfleet::runAnsibleInventory(settings.inventory, host, stdout, stderr);
+    if (!gitDir.empty()) {
+        settings.backupDir = gitDir;
+        settings.git = true;
+    }
     if (backup->parsed())
         settings.command = unitfleet::Command::Backup;
     else if (diff->parsed())

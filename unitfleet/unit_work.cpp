@@ -95,6 +95,7 @@ std::optional<UnitResult> setAll(ClientSession& session, const std::vector<Chang
             UnitResult result;
             result.outcome = Outcome::Refused;
             result.detail = change.mode;
+            result.unitText = session.replyBody();
             return result;
         }
         if (status != Status::Ok)
@@ -142,8 +143,11 @@ std::optional<UnitResult> verify(ClientSession& session, protocol::ModeTable& ta
 std::optional<UnitResult> commit(ClientSession& session, const WorkSettings& settings,
                                  UnitResult& result) {
     Status status = session.query("COMMIT=TRUE");
-    if (status == Status::Refused)
-        return failed(Outcome::Refused, "COMMIT");
+    if (status == Status::Refused) {
+        UnitResult refused = failed(Outcome::Refused, "COMMIT");
+        refused.unitText = session.replyBody();
+        return refused;
+    }
     if (status != Status::Ok)
         return failure(status);
     result.committed = true;
@@ -188,7 +192,7 @@ UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& 
     if (auto failed = readModes(session, table))
         return *failed;
     UnitResult result;
-    if (command != Command::Diff) {
+    if (command != Command::Diff && !settings.backupDir.empty()) {
         if (auto failed = saveListing(unit, table, settings))
             return *failed;
         result.outcome = Outcome::Saved;
@@ -310,6 +314,14 @@ std::string reasonText(const UnitResult& result, const std::string& listing) {
         default:
             return text;
     }
+}
+
+std::optional<UnitResult> readUnit(const InventoryUnit& unit, const WorkSettings& settings,
+                                   protocol::ClientSession& session, protocol::ModeTable& table) {
+    session.setDeadline(ClientSession::Clock::now() + settings.timeout);
+    if (Status status = session.connect(unit.address, settings.timeout); status != Status::Ok)
+        return failure(status);
+    return readModes(session, table);
 }
 
 UnitResult workOnUnit(Command command, const InventoryUnit& unit, const WorkSettings& settings,

@@ -49,6 +49,7 @@ struct UnitResult {
     bool saved = false;
     bool committed = false;  // apply --commit: also when nothing needed setting
     bool restarted = false;
+    std::string unitText;  // a refusal: the unit's own text
 };
 
 // One line's reason: "applied 3 modes, committed", "refused mode POSTimeout", ...
@@ -61,7 +62,7 @@ std::string listingPath(const std::string& dir, const InventoryUnit& unit);
 
 struct WorkSettings {
     std::chrono::milliseconds timeout{10000};  // everything one unit may take
-    std::string backupDir;                     // backup, apply: where listings go
+    std::string backupDir;                     // backup, apply: where listings go (empty: none)
     bool durable = false;                      // flush listings to disk before renaming
     std::string_view iniText;                  // diff, apply
     bool commit = false;                       // apply
@@ -71,6 +72,11 @@ struct WorkSettings {
 };
 
 enum class Command { Backup, Diff, Apply, Restore };
+
+// Connects and reads the unit's mode table with its values (NVRam field);
+// nothing when that worked, else the failure. The session stays open.
+std::optional<UnitResult> readUnit(const InventoryUnit& unit, const WorkSettings& settings,
+                                   protocol::ClientSession& session, protocol::ModeTable& table);
 
 // Runs `command` on one unit. Never throws; every failure is an outcome.
 UnitResult workOnUnit(Command command, const InventoryUnit& unit, const WorkSettings& settings,

@@ -1,0 +1,394 @@
+#include "unitfleet/git_store.h"
+
+#include <git2.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include "unitfleet/atomic_file.h"
+#include "unitfleet/inventory.h"
+
+namespace unitfleet {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kAuthor = "unitfleet";
+constexpr const char* kAuthorEmail = "unitfleet@localhost";
+constexpr std::string_view kListingSuffix = ".ini";
+
+// libgit2 is set up once per process and stays up until it ends.
+void initLibrary() {
+    static const int once = git_libgit2_init();
+    (void)once;
+}
+
+template <typename T, void (*Free)(T*)>
+struct Freer {
+    void operator()(T* p) const { Free(p); }
+};
+template <typename T, void (*Free)(T*)>
+using Owned = std::unique_ptr<T, Freer<T, Free>>;
+
+using Repository = Owned<git_repository, git_repository_free>;
+using Commit = Owned<git_commit, git_commit_free>;
+using Tree = Owned<git_tree, git_tree_free>;
+using TreeEntry = Owned<git_tree_entry, git_tree_entry_free>;
+using Blob = Owned<git_blob, git_blob_free>;
+using Index = Owned<git_index, git_index_free>;
+using Object = Owned<git_object, git_object_free>;
+using Reference = Owned<git_reference, git_reference_free>;
+using Signature = Owned<git_signature, git_signature_free>;
+using RevWalk = Owned<git_revwalk, git_revwalk_free>;
+
+std::string lastError(const std::string& what) {
+    const git_error* e = git_error_last();
+    return what + ": " + (e != nullptr && e->message != nullptr ? e->message : "unknown error");
+}
+
+std::string shortId(const git_oid& id) {
+    char text[GIT_OID_HEXSZ + 1];
+    git_oid_tostr(text, sizeof text, &id);
+    return std::string(text, 7);
+}
+
+bool isListingName(std::string_view name) {
+    return name.size() > kListingSuffix.size() && name.ends_with(kListingSuffix) && name[0] != '.';
+}
+
+std::string stemOf(std::string_view file) {
+    return std::string(file.substr(0, file.size() - kListingSuffix.size()));
+}
+
+Repository openRepository(const std::string& dir, bool create, std::string& error) {
+    initLibrary();
+    git_repository* repo = nullptr;
+    int rc = git_repository_open_ext(&repo, dir.c_str(), GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr);
+    if (rc == GIT_ENOTFOUND && create)
+        rc = git_repository_init(&repo, dir.c_str(), 0);
+    if (rc != 0) {
+        error = rc == GIT_ENOTFOUND ? dir + " is not a git repository"
+                                    : lastError("cannot open the repository in " + dir);
+        return nullptr;
+    }
+    return Repository(repo);
+}
+
+// The tree of HEAD; nothing in a repository without commits yet.
+std::optional<Tree> headTree(git_repository* repo, Commit& head, std::string& error) {
+    git_reference* ref = nullptr;
+    int rc = git_repository_head(&ref, repo);
+    if (rc == GIT_EUNBORNBRANCH || rc == GIT_ENOTFOUND)
+        return Tree();
+    if (rc != 0) {
+        error = lastError("cannot read HEAD");
+        return std::nullopt;
+    }
+    Reference owned(ref);
+    git_object* object = nullptr;
+    git_tree* tree = nullptr;
+    if (git_reference_peel(&object, ref, GIT_OBJECT_COMMIT) != 0) {
+        error = lastError("cannot read HEAD");
+        return std::nullopt;
+    }
+    head.reset(reinterpret_cast<git_commit*>(object));
+    if (git_commit_tree(&tree, head.get()) != 0) {
+        error = lastError("cannot read HEAD's tree");
+        return std::nullopt;
+    }
+    return Tree(tree);
+}
+
+std::optional<std::string> blobText(git_repository* repo, const git_oid& id) {
+    git_blob* blob = nullptr;
+    if (git_blob_lookup(&blob, repo, &id) != 0)
+        return std::nullopt;
+    Blob owned(blob);
+    return std::string(static_cast<const char*>(git_blob_rawcontent(blob)),
+                       static_cast<std::size_t>(git_blob_rawsize(blob)));
+}
+
+// The listings at the top of a tree: file name -> blob id.
+std::map<std::string, git_oid> treeListings(const git_tree* tree) {
+    std::map<std::string, git_oid> listings;
+    if (tree == nullptr)
+        return listings;
+    for (std::size_t i = 0, n = git_tree_entrycount(tree); i < n; ++i) {
+        const git_tree_entry* entry = git_tree_entry_byindex(tree, i);
+        if (git_tree_entry_type(entry) == GIT_OBJECT_BLOB &&
+            isListingName(git_tree_entry_name(entry)))
+            listings.emplace(git_tree_entry_name(entry), *git_tree_entry_id(entry));
+    }
+    return listings;
+}
+
+// The listings in the folder itself: file name -> content.
+std::map<std::string, std::string> folderListings(const std::string& dir) {
+    std::map<std::string, std::string> listings;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir, ec)) {
+        std::string name = entry.path().filename().string();
+        if (!isListingName(name) || !entry.is_regular_file(ec))
+            continue;
+        if (std::optional<std::string> text = readTextFile(entry.path().string()))
+            listings.emplace(name, std::move(*text));
+    }
+    return listings;
+}
+
+struct Staged {
+    std::vector<std::string> add, remove;
+    std::vector<std::string> lines;  // one per changed unit, for the message
+};
+
+std::string joinModes(const std::vector<ModeChange>& changes) {
+    std::string text;
+    for (const ModeChange& change : changes) text += (text.empty() ? "" : ", ") + change.mode;
+    return text;
+}
+
+// Decides per listing what goes into the commit; puts back the committed
+// content of listings that differ in volatile modes only.
+std::optional<Staged> stageChanges(git_repository* repo, const std::string& dir,
+                                   const git_tree* tree, const VolatileModes& volatileModes,
+                                   std::string& error) {
+    Staged staged;
+    std::map<std::string, git_oid> committed = treeListings(tree);
+    std::map<std::string, std::string> present = folderListings(dir);
+    for (const auto& [name, text] : present) {
+        auto old = committed.find(name);
+        if (old == committed.end()) {
+            staged.add.push_back(name);
+            staged.lines.push_back(stemOf(name) + ": new listing");
+            continue;
+        }
+        std::optional<std::string> before = blobText(repo, old->second);
+        if (before && *before == text)
+            continue;
+        std::vector<ModeChange> changes =
+            before ? listingChanges(*before, text, volatileModes) : std::vector<ModeChange>{};
+        if (before && changes.empty()) {
+            if (!writeFileAtomically(dir + "/" + name, *before, false, error))
+                return std::nullopt;
+            continue;
+        }
+        staged.add.push_back(name);
+        staged.lines.push_back(
+            stemOf(name) + ": " +
+            (changes.empty() ? std::string("listing rewritten") : joinModes(changes)));
+    }
+    for (const auto& [name, id] : committed) {
+        if (!present.contains(name)) {
+            staged.remove.push_back(name);
+            staged.lines.push_back(stemOf(name) + ": listing removed");
+        }
+    }
+    return staged;
+}
+
+std::optional<git_oid> writeTree(git_repository* repo, const git_tree* tree, const Staged& staged,
+                                 std::string& error) {
+    git_index* raw = nullptr;
+    if (git_repository_index(&raw, repo) != 0) {
+        error = lastError("cannot open the index");
+        return std::nullopt;
+    }
+    Index index(raw);
+    int rc = tree != nullptr ? git_index_read_tree(raw, tree) : git_index_clear(raw);
+    for (const std::string& name : staged.add)
+        rc = rc != 0 ? rc : git_index_add_bypath(raw, name.c_str());
+    for (const std::string& name : staged.remove)
+        rc = rc != 0 ? rc : git_index_remove_bypath(raw, name.c_str());
+    git_oid id;
+    if (rc != 0 || git_index_write(raw) != 0 || git_index_write_tree(&id, raw) != 0) {
+        error = lastError("cannot stage the listings");
+        return std::nullopt;
+    }
+    return id;
+}
+
+std::string summaryLine(const GitRun& run, std::size_t changed) {
+    return run.verb + " of " + std::to_string(run.units) + " units: " + std::to_string(changed) +
+           " changed, " + std::to_string(run.failed) + " failed";
+}
+
+}  // namespace
+
+std::optional<GitCommit> commitListings(const std::string& dir, const GitRun& run,
+                                        std::string& error) {
+    Repository repo = openRepository(dir, true, error);
+    if (!repo)
+        return std::nullopt;
+    Commit head;
+    std::optional<Tree> tree = headTree(repo.get(), head, error);
+    if (!tree)
+        return std::nullopt;
+    std::optional<Staged> staged =
+        stageChanges(repo.get(), dir, tree->get(), run.volatileModes, error);
+    if (!staged)
+        return std::nullopt;
+    GitCommit result;
+    result.summary = summaryLine(run, staged->lines.size());
+    if (staged->lines.empty())
+        return result;
+    std::optional<git_oid> treeId = writeTree(repo.get(), tree->get(), *staged, error);
+    if (!treeId)
+        return std::nullopt;
+    git_tree* newTree = nullptr;
+    git_signature* signature = nullptr;
+    if (git_tree_lookup(&newTree, repo.get(), &*treeId) != 0 ||
+        git_signature_now(&signature, kAuthor, kAuthorEmail) != 0) {
+        error = lastError("cannot make the commit");
+        return std::nullopt;
+    }
+    Tree ownedTree(newTree);
+    Signature ownedSignature(signature);
+    std::string message = result.summary + "\n\n";
+    for (const std::string& line : staged->lines) message += line + "\n";
+    const git_commit* parents[] = {head.get()};
+    git_oid id;
+    if (git_commit_create(&id, repo.get(), "HEAD", signature, signature, nullptr, message.c_str(),
+                          newTree, head ? 1 : 0, parents) != 0) {
+        error = lastError("cannot make the commit");
+        return std::nullopt;
+    }
+    result.made = true;
+    result.id = shortId(id);
+    return result;
+}
+
+std::optional<std::string> listingAt(const std::string& dir, const std::string& revision,
+                                     const std::string& unit, std::string& error) {
+    Repository repo = openRepository(dir, false, error);
+    if (!repo)
+        return std::nullopt;
+    git_object* found = nullptr;
+    if (git_revparse_single(&found, repo.get(), revision.c_str()) != 0) {
+        error = "no revision " + revision + " in " + dir;
+        return std::nullopt;
+    }
+    Object object(found);
+    git_object* peeled = nullptr;
+    git_tree* tree = nullptr;
+    if (git_object_peel(&peeled, found, GIT_OBJECT_COMMIT) != 0) {
+        error = revision + " is not a commit";
+        return std::nullopt;
+    }
+    Commit commit(reinterpret_cast<git_commit*>(peeled));
+    if (git_commit_tree(&tree, commit.get()) != 0) {
+        error = lastError("cannot read " + revision);
+        return std::nullopt;
+    }
+    Tree ownedTree(tree);
+    std::string file = unit + std::string(kListingSuffix);
+    git_tree_entry* entry = nullptr;
+    if (git_tree_entry_bypath(&entry, tree, file.c_str()) != 0) {
+        error = "no listing " + file + " at " + revision;
+        return std::nullopt;
+    }
+    TreeEntry ownedEntry(entry);
+    std::optional<std::string> text = blobText(repo.get(), *git_tree_entry_id(entry));
+    if (!text)
+        error = lastError("cannot read " + file + " at " + revision);
+    return text;
+}
+
+namespace {
+
+// The units a commit changed against its first parent.
+std::vector<UnitHistory> commitChanges(git_repository* repo, git_commit* commit,
+                                       const std::string& unit,
+                                       const VolatileModes& volatileModes) {
+    git_tree* raw = nullptr;
+    git_tree* parentRaw = nullptr;
+    git_commit* parent = nullptr;
+    git_commit_tree(&raw, commit);
+    Tree tree(raw);
+    if (git_commit_parentcount(commit) > 0 && git_commit_parent(&parent, commit, 0) == 0) {
+        Commit owned(parent);
+        git_commit_tree(&parentRaw, parent);
+    }
+    Tree parentTree(parentRaw);
+    std::map<std::string, git_oid> before = treeListings(parentTree.get());
+    std::map<std::string, git_oid> after = treeListings(tree.get());
+    std::map<std::string, UnitHistory> units;
+    auto wanted = [&](const std::string& name) { return unit.empty() || stemOf(name) == unit; };
+    for (const auto& [name, id] : after) {
+        auto old = before.find(name);
+        if (!wanted(name) || (old != before.end() && git_oid_equal(&old->second, &id)))
+            continue;
+        UnitHistory history;
+        history.unit = stemOf(name);
+        std::string now = blobText(repo, id).value_or("");
+        if (old == before.end()) {
+            history.added = true;
+            history.changes = listingChanges("", now, volatileModes);
+        } else {
+            history.changes =
+                listingChanges(blobText(repo, old->second).value_or(""), now, volatileModes);
+        }
+        // A difference in volatile modes alone is no change worth showing.
+        if (history.added || !history.changes.empty())
+            units[name] = std::move(history);
+    }
+    for (const auto& [name, id] : before) {
+        if (wanted(name) && !after.contains(name))
+            units[name] = UnitHistory{stemOf(name), false, true, {}};
+    }
+    std::vector<UnitHistory> list;
+    for (auto& [name, history] : units) list.push_back(std::move(history));
+    return list;
+}
+
+}  // namespace
+
+std::optional<std::vector<HistoryEntry>> readHistory(const std::string& dir,
+                                                     const std::string& unit,
+                                                     std::optional<std::time_t> since,
+                                                     const VolatileModes& volatileModes,
+                                                     std::string& error) {
+    Repository repo = openRepository(dir, false, error);
+    if (!repo)
+        return std::nullopt;
+    std::vector<HistoryEntry> entries;
+    if (git_repository_head_unborn(repo.get()) == 1)
+        return entries;
+    git_revwalk* raw = nullptr;
+    if (git_revwalk_new(&raw, repo.get()) != 0) {
+        error = lastError("cannot walk the history");
+        return std::nullopt;
+    }
+    RevWalk walk(raw);
+    // Children before parents even within one second, newest first.
+    git_revwalk_sorting(raw, GIT_SORT_TOPOLOGICAL | GIT_SORT_TIME);
+    if (git_revwalk_push_head(raw) != 0) {
+        error = lastError("cannot walk the history");
+        return std::nullopt;
+    }
+    git_oid id;
+    while (git_revwalk_next(&id, raw) == 0) {
+        git_commit* commitRaw = nullptr;
+        if (git_commit_lookup(&commitRaw, repo.get(), &id) != 0) {
+            error = lastError("cannot read commit " + shortId(id));
+            return std::nullopt;
+        }
+        Commit commit(commitRaw);
+        std::time_t time = static_cast<std::time_t>(git_commit_time(commitRaw));
+        if (since && time < *since)
+            continue;
+        HistoryEntry entry;
+        entry.units = commitChanges(repo.get(), commitRaw, unit, volatileModes);
+        if (entry.units.empty())
+            continue;
+        entry.id = shortId(id);
+        entry.time = time;
+        const char* summary = git_commit_summary(commitRaw);
+        entry.summary = summary != nullptr ? summary : "";
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+}  // namespace unitfleet
