@@ -5,8 +5,8 @@
 #include "unitfleet/commands.h"
 #include "unitfleet/console.h"
 #include "unitfleet/discover.h"
-#include "unitfleet/status.h"
 #include "unitfleet/history_command.h"
+#include "unitfleet/status.h"
 
 namespace {
 
@@ -109,8 +109,6 @@ int main(int argc, char** argv) {
     volatileOption(apply, settings.volatileModes);
     rolloutOptions(apply, settings);
     commonOptions(apply, settings);
-
-
 
     CLI::App* restore = app.add_subcommand(
         "restore",
