@@ -4,10 +4,39 @@
 #include <cstring>
 #include <filesystem>
 
+#include "unitfleet/git_store.h"
 #include "unitfleet/mode_plan.h"
+#include "unitfleet/revision_argument.h"
 #include "unitfleet/unit_work.h"
 
 namespace unitfleet {
+
+namespace {
+
+// listingAt's reason when the revision is there but the unit's listing is not.
+bool isNoListing(const std::string& error) {
+    return error.rfind("no listing ", 0) == 0;
+}
+
+// The listings of a folder kept with --git as they were at a revision.
+ListingSource revisionListings(const RevisionArgument& at) {
+    return [at](const InventoryUnit& unit) {
+        SavedListing listing;
+        listing.where = at.dir + "@" + at.revision + ":" + unit.fileStem() + ".ini";
+        std::string error;
+        std::optional<std::string> text = listingAt(at.dir, at.revision, unit.fileStem(), error);
+        if (text) {
+            listing.found = true;
+            listing.text = std::move(*text);
+        } else if (!isNoListing(error)) {
+            listing.found = true;
+            listing.error = error;
+        }
+        return listing;
+    };
+}
+
+}  // namespace
 
 ListingSource folderListings(const std::string& dir) {
     return [dir](const InventoryUnit& unit) {
@@ -27,6 +56,16 @@ ListingSource folderListings(const std::string& dir) {
 }
 
 std::optional<ListingSource> listingSourceFor(const std::string& argument, std::string& error) {
+    if (std::optional<RevisionArgument> at = splitRevisionArgument(argument)) {
+        // The revision itself is checked once, before any unit is looked up.
+        std::string problem;
+        listingAt(at->dir, at->revision, "", problem);
+        if (!isNoListing(problem)) {
+            error = problem;
+            return std::nullopt;
+        }
+        return revisionListings(*at);
+    }
     std::error_code ec;
     if (!std::filesystem::is_directory(argument, ec)) {
         error = "backup folder " + argument + " is not a folder";

@@ -26,8 +26,9 @@ using ListingSource = std::function<SavedListing(const InventoryUnit& unit)>;
 // DIR/ADDRESS.ini for a unit without a name.
 ListingSource folderListings(const std::string& dir);
 
-// The source a restore argument names (today: a folder). An error text in
-// `error` when it names none.
+// The source a restore argument names: a folder, or DIR@REVISION for a
+// folder kept with --git as it was at that commit. An error text in `error`
+// when it names none.
 std::optional<ListingSource> listingSourceFor(const std::string& argument, std::string& error);
 
 // Every unit's target, read before any unit is contacted: nothing for a unit

@@ -143,4 +143,23 @@ TEST_F(GitBackups, ApplyCommitsTheStatesBeforeAndAfter) {
         2);
 }
 
+TEST_F(GitBackups, RestoreFromARevisionPutsTheOldValueBack) {
+    net_ = "3";
+    SetUp();
+    serve(1);
+    ASSERT_EQ(fleet({"backup", "fleet.txt", "saved", "--git"}).status, 0);
+    tarnix("POSTimeout=20", 1);
+    ASSERT_EQ(fleet({"backup", "fleet.txt", "saved", "--git"}).status, 0);
+
+    support::RunResult r = fleet({"restore", "fleet.txt", "saved@HEAD~1", "--backup-dir", "before"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    ASSERT_EQ(fleet({"backup", "fleet.txt", "after"}).status, 0);
+    EXPECT_NE(support::readFile(dir_ + "/after/till-01.ini").find("\nPOSTimeout           = 10\n"),
+              std::string::npos);
+
+    r = fleet({"restore", "fleet.txt", "saved@no-such-revision"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("no revision no-such-revision"), std::string::npos) << r.err;
+}
+
 }  // namespace
