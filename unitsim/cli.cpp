@@ -29,6 +29,7 @@ const char* const kUsage =
     "       unitsim event STARTS KEY COLUMN ROW [TEXT] [host options]   send an EVNT frame\n"
     "       unitsim register UNITID PRODUCTID IP [host options]  send an RGST frame\n"
     "       unitsim raw HEX... [host options]       send bytes given in hex (blanks ignored)\n"
+    "       unitsim load MESSAGE [load options]     many units load one host server (below)\n"
     "\n"
     "Serving a unit: listens on ADDRESS:PORT, answers MDSQ queries from its mode table,\n"
     "records everything else; runs until SIGINT or SIGTERM. Prints\n"
