@@ -210,8 +210,10 @@ case "${1:-}" in
         # a corpus of its own kept in build-fuzz/corpus, and fails when any
         # target finds a fault; its crash-* file lands in build-fuzz/.
         install_missing clang libclang-rt-dev
+        # clang warns of other things than g++ does; its build is not yet held
+        # to -Werror (the g++ and mingw builds are).
         CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DSUITE_FUZZ=ON -DSUITE_BENCH=OFF \
-            -DSUITE_WERROR=$werror >/dev/null
+            -DSUITE_WERROR=OFF >/dev/null
         cmake --build build-fuzz -j "$jobs" --target fuzz_all
         seconds=${2:-60}
         failed=()
