@@ -8,6 +8,7 @@
 #include "hobsel/lookup.h"
 #include "hobsel/seams.h"
 #include "hobsel/unit_link.h"
+#include "net/regular_file.h"
 #include "protocol/text.h"
 
 namespace hobsel {
@@ -156,8 +157,9 @@ void disableTouchDemo(Context& c) {
 bool loadTouchDemo(Context& c) {
     initTouchDemo(c);
     TouchDemo& d = *c.demo;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(d.scriptPath.c_str(), "r"),
-                                                         &std::fclose);
+    // Opened as the answers' files are: a FIFO or a device put in its place
+    // is refused rather than waited on with every unit behind it.
+    net::ReadFile file = net::openRegularFile(d.scriptPath);
     if (!file) {
         initTouchDemo(c);
         return false;

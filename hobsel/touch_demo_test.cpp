@@ -1,6 +1,7 @@
 #include "hobsel/touch_demo.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -180,6 +181,21 @@ TEST_F(TouchDemoStates, LongRootAndImageAreCutToFit) {
     EXPECT_EQ(context_.demo->imageRoot.size(), kMostImageRoot);
     EXPECT_EQ(context_.demo->imageRoot.back(), '/');
     EXPECT_NE(output().find("tdSendFile\n"), std::string::npos);
+}
+
+// A FIFO or a folder in the script's place is no script, and loading it
+// returns at once instead of waiting for a writer that never comes.
+TEST(TouchDemoScript, SomethingOtherThanAFileIsRefusedAtOnce) {
+    std::string dir = support::makeTempDir("hobsel-demo-fifo");
+    ASSERT_EQ(::mkfifo((dir + "/touch.dat").c_str(), 0600), 0);
+    ::mkdir((dir + "/adir").c_str(), 0700);
+    for (const char* name : {"/touch.dat", "/adir", "/missing"}) {
+        Context context;
+        support::Capture capture;
+        context.out = capture.file();
+        context.demo->scriptPath = dir + name;
+        EXPECT_FALSE(loadTouchDemo(context)) << name;
+    }
 }
 
 }  // namespace
