@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
+struct epoll_event;
+
 namespace net {
 
 class EventLoop {
@@ -66,9 +68,11 @@ class EventLoop {
     void wakeUp();
     void runPosted();
     void runDueTimers();
-    int msToNextTimer() const;
+    // Waits for events until the first timer is due, to the nanosecond.
+    int waitForEvents(epoll_event* events, int most);
 
     int epoll_ = -1;
+    bool wholeMilliseconds_ = false;  // the kernel has no epoll_pwait2
     int wake_ = -1;  // an eventfd: a post or quit from another thread
     std::string error_;
     std::size_t watched_ = 0;
