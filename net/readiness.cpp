@@ -13,7 +13,7 @@ namespace net {
 
 namespace {
 
-int pollAll(std::vector<pollfd>& fds, int timeoutMs) {
+int pollAll(std::span<pollfd> fds, int timeoutMs) {
 #ifdef _WIN32
     return WSAPoll(fds.data(), static_cast<ULONG>(fds.size()), timeoutMs);
 #else
@@ -59,21 +59,28 @@ int waitAny(std::span<Watch> watches, std::chrono::milliseconds timeout) {
     return ready;
 }
 
-bool waitWritable(const Socket& socket, std::chrono::milliseconds timeout) {
+namespace {
+
+// One socket: no allocation, since clients wait like this for every reply.
+// A hang-up or an error counts as ready: the send or receive then fails at
+// once.
+bool waitOne(const Socket& socket, short events, std::chrono::milliseconds timeout) {
     if (!socket)
         return false;
-    std::vector<pollfd> fds(1);
-    fds[0].fd = socket.fd();
-    fds[0].events = POLLOUT;
-    // A hang-up or an error counts as ready: the send then fails at once.
-    return pollAll(fds, milliseconds(timeout)) > 0 && fds[0].revents != 0;
+    pollfd fd{};
+    fd.fd = socket.fd();
+    fd.events = events;
+    return pollAll(std::span<pollfd>(&fd, 1), milliseconds(timeout)) > 0 && fd.revents != 0;
+}
+
+}  // namespace
+
+bool waitWritable(const Socket& socket, std::chrono::milliseconds timeout) {
+    return waitOne(socket, POLLOUT, timeout);
 }
 
 bool waitReadable(const Socket& socket, std::chrono::milliseconds timeout) {
-    if (!socket)
-        return false;
-    Watch watch{socket.fd()};
-    return waitAny(std::span<Watch>(&watch, 1), timeout) > 0 && watch.ready;
+    return waitOne(socket, POLLIN, timeout);
 }
 
 }  // namespace net

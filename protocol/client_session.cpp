@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "protocol/payload.h"
+
 namespace protocol {
 
 namespace {
@@ -25,15 +27,6 @@ ReplyClock::time_point ClientSession::deadline() const {
     if (deadline_ == Clock::time_point::max())
         return Clock::now() + kReplyLimit;
     return deadline_;
-}
-
-// A unit that stops reading must not hold a send past the deadline either.
-// False once the deadline has passed.
-bool ClientSession::armSendTimeout() {
-    auto left = std::chrono::ceil<milliseconds>(deadline() - Clock::now());
-    if (left <= milliseconds(0))
-        return false;
-    return net::setSendTimeout(socket_, left);
 }
 
 ClientSession::Status ClientSession::connect(const std::string& address,
@@ -69,10 +62,18 @@ ClientSession::Status ClientSession::send(std::string_view text) {
     body_ = {};
     if (!socket_.valid())
         return Status::Lost;
-    if (!armSendTimeout())
+    // A unit that stops reading must not hold a send past the deadline
+    // either. A query fits in the socket's buffer, so this normally costs
+    // the one send and no wait.
+    auto end = deadline();
+    auto left = std::chrono::ceil<milliseconds>(end - Clock::now());
+    if (left <= milliseconds(0))
         return fail(Status::TimedOut);
-    if (!sendQuery(socket_, buffer(), text))
-        return fail(net::lastErrorIsTimeout() ? Status::TimedOut : Status::Lost);
+    std::size_t length = buildQuery(buffer(), text);
+    if (length == 0)
+        return fail(Status::Lost);
+    if (!net::sendAllWithin(socket_, buffer_.get(), length, left))
+        return fail(Clock::now() >= end ? Status::TimedOut : Status::Lost);
     return Status::Ok;
 }
 

@@ -59,7 +59,6 @@ class ClientSession {
   private:
     Status fail(Status status);
     ReplyClock::time_point deadline() const;
-    bool armSendTimeout();
 
     Bytes buffer() { return {buffer_.get(), bufferSize_}; }
 

@@ -1,7 +1,9 @@
 #include "protocol/transport.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "net/readiness.h"
 #include "protocol/payload.h"
 
 namespace protocol {
@@ -15,38 +17,54 @@ bool isKeepAlive(ConstBytes frame) {
     return view && view->type() == FrameType::Data && view->subtype() == DataSubtype::Nop;
 }
 
-// Bounds each receive by what is left of the deadline, and puts the socket's
-// own receive time-out back when the read is over.
+// Bounds each wait for input by what is left of the deadline and by the
+// socket's own receive time-out, which it leaves as it is. Bytes that are in
+// already are taken without asking the system to wait, so a reply normally
+// costs one wait and two receives, and no change to the socket's options.
 class DeadlineReader {
   public:
     DeadlineReader(const net::Socket& socket, ReplyClock::time_point deadline)
         : socket_(socket), deadline_(deadline), own_(net::receiveTimeout(socket)) {}
-    ~DeadlineReader() { net::setReceiveTimeout(socket_, own_); }
-    DeadlineReader(const DeadlineReader&) = delete;
-    DeadlineReader& operator=(const DeadlineReader&) = delete;
 
     // Receives exactly `size` bytes; None on success.
     ReplyFailure read(std::uint8_t* data, std::size_t size) {
         std::size_t got = 0;
         while (got < size) {
-            auto left = std::chrono::ceil<milliseconds>(deadline_ - ReplyClock::now());
-            if (left.count() <= 0)
+            // Past the deadline nothing more is read, even what is in.
+            if (ReplyClock::now() >= deadline_)
                 return ReplyFailure::TimedOut;
-            // Zero would mean "wait for ever" to the socket layer.
-            milliseconds wait = own_.count() > 0 ? std::min(own_, left) : left;
-            if (!net::setReceiveTimeout(socket_, wait))
-                return ReplyFailure::Failed;
-            long n = net::receiveSome(socket_, data + got, size - got);
-            if (n == 0)
+            std::optional<long> n = net::receiveArrived(socket_, data + got, size - got);
+            if (!n) {
+                if (ReplyFailure why = waitForInput(); why != ReplyFailure::None)
+                    return why;
+                continue;
+            }
+            if (*n == 0)
                 return ReplyFailure::Closed;
-            if (n < 0)
-                return net::lastErrorIsTimeout() ? ReplyFailure::TimedOut : ReplyFailure::Failed;
-            got += static_cast<std::size_t>(n);
+            if (*n < 0)
+                return ReplyFailure::Failed;
+            got += static_cast<std::size_t>(*n);
         }
         return ReplyFailure::None;
     }
 
   private:
+    ReplyFailure waitForInput() {
+        for (;;) {
+            auto left = std::chrono::ceil<milliseconds>(deadline_ - ReplyClock::now());
+            if (left.count() <= 0)
+                return ReplyFailure::TimedOut;
+            // Zero would mean "wait for ever" to the socket layer.
+            milliseconds wait = own_.count() > 0 ? std::min(own_, left) : left;
+            auto start = ReplyClock::now();
+            if (net::waitReadable(socket_, wait))
+                return ReplyFailure::None;
+            // A wait cut short by a signal is taken up again.
+            if (ReplyClock::now() - start >= wait)
+                return ReplyFailure::TimedOut;
+        }
+    }
+
     const net::Socket& socket_;
     ReplyClock::time_point deadline_;
     milliseconds own_;
