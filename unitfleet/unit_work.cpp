@@ -1,5 +1,6 @@
 #include "unitfleet/unit_work.h"
 
+#include <mutex>
 #include <new>
 
 #include "protocol/mode_listing.h"
@@ -17,6 +18,13 @@ using Status = ClientSession::Status;
 // The queries a listing starts with, as the mode tool sends them, so that a
 // saved listing is byte for byte what the tool prints.
 constexpr const char* kOpening[] = {"ForceResponse=TRUE", "ForceError=TRUE", "ForceHelpText=FALSE"};
+
+// The listings all go into one folder. Created and renamed by every worker at
+// once, they make the kernel spin on that folder's lock while the units'
+// replies wait for a core; one at a time costs nothing. Durable writes still
+// run side by side: their flush to disk is the long part, and flushes that
+// overlap share the file system's commits.
+std::mutex listingWrites;
 
 UnitResult failure(Status status) {
     UnitResult result;
@@ -80,9 +88,12 @@ std::optional<UnitResult> saveListing(const InventoryUnit& unit, const protocol:
         !why.empty())
         return failed(Outcome::TooLarge, why);
     std::string file = listingPath(settings.backupDir, unit);
+    std::string content = protocol::currentContent(table, unit.address);
     std::string error;
-    if (writeFileAtomically(file, protocol::currentContent(table, unit.address), settings.durable,
-                            error))
+    std::unique_lock oneAtATime(listingWrites, std::defer_lock);
+    if (!settings.durable)
+        oneAtATime.lock();
+    if (writeFileAtomically(file, content, settings.durable, error))
         return std::nullopt;
     return failed(Outcome::WriteFailed, error);
 }
