@@ -245,7 +245,7 @@ case "${1:-}" in
         # unitfleet once more with 5 ms before every reply, as over a real
         # site's network: there the workers overlap the waits.
         echo "== build-release/bench/unitfleet/unitfleet_bench (replies delayed by 5 ms)"
-        build-release/bench/unitfleet/unitfleet_bench 1000 1 5
+        build-release/bench/unitfleet/unitfleet_bench 1000 3 5
         # The host servers against the bare loop in the same run: one client,
         # 4 and 16 at once, 20 idle connections held; a small and a large
         # data file. Mibbet needs root for a network namespace of its own.
