@@ -3,6 +3,9 @@
 // answer as from the Linux build of the same server.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+
 #include "tests/windows/wine.h"
 #include "unitsim/unit.h"
 
@@ -50,6 +53,42 @@ TEST_P(ServerUnderWine, AnswersABarcodeAsOnLinux) {
     std::string onLinux = answer({c.linuxProgram});
     EXPECT_NE(onWindows.find(c.expected), std::string::npos) << onWindows;
     EXPECT_EQ(onWindows, onLinux);
+}
+
+// The data file is rewritten twice within one second, same size both times:
+// the server must not take the second edit for the first (Windows' own file
+// times, sizes and file index are what it compares, then the bytes).
+TEST_P(ServerUnderWine, SeesTwoEditsWithinOneSecond) {
+    const ServerCase& c = GetParam();
+    auto edited = [&](char mark) {
+        std::string data = c.data;
+        data.insert(data.find(c.expected) + c.expected.size(), std::string(" #") + mark);
+        return data;
+    };
+    std::string path = dir_ + "/" + c.dataFile;
+    support::writeFile(path, c.data);
+    support::Background server(wineCommand(c.windowsProgram, {}), dir_);
+    ASSERT_TRUE(support::waitForPort("127.0.0.1", 1283, 60s)) << server.stop().out;
+    unitsim::HostTarget target;
+    target.host = "127.0.0.1";
+    target.from = "127.0.0.1";
+    target.timeout = 20s;
+    auto ask = [&] {
+        unitsim::HostReply reply = c.framed ? unitsim::sendBarcodeFrame(target, c.barcode)
+                                            : unitsim::sendBarcodeText(target, c.barcode);
+        return std::string(reply.bytes.begin(), reply.bytes.end());
+    };
+    EXPECT_NE(ask().find(c.expected), std::string::npos);  // now the file is held
+    auto firstEdit = std::chrono::steady_clock::now();
+    for (char mark : {'1', '2'}) {
+        support::writeFile(path, edited(mark));
+        std::string answer = ask();
+        EXPECT_NE(answer.find(c.expected + " #" + mark), std::string::npos)
+            << "edit " << mark << ": " << answer;
+    }
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - firstEdit;
+    std::printf("the two edits and their answers took %.3f s\n", took.count());
+    server.stop();
 }
 
 INSTANTIATE_TEST_SUITE_P(
