@@ -21,8 +21,11 @@
 namespace net {
 
 // A listen backlog that holds a burst of units connecting at once while the
-// server is busy with one request.
-inline constexpr int kServerBacklog = 128;
+// server is busy with one request, and a flood from one address long enough
+// for the waiting room to give its connections up: with 128, a valid unit's
+// attempt was turned away now and then during a flood and TCP retried it a
+// second later.
+inline constexpr int kServerBacklog = 1024;
 
 struct WaitLimits {
     // Connections held while their request has not arrived; past this one is
