@@ -3,20 +3,24 @@
 // processes at once (xargs -P 64), taking turns over a few rounds so that
 // other work on the machine slows all alike; the peak memory of unitfleet for
 // a tenth of the units against all of them; and discover over a /22 with 100
-// units in it, against twice its time-out.
+// units in it, against twice its time-out. Beside them the same queries from
+// threads of one process, the most any client reaches against these units.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/socket.h"
+#include "protocol/client_session.h"
 #include "tests/support/process.h"
 
 namespace {
@@ -114,6 +118,36 @@ void discoverBlock(const std::string& dir, bool& ok) {
         m.seconds, units, m.seconds / (2 * kDiscoverTimeout), 2 * kDiscoverTimeout);
 }
 
+// The same queries a backup asks of each unit, from 64 threads in this
+// process: no process to start, no listing to build, no file to write. What
+// any client could reach against these units on this machine, so that
+// unitfleet's figure can be read against it.
+double bareClients(int units, int jobs, bool& ok) {
+    static const char* const kQueries[] = {"ForceResponse=TRUE", "ForceError=TRUE",
+                                           "ForceHelpText=FALSE", "", "*"};
+    std::atomic<int> next{0}, failed{0};
+    auto start = Clock::now();
+    {
+        std::vector<std::jthread> threads;
+        for (int j = 0; j < jobs; ++j) {
+            threads.emplace_back([&] {
+                protocol::ClientSession session;
+                for (int i = next++; i < units; i = next++) {
+                    session.setDeadline(protocol::ClientSession::Clock::time_point::max());
+                    bool good = session.connect(net::dotted(kFirst + static_cast<net::Ipv4>(i)),
+                                                10s) == protocol::ClientSession::Status::Ok;
+                    for (const char* query : kQueries)
+                        good = good && session.query(query) == protocol::ClientSession::Status::Ok;
+                    session.close();
+                    failed += good ? 0 : 1;
+                }
+            });
+        }
+    }
+    ok = ok && failed == 0;
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -181,6 +215,12 @@ int main(int argc, char** argv) {
         "fast as xargs -P 64 Tarnix (goal 5); %.0f units/s against %.0f\n",
         median(ratios), 0.9 * 64, median(xargsRatios), units / median(parallel),
         units / median(serial));
+
+    double bare = bareClients(units, 64, ok);
+    std::printf(
+        "the same queries from 64 threads of one process, nothing written: %.2f s, %.1f times "
+        "-j 1; unitfleet -j 64 takes %.2f times as long\n",
+        bare, median(serial) / bare, median(parallel) / bare);
 
     Measured onDisk = backup(diskDir, all, 64, 0);
     ok = ok && onDisk.status == 0;
