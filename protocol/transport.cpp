@@ -20,7 +20,7 @@ bool isKeepAlive(ConstBytes frame) {
 // Bounds each wait for input by what is left of the deadline and by the
 // socket's own receive time-out, which it leaves as it is. Bytes that are in
 // already are taken without asking the system to wait, so a reply normally
-// costs one wait and two receives, and no change to the socket's options.
+// costs one wait and three receives, and no change to the socket's options.
 class DeadlineReader {
   public:
     DeadlineReader(const net::Socket& socket, ReplyClock::time_point deadline)
@@ -54,7 +54,8 @@ class DeadlineReader {
             auto left = std::chrono::ceil<milliseconds>(deadline_ - ReplyClock::now());
             if (left.count() <= 0)
                 return ReplyFailure::TimedOut;
-            // Zero would mean "wait for ever" to the socket layer.
+            // A socket with no time-out of its own (zero) waits for the
+            // deadline alone.
             milliseconds wait = own_.count() > 0 ? std::min(own_, left) : left;
             auto start = ReplyClock::now();
             if (net::waitReadable(socket_, wait))
