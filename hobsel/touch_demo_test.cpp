@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -196,6 +197,7 @@ TEST(TouchDemoScript, SomethingOtherThanAFileIsRefusedAtOnce) {
         context.demo->scriptPath = dir + name;
         EXPECT_FALSE(loadTouchDemo(context)) << name;
     }
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
