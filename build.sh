@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # One entry point for a fresh Debian machine:
 #   ./build.sh demo      install what is missing, build Tarnix and unitsim, run them
 #   ./build.sh veltrin   the same, then opens the Veltrin window beside a simulated unit
@@ -15,13 +16,16 @@ cd "$(dirname "$0")"
 
 # What every build needs; the windows, the checks and the packages add theirs.
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          nlohmann-json3-dev libgit2-dev)
+          nlohmann-json3-dev libgit2-dev
+          # unitfleetd: Boost.Beast (HTTP), SQLite (state), argon2 (password hashes), OpenSSL (TLS)
+          libboost-dev libsqlite3-dev libargon2-dev libssl-dev)
 window_packages=(qt6-base-dev fonts-dejavu-core)
 check_packages=(mandoc desktop-file-utils)
 windows_packages=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 xvfb xdotool imagemagick
                   libcli11-dev nlohmann-json3-dev)
-# The unitfleet tests drive Ansible and read its git history with git itself.
-test_packages=(ansible-core git)
+# The unitfleet tests drive Ansible and read its git history with git itself;
+# the unitfleetd tests make a certificate and speak TLS with openssl.
+test_packages=(ansible-core git openssl)
 jobs=$(nproc 2>/dev/null || echo 2)
 # CI builds with -Werror: a warning fails it.
 werror=OFF
@@ -118,7 +122,7 @@ veltrin() {
     unit=127.0.0.2
     start_unit
     echo "Veltrin: type $unit in the address box and press Read Modes."
-    build/veltrin/Veltrin
+    build/frontends/veltrin/Veltrin
 }
 
 # A Wine prefix of our own in the build folder; a Wine that cannot start a
@@ -202,7 +206,7 @@ case "${1:-}" in
         install_missing "${window_packages[@]}" "${check_packages[@]}" "${test_packages[@]}"
         configure_and_build build-asan -DSUITE_SANITIZE=ON -DSUITE_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
         # Leaks of Qt's own libraries, listed one by one with the reason.
-        LSAN_OPTIONS=suppressions=$PWD/veltrin/lsan.supp:print_suppressions=0 \
+        LSAN_OPTIONS=suppressions=$PWD/frontends/veltrin/lsan.supp:print_suppressions=0 \
             ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
         ;;
     fuzz)
@@ -259,7 +263,8 @@ case "${1:-}" in
     windows) windows ;;
     package) package ;;
     *)
-        sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+        # The usage is the comment at the top, whatever lines come before it.
+        sed -n '/^# One entry point/,/^set -euo pipefail/p' "$0" | sed '$d; s/^# \{0,1\}//'
         exit 2
         ;;
 esac

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Command lines of the two unit checkers: `probe IPAddress` and
 // `Drosk [-Ds] IPAddress`. Both take the last plain argument as the unit's
 // address; Drosk alone knows the delay option.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "checkers/drosk.h"
 
 #include <thread>
@@ -31,7 +32,7 @@ public:
     // waiting a delay between tries while the system has none to give.
     void renewSocket() {
         for (;;) {
-            target_.socket = net::createTcpSocket();
+            target_.socket = platform::createTcpSocket();
             if (target_.socket) return;
             std::fprintf(out_, "Error creating socket at %s", timeStamp().c_str());
             std::fflush(out_);

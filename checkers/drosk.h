@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Drosk: watches one unit, asking for its "UnitStatus" mode at an interval,
 // numbering the answers since the last failed connection.
 #pragma once

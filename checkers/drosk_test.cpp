@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Drosk's loop in-process, with its waits replaced so no real delay passes.
 #include "checkers/drosk.h"
 

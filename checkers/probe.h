@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // probe: asks one unit once for its "UnitStatus" mode and prints the answer.
 #pragma once
 

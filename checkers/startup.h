@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Start-up shared by probe and Drosk: socket layer, first socket, address
 // lookup (once), message buffer. They differ only in one message text.
 #pragma once
@@ -7,14 +8,14 @@
 #include <string>
 
 #include "checkers/status_exchange.h"
-#include "net/socket.h"
+#include "platform/socket.h"
 
 namespace checkers {
 
 struct CheckerTarget {
     std::string addressText;  // as given on the command line (cut), for messages
-    net::Ipv4 address = 0;
-    net::Socket socket;       // the first socket, not yet connected
+    platform::Ipv4 address = 0;
+    platform::Socket socket;       // the first socket, not yet connected
     MessageBuffer buffer;
 };
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "checkers/status_exchange.h"
 
 #include <cstring>
@@ -22,16 +23,16 @@ void MessageBuffer::clear() {
     std::memset(bytes_.get(), 0, kMessageBufferSize);
 }
 
-bool sendStatusQuery(const net::Socket& socket, MessageBuffer& buffer, std::FILE* out) {
+bool sendStatusQuery(const platform::Socket& socket, MessageBuffer& buffer, std::FILE* out) {
     buffer.clear();
     std::size_t length = protocol::buildQuery(buffer.bytes(), kStatusMode);
-    if (net::sendAll(socket, buffer.bytes().data(), length))
+    if (platform::sendAll(socket, buffer.bytes().data(), length))
         return true;
     std::fprintf(out, "\nError sending..\n");
     return false;
 }
 
-protocol::ReplyFailure receiveStatusReply(const net::Socket& socket, MessageBuffer& buffer,
+protocol::ReplyFailure receiveStatusReply(const platform::Socket& socket, MessageBuffer& buffer,
                                           std::chrono::milliseconds timeout,
                                           std::string_view& text) {
     buffer.clear();
@@ -49,7 +50,7 @@ protocol::ReplyFailure receiveStatusReply(const net::Socket& socket, MessageBuff
     return protocol::ReplyFailure::None;
 }
 
-bool exchangeStatus(const net::Socket& socket, MessageBuffer& buffer, std::FILE* out,
+bool exchangeStatus(const platform::Socket& socket, MessageBuffer& buffer, std::FILE* out,
                     const Exchange& exchange, const std::function<void()>& afterSend) {
     // A failed send still leaves the unit a chance to answer what it got.
     sendStatusQuery(socket, buffer, out);
@@ -67,9 +68,9 @@ bool exchangeStatus(const net::Socket& socket, MessageBuffer& buffer, std::FILE*
     return true;
 }
 
-bool connectToUnit(const net::Socket& socket, net::Ipv4 address) {
-    return net::connectWithTimeout(socket, address, protocol::kUnitPort, kConnectTimeout,
-                                   net::OnRefusal::FailAtOnce);
+bool connectToUnit(const platform::Socket& socket, platform::Ipv4 address) {
+    return platform::connectWithTimeout(socket, address, protocol::kUnitPort, kConnectTimeout,
+                                   platform::OnRefusal::FailAtOnce);
 }
 
 std::string timeStamp() {

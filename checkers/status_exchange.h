@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one exchange both checkers make with a unit: a fresh connection to its
 // configuration port, the "UnitStatus" query, one reply frame whose body is
 // printed as it stands.
@@ -14,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "protocol/transport.h"
 
 namespace checkers {
@@ -42,7 +43,7 @@ class MessageBuffer {
 
 // Builds the 19-byte MDSQ "UnitStatus" frame at the start of the cleared
 // buffer and sends it. A failed send prints "\nError sending..\n".
-bool sendStatusQuery(const net::Socket& socket, MessageBuffer& buffer, std::FILE* out);
+bool sendStatusQuery(const platform::Socket& socket, MessageBuffer& buffer, std::FILE* out);
 
 // Reads one reply frame into the cleared buffer, skipping keep-alives, and
 // leaves its body text (to the first zero byte or the frame's end) in `text`.
@@ -50,7 +51,7 @@ bool sendStatusQuery(const net::Socket& socket, MessageBuffer& buffer, std::FILE
 // ends within `timeout`; a length field below 8 or of 2048 and more is not
 // read further. The result says why no reply could be taken (None after
 // success).
-protocol::ReplyFailure receiveStatusReply(const net::Socket& socket, MessageBuffer& buffer,
+protocol::ReplyFailure receiveStatusReply(const platform::Socket& socket, MessageBuffer& buffer,
                                           std::chrono::milliseconds timeout,
                                           std::string_view& text);
 
@@ -62,13 +63,13 @@ struct Exchange {
     std::string address;
     std::chrono::milliseconds timeout;
 };
-bool exchangeStatus(const net::Socket& socket, MessageBuffer& buffer, std::FILE* out,
+bool exchangeStatus(const platform::Socket& socket, MessageBuffer& buffer, std::FILE* out,
                     const Exchange& exchange, const std::function<void()>& afterSend = {});
 
 // Connects the socket to the unit's port 1283, waiting at most
 // kConnectTimeout for a unit that drops connection attempts; a refusal
 // fails at once.
-bool connectToUnit(const net::Socket& socket, net::Ipv4 address);
+bool connectToUnit(const platform::Socket& socket, platform::Ipv4 address);
 
 // The current local time in ctime form: 24 characters and a line feed.
 std::string timeStamp();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // probe's exchange against a scripted unit, in-process: the query on the
 // wire, which replies are taken and what is printed of them.
 #include "checkers/status_exchange.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # suite_test(NAME SOURCES... LIBS ...): a GoogleTest binary registered with CTest.
 # The Windows cross-build has no GoogleTest and skips these.
 function(suite_test name)
@@ -22,21 +23,66 @@ function(suite_add_subfolders)
   endforeach()
 endfunction()
 
-# suite_use_win32_sources(TARGET): on Windows, every source foo.cpp of TARGET
-# that has a foo_win32.cpp beside it is replaced by that file. The POSIX and
-# Windows versions share their header, and each folder lists only the POSIX
-# names, so adding a file on one side never touches the other side's list.
-function(suite_use_win32_sources target)
-  get_target_property(sources ${target} SOURCES)
-  get_target_property(folder ${target} SOURCE_DIR)
-  set(chosen)
-  foreach(source IN LISTS sources)
-    string(REGEX REPLACE "\\.cpp$" "_win32.cpp" windows_source "${source}")
-    if(NOT windows_source STREQUAL source AND EXISTS ${folder}/${windows_source})
-      list(APPEND chosen ${windows_source})
-    else()
-      list(APPEND chosen ${source})
+# suite_pick_win32_twins(): on Windows, every source foo.cpp of every target
+# in the tree that has a foo_win32.cpp beside it is replaced by that file. The
+# POSIX and Windows versions share their header, and each folder lists only
+# the POSIX names, so adding a file on one side never touches the other side's
+# list. The top-level CMakeLists.txt calls it once, after every folder is in.
+function(suite_pick_win32_twins)
+  if(NOT WIN32)
+    return()
+  endif()
+  _suite_twins_in(${PROJECT_SOURCE_DIR})
+endfunction()
+
+function(_suite_twins_in dir)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "INTERFACE_LIBRARY" OR type STREQUAL "UTILITY")
+      continue()
     endif()
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(folder ${target} SOURCE_DIR)
+    set(chosen)
+    foreach(source IN LISTS sources)
+      set(path ${source})
+      if(NOT IS_ABSOLUTE ${path})
+        set(path ${folder}/${source})
+      endif()
+      string(REGEX REPLACE "\\.cpp$" "_win32.cpp" twin "${path}")
+      if(NOT twin STREQUAL path AND EXISTS ${twin})
+        list(APPEND chosen ${twin})
+      else()
+        list(APPEND chosen ${source})
+      endif()
+    endforeach()
+    set_property(TARGET ${target} PROPERTY SOURCES "${chosen}")
   endforeach()
-  set_target_properties(${target} PROPERTIES SOURCES "${chosen}")
+  get_property(children DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(child IN LISTS children)
+    _suite_twins_in(${child})
+  endforeach()
+endfunction()
+
+# suite_include_root(TARGET FOLDER): TARGET's headers are included as
+# "FOLDER/file.h" through an include root of TARGET's own, a folder in the
+# build tree holding only a link to FOLDER. Whoever links TARGET sees FOLDER
+# and the roots of what TARGET links publicly, nothing else; so a layer that
+# includes a layer above it does not compile. (The layers sit below the
+# include_directories() of the source root in the top-level CMakeLists.txt.)
+function(suite_include_root target folder)
+  string(REPLACE "/" "_" root_name ${folder})
+  set(root ${PROJECT_BINARY_DIR}/include/${root_name})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  if(NOT IS_SYMLINK ${root}/${folder})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+  endif()
+  get_target_property(type ${target} TYPE)
+  set(scope PUBLIC)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    set(scope INTERFACE)
+  endif()
+  target_include_directories(${target} ${scope} $<BUILD_INTERFACE:${root}>)
 endfunction()

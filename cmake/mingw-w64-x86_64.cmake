@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Cross-build for 64-bit Windows with Debian's mingw-w64 (g++-mingw-w64-x86-64).
 #   cmake -S . -B build-windows -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake
 # The posix thread model gives std::thread and friends; its runtime (winpthread)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Answers a text request (a scanned barcode, a card swipe, or the body of a
 // product query frame) from the data file, or with one of the demonstration
 // answers.

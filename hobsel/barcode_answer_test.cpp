@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "hobsel/barcode_answer.h"
 
 #include <gtest/gtest.h>
@@ -86,24 +87,24 @@ TEST_F(ConsoleAnswer, FileReferencesAreCutTo127Characters) {
 TEST(ServeConnection, SilentClientIsClosedWithoutAnAnswer) {
     Context context;
     context.out = std::tmpfile();
-    auto loopback = *net::lookupHost("127.0.4.9");
-    net::Socket listener = net::createTcpSocket();
-    ASSERT_TRUE(net::bindTo(listener, 0, loopback));
-    ASSERT_TRUE(net::listenOn(listener, 1));
+    auto loopback = *platform::lookupHost("127.0.4.9");
+    platform::Socket listener = platform::createTcpSocket();
+    ASSERT_TRUE(platform::bindTo(listener, 0, loopback));
+    ASSERT_TRUE(platform::listenOn(listener, 1));
     // The port the system chose.
     socklen_t len = sizeof(sockaddr_in);
     sockaddr_in bound{};
     ASSERT_EQ(getsockname(listener.fd(), reinterpret_cast<sockaddr*>(&bound), &len), 0);
-    net::Socket client = net::createTcpSocket();
-    ASSERT_TRUE(net::bindTo(client, 0, loopback));
-    ASSERT_TRUE(net::connectBlocking(client, loopback, ntohs(bound.sin_port)));
-    net::Arrival arrival{{}, 0, true, -1, {}};
-    arrival.socket = net::acceptFrom(listener, &arrival.peer);
+    platform::Socket client = platform::createTcpSocket();
+    ASSERT_TRUE(platform::bindTo(client, 0, loopback));
+    ASSERT_TRUE(platform::connectBlocking(client, loopback, ntohs(bound.sin_port)));
+    platform::Arrival arrival{{}, 0, true, -1, {}};
+    arrival.socket = platform::acceptFrom(listener, &arrival.peer);
     ASSERT_TRUE(arrival.socket);
     serveConnection(context, std::move(arrival));
     char byte;
-    net::setReceiveTimeout(client, milliseconds(2000));
-    EXPECT_EQ(net::receiveSome(client, &byte, 1), 0);  // closed without an answer
+    platform::setReceiveTimeout(client, milliseconds(2000));
+    EXPECT_EQ(platform::receiveSome(client, &byte, 1), 0);  // closed without an answer
     EXPECT_EQ(context.peer, loopback);
     std::fclose(context.out);
 }

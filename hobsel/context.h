@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hobsel's run-wide state: the settings read from the command line, the
 // barcode history, the request counter and the seams tests use in place of
 // the clock, the sleeps and standard output.
@@ -11,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "net/send_deadline.h"
-#include "net/socket.h"
+#include "platform/send_deadline.h"
+#include "platform/socket.h"
 
 namespace hobsel {
 
@@ -69,7 +70,7 @@ struct TouchDemo;
 // An event answer on its way back to the unit that reported the event.
 struct EventAnswer {
     bool print = false;  // a print packet; otherwise a record, sent as it stands
-    net::Ipv4 unit = 0;
+    platform::Ipv4 unit = 0;
     // The record and the bytes the look-up reported for it (its zero byte
     // included, two for a double-byte record).
     const char* record = nullptr;
@@ -82,17 +83,17 @@ struct EventAnswer {
 // waiting for the unit counts, so the pauses of the timed answers do not.
 struct Outlet {
     Outlet() = default;
-    Outlet(net::Socket connection, std::chrono::milliseconds limit)
+    Outlet(platform::Socket connection, std::chrono::milliseconds limit)
         : socket(std::move(connection)),
-          deadline(limit, net::SendDeadline::Counting::WaitingOnly) {}
+          deadline(limit, platform::SendDeadline::Counting::WaitingOnly) {}
 
     explicit operator bool() const { return socket.valid(); }
     void close() { socket.close(); }
     // A send failed or the limit ran out: nothing more goes out on it.
     bool dropped() const { return deadline.failed(); }
 
-    net::Socket socket;
-    net::SendDeadline deadline{std::chrono::milliseconds(0)};
+    platform::Socket socket;
+    platform::SendDeadline deadline{std::chrono::milliseconds(0)};
 };
 
 struct Context {
@@ -111,7 +112,7 @@ struct Context {
     int requestCounter = 0;
     // Address of the unit being served (0 in console mode); event answers go
     // back to it.
-    net::Ipv4 peer = 0;
+    platform::Ipv4 peer = 0;
     // The touch demo's connection to a unit's port 1283; closed after every
     // served connection.
     Outlet unitConnection;

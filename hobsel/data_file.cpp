@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "hobsel/data_file.h"
 
 #include <cstdio>
@@ -54,18 +55,18 @@ void DataFileCache::index(std::string_view content) {
 bool DataFileCache::refresh(const std::string& path) {
     path_ = path;
     switch (file_.refresh(path)) {
-        case protocol::CachedFile::Status::Same:
+        case hostdata::CachedFile::Status::Same:
             streaming_ = false;
             return true;
-        case protocol::CachedFile::Status::Changed:
+        case hostdata::CachedFile::Status::Changed:
             streaming_ = false;
             index(file_.content());
             return true;
-        case protocol::CachedFile::Status::TooLarge:
+        case hostdata::CachedFile::Status::TooLarge:
             index_.clear();
             streaming_ = true;
             return true;
-        case protocol::CachedFile::Status::Missing:
+        case hostdata::CachedFile::Status::Missing:
             break;
     }
     index_.clear();
@@ -84,7 +85,7 @@ void DataFileCache::forEachResponse(std::string_view key,
                                     const std::function<void(std::string_view)>& visit) const {
     auto take = [&](std::string_view line) { return visitLine(line, key, visit); };
     if (streaming_) {
-        protocol::forEachChunk(path_, kLinePiece, [&](std::string_view chunk) {
+        hostdata::forEachChunk(path_, kLinePiece, [&](std::string_view chunk) {
             for (std::string_view line : dataLines(chunk)) take(line);
             return true;
         });

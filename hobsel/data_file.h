@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: Apache-2.0
 // The data file of key and response lines, held in memory between look-ups.
 // Every look-up first checks the file on disk, so an edit is seen by the very
-// next request (protocol/cached_file.h); a file too large to hold is read
+// next request (hostdata/cached_file.h); a file too large to hold is read
 // piece by piece for each look-up instead.
 #pragma once
 
@@ -11,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/cached_file.h"
-#include "protocol/key_index.h"
+#include "hostdata/cached_file.h"
+#include "hostdata/key_index.h"
 
 namespace hobsel {
 
@@ -42,7 +43,7 @@ class DataFileCache {
     void load(std::string content);
 
     // Files above this many bytes are read line by line for each look-up.
-    void setMostCachedBytes(std::size_t most) { file_ = protocol::CachedFile(most); }
+    void setMostCachedBytes(std::size_t most) { file_ = hostdata::CachedFile(most); }
 
     // Times the file's content was parsed; bytes held for it.
     std::size_t parses() const { return parses_; }
@@ -51,13 +52,13 @@ class DataFileCache {
   private:
     void index(std::string_view content);
 
-    protocol::CachedFile file_;
+    hostdata::CachedFile file_;
     std::string loaded_;  // content given to load()
     std::string path_;
     bool streaming_ = false;  // too large to hold: read piece by piece
     std::size_t parses_ = 0;
     // Lines by the text before their first TAB.
-    protocol::KeyIndex index_;
+    hostdata::KeyIndex index_;
 };
 
 }  // namespace hobsel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "hobsel/event_processing.h"
 
 #include <cstdio>
@@ -36,7 +37,7 @@ struct Work {
     std::size_t size;
 };
 
-void forward(Context& c, bool print, net::Ipv4 peer, const Work& work, int found) {
+void forward(Context& c, bool print, platform::Ipv4 peer, const Work& work, int found) {
     EventAnswer answer{print, peer, work.data, static_cast<std::size_t>(found)};
     if (c.forwardHook) {
         c.forwardHook(answer);
@@ -54,7 +55,7 @@ bool tooOld(Context& c, std::time_t now) {
     return false;
 }
 
-void printingTouch(Context& c, int column, int row, net::Ipv4 peer, const Work& work,
+void printingTouch(Context& c, int column, int row, platform::Ipv4 peer, const Work& work,
                    std::time_t now) {
     if (!c.printArmed)
         return;
@@ -77,7 +78,7 @@ void printingTouch(Context& c, int column, int row, net::Ipv4 peer, const Work& 
     forward(c, true, peer, work, found);
 }
 
-void touchEvent(Context& c, const EventFields& e, net::Ipv4 peer, const Work& work,
+void touchEvent(Context& c, const EventFields& e, platform::Ipv4 peer, const Work& work,
                 std::time_t now) {
     if (c.settings.touchDemo) {
         touchDemoTouch(c, peer, static_cast<int>(e.column), static_cast<int>(e.row));
@@ -95,7 +96,7 @@ void touchEvent(Context& c, const EventFields& e, net::Ipv4 peer, const Work& wo
         forward(c, false, peer, work, found);
 }
 
-void keyEvent(Context& c, net::Ipv4 peer, const Work& work) {
+void keyEvent(Context& c, platform::Ipv4 peer, const Work& work) {
     if (!c.settings.bareKey) {
         // The key's own character; a zero or blank key code leaves "EV6".
         std::string key = "EV6";
@@ -109,7 +110,7 @@ void keyEvent(Context& c, net::Ipv4 peer, const Work& work) {
         forward(c, false, peer, work, found);
 }
 
-void buttonEvent(Context& c, long code, net::Ipv4 peer, const Work& work, std::time_t now) {
+void buttonEvent(Context& c, long code, platform::Ipv4 peer, const Work& work, std::time_t now) {
     if (c.printArmed && c.settings.eventPrinting) {
         std::string key = eventKey(code, &c.history.lastBarcode);
         c.say(2, "Check out button %s\n", protocol::escapeControls(key).c_str());
@@ -151,7 +152,7 @@ EventFields readEventFields(protocol::ConstBytes frame) {
 }
 
 void forwardAnswer(Context& c, const EventAnswer& answer) {
-    std::string dotted = net::dotted(answer.unit);
+    std::string dotted = platform::dotted(answer.unit);
     if (answer.print) {
         c.say(2, "Print to %s\n", dotted.c_str());
     } else {
@@ -183,7 +184,7 @@ void forwardAnswer(Context& c, const EventAnswer& answer) {
     }
 }
 
-void processEvent(Context& c, protocol::ConstBytes frame, net::Ipv4 peer, std::span<char> work) {
+void processEvent(Context& c, protocol::ConstBytes frame, platform::Ipv4 peer, std::span<char> work) {
     EventFields e = readEventFields(frame);
     if (e.newStarts == 0 || work.empty())
         return;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Answers to the units' touch, key and button events: a look-up key per
 // event, and the answer sent back on a new connection to the unit's port
 // 1283, as a record or as a print packet.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "hobsel/event_processing.h"
 
 #include <gtest/gtest.h>
@@ -56,7 +57,7 @@ class EventAnswers : public ::testing::Test {
     }
     std::string output() const { return capture_.text(); }
     support::Capture capture_;
-    static constexpr net::Ipv4 kPeer = 0x7F000509;
+    static constexpr platform::Ipv4 kPeer = 0x7F000509;
     std::string dir_;
     std::time_t now_ = 5000;
     std::vector<Sent> sent_;
@@ -151,7 +152,7 @@ TEST_F(EventAnswers, PrintingFollowsTheLastScan) {
 TEST_F(EventAnswers, ForwardingToAnUnreachableUnitIsReportedAndServingGoesOn) {
     context_.forwardHook = nullptr;
     const char record[] = "answer";
-    for (net::Ipv4 unit : {net::Ipv4(0), net::Ipv4(0x7F0005FE)}) {
+    for (platform::Ipv4 unit : {platform::Ipv4(0), platform::Ipv4(0x7F0005FE)}) {
         forwardAnswer(context_, {false, unit, record, sizeof record});
         forwardAnswer(context_, {true, unit, record, sizeof record});
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "hobsel/listener.h"
 
 #include <algorithm>
@@ -9,7 +10,7 @@
 #include "hobsel/barcode_answer.h"
 #include "hobsel/options.h"
 #include "hobsel/seams.h"
-#include "net/waiting_room.h"
+#include "platform/waiting_room.h"
 
 namespace hobsel {
 
@@ -40,8 +41,8 @@ void serveProductQuery(Context& c, char* buffer, Connection connection) {
 
 // The traces of taking a connection, written when it is handed over for
 // serving, so each connection's lines stay together and in their order.
-void traceConnection(Context& c, const net::Socket& listener, const net::Arrival& arrival) {
-    net::Ipv4 peer = arrival.peer;
+void traceConnection(Context& c, const platform::Socket& listener, const platform::Arrival& arrival) {
+    platform::Ipv4 peer = arrival.peer;
     c.say(2, "Waiting for connection on %d\n", listener.fd());
     c.say(2, "get_connection: accept returned %d\n", arrival.socket.fd());
     c.say(2, "Connection from %d.%d.%d.%d\n", int(peer >> 24), int((peer >> 16) & 0xFF),
@@ -50,38 +51,38 @@ void traceConnection(Context& c, const net::Socket& listener, const net::Arrival
 
 }  // namespace
 
-net::Socket establish(Context& c) {
-    if (net::startup() != 0) {
+platform::Socket establish(Context& c) {
+    if (platform::startup() != 0) {
         c.write("A useable WinSock DLL not fount");
         return {};
     }
-    std::string host = c.settings.hostName.empty() ? net::localHostName() : c.settings.hostName;
-    if (!net::lookupHost(host)) {
+    std::string host = c.settings.hostName.empty() ? platform::localHostName() : c.settings.hostName;
+    if (!platform::lookupHost(host)) {
         c.write("gethostbyname failed");
         return {};
     }
-    net::Socket listener = net::createTcpSocket();
+    platform::Socket listener = platform::createTcpSocket();
     c.say(2, "establish: socket is %d\n", listener.fd());
     if (!listener) {
         c.write("socket failed");
         return {};
     }
-    net::setNoDelay(listener);
+    platform::setNoDelay(listener);
     // Lets Hobsel restart on its port while connections it closed linger.
-    net::setReuseAddress(listener);
-    if (!net::bindTo(listener, c.settings.port)) {
+    platform::setReuseAddress(listener);
+    if (!platform::bindTo(listener, c.settings.port)) {
         c.write("bind failed");
         return {};
     }
-    if (!net::listenOn(listener, net::kServerBacklog)) {
+    if (!platform::listenOn(listener, platform::kServerBacklog)) {
         c.write("listen failed");
         return {};
     }
-    c.say(2, "establish: listening on %d for %d\n", listener.fd(), net::kServerBacklog);
+    c.say(2, "establish: listening on %d for %d\n", listener.fd(), platform::kServerBacklog);
     return listener;
 }
 
-void serveRequest(Context& c, char* buffer, Connection connection, net::Ipv4 peer) {
+void serveRequest(Context& c, char* buffer, Connection connection, platform::Ipv4 peer) {
     skipInput(c, buffer);
     buffer[kRequestSize] = '\0';
     if (buffer[0] != '\0') {
@@ -108,7 +109,7 @@ void serveRequest(Context& c, char* buffer, Connection connection, net::Ipv4 pee
     }
 }
 
-void serveConnection(Context& c, net::Arrival arrival) {
+void serveConnection(Context& c, platform::Arrival arrival) {
     c.peer = arrival.peer;
     std::vector<char> buffer(kRequestSize + 1, 0);
     std::copy_n(arrival.request.begin(), std::min(arrival.request.size(), kRequestSize),
@@ -127,15 +128,15 @@ void serveConnection(Context& c, net::Arrival arrival) {
     c.unitConnection.close();
 }
 
-int serveNetwork(Context& c, const net::Socket& listener) {
-    net::WaitLimits limits;
+int serveNetwork(Context& c, const platform::Socket& listener) {
+    platform::WaitLimits limits;
     limits.firstBytes = c.receiveTimeout;
     limits.requestSize = kRequestSize;
-    limits.report = net::reportToStandardError;
-    net::WaitingRoom room(listener, std::move(limits));
+    limits.report = platform::reportToStandardError;
+    platform::WaitingRoom room(listener, std::move(limits));
     for (;;) {
         c.say(1, "\nWaiting for connection\n");
-        std::optional<net::Arrival> arrival = room.next();
+        std::optional<platform::Arrival> arrival = room.next();
         if (!arrival) {
             errno = room.acceptError();
             std::perror("accept");
@@ -170,7 +171,7 @@ int runHobsel(Context& c, const std::vector<std::string>& args) {
     startupSummary(c);
     if (c.settings.console)
         return serveConsole(c, stdin);
-    net::Socket listener = establish(c);
+    platform::Socket listener = establish(c);
     c.say(2, "establish returned %d\n", listener.fd());
     if (!listener)
         return 1;

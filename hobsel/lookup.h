@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Looking a key up in the data file: the barcode history, numbered
 // responses, touch rectangles and key templates.
 #pragma once

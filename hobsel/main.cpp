@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hobsel: a demonstration host server for units.
 #include <string>
 #include <vector>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hobsel's command line: options fill the settings, each announced as it is
 // read, and the start-up summary.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The three output primitives every answer goes through, each of which also
 // shows what it does: the packet log, the send step and the file send; and
 // the framed send of mode-set and print packets.

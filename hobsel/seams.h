@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the touch demo and event processing join the serving path. The
 // answers to events and the scripted touch demonstration live behind these
 // calls, in files of their own.
@@ -14,7 +15,7 @@ namespace hobsel {
 
 // An SLT_EVENT frame from the unit at `peer`; `work` is an 8192-byte buffer
 // for the record the event finds. The request is finished afterwards.
-void processEvent(Context& c, protocol::ConstBytes frame, net::Ipv4 peer, std::span<char> work);
+void processEvent(Context& c, protocol::ConstBytes frame, platform::Ipv4 peer, std::span<char> work);
 
 // True while the touch demo has no current state: swipes and scans then go
 // to the demo instead of being answered.

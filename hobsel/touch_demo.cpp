@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "hobsel/touch_demo.h"
 
 #include <cstdio>
@@ -8,7 +9,7 @@
 #include "hobsel/lookup.h"
 #include "hobsel/seams.h"
 #include "hobsel/unit_link.h"
-#include "net/regular_file.h"
+#include "platform/regular_file.h"
 #include "protocol/text.h"
 
 namespace hobsel {
@@ -159,7 +160,7 @@ bool loadTouchDemo(Context& c) {
     TouchDemo& d = *c.demo;
     // Opened as the answers' files are: a FIFO or a device put in its place
     // is refused rather than waited on with every unit behind it.
-    net::ReadFile file = net::openRegularFile(d.scriptPath);
+    platform::ReadFile file = platform::openRegularFile(d.scriptPath);
     if (!file) {
         initTouchDemo(c);
         return false;
@@ -256,7 +257,7 @@ void handleTouchInput(Context& c, TouchInput kind) {
         touchEnterState(c, std::string("EXIT"));
 }
 
-void touchDemoTouch(Context& c, net::Ipv4 peer, int column, int row) {
+void touchDemoTouch(Context& c, platform::Ipv4 peer, int column, int row) {
     TouchDemo& d = *c.demo;
     std::time_t now = c.clock();
     if (now <= d.nextTouchTime) {

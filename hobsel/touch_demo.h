@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scripted touch-screen demonstration: a table of states from
 // "touch.dat"; entering a state shows its image on the unit, and touches,
 // swipes and scans move between states.
@@ -31,14 +32,14 @@ struct TouchDemo {
     int touchTimeout = 0;
     int touchColumn = 0;
     int touchRow = 0;
-    net::Ipv4 unitAddress = 0;
+    platform::Ipv4 unitAddress = 0;
     std::time_t nextTouchTime = 0;
     std::string imageRoot;
     std::optional<std::string> lastImage;
 };
 
 // A touch reported by the unit at `peer`.
-void touchDemoTouch(Context& c, net::Ipv4 peer, int column, int row);
+void touchDemoTouch(Context& c, platform::Ipv4 peer, int column, int row);
 // One input of a kind, loading the table first when the demo is idle.
 void handleTouchInput(Context& c, TouchInput kind);
 

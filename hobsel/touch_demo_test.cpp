@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "hobsel/touch_demo.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +60,7 @@ class TouchDemoStates : public ::testing::Test {
         ASSERT_NE(at, kTests.end()) << "give " << test << " an address";
         int next = 10 + static_cast<int>(at - kTests.begin());
         address_ = "127.0.5." + std::to_string(next);
-        peer_ = 0x7F000500u + static_cast<net::Ipv4>(next);
+        peer_ = 0x7F000500u + static_cast<platform::Ipv4>(next);
         dir_ = support::makeTempDir("hobsel-demo");
         context_.out = capture_.file();
         context_.settings.touchDemo = true;
@@ -92,7 +93,7 @@ class TouchDemoStates : public ::testing::Test {
         return context_.demo->current ? context_.demo->current->name : "(none)";
     }
     std::string address_;
-    net::Ipv4 peer_ = 0;
+    platform::Ipv4 peer_ = 0;
     std::string dir_;
     std::time_t now_ = 100;
     std::vector<milliseconds> waits_;

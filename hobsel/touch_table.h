@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The touch demo's script: named states, each an ordered list of entries,
 // read from the text of "touch.dat".
 #pragma once

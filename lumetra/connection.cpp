@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // uxOpen, ReOpen, uxClose and uxGetLastError.
 #include <algorithm>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /*
  * Lumetra: configuration client for one networked data-collection unit at a
  * time. A program opens a connection to a unit's TCP port 1283 with uxOpen

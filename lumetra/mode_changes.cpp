@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // uxSetMode, SendTarnix, uxCommit and uxRestart: set lines and the two
 // whole-unit commands, sent on the open connection.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The unit's mode table as the library keeps it: read at uxOpen, kept across
 // uxClose and ReOpen, answered from by the getters and the enumeration.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Pushes to the unit: display and special text, images and files on the
 // open connection, `Push` on a connection of its own, and the bare
 // registration, terminate and keep-alive frames.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // String results handed to the library's callers: the layout of an OLE
 // system string (32-bit byte count, the bytes, two zero bytes), so a caller
 // written for that layout can read them; freed with LumetraFreeString.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // String results on Windows: real OLE system strings (BSTR) that carry the
 // text's 8-bit bytes, as callers written for the Windows library expect; they
 // free them with SysFreeString.

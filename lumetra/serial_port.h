@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The unit's second serial port is set by sending it a terminal-settings
 // command line as a small file named "setscanner2".
 #pragma once

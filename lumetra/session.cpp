@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "lumetra/session.h"
 
 #include <cstdio>
@@ -19,20 +20,20 @@ bool Session::connect(const char* unitAddress) {
     if (unitAddress == nullptr)
         return false;
     if (!started_) {
-        if (net::startup() != 0)
+        if (platform::startup() != 0)
             return false;
         started_ = true;
     }
-    net::Socket socket = net::createTcpSocket();
+    platform::Socket socket = platform::createTcpSocket();
     if (!socket)
         return false;
-    std::optional<net::Ipv4> address = net::lookupHost(unitAddress);
+    std::optional<platform::Ipv4> address = platform::lookupHost(unitAddress);
     if (!address)
         return false;
-    if (!net::connectWithTimeout(socket, *address, protocol::kUnitPort, kConnectTimeout)) {
+    if (!platform::connectWithTimeout(socket, *address, protocol::kUnitPort, kConnectTimeout)) {
         return false;
     }
-    if (!net::setSendTimeout(socket, sendTimeout_))
+    if (!platform::setSendTimeout(socket, sendTimeout_))
         return false;
     if (buffer_ == nullptr) {
         buffer_.reset(new (std::nothrow) std::uint8_t[kFrameBufferSize]);

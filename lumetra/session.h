@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's one connection per process: the socket, the frame buffer
 // every send and receive uses, and the last connect result. Every export
 // works through `session()`.
@@ -10,7 +11,7 @@
 #include <optional>
 #include <string_view>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "protocol/frame.h"
 #include "protocol/transport.h"
 
@@ -62,7 +63,7 @@ class Session {
     }
 
   private:
-    net::Socket socket_;
+    platform::Socket socket_;
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::int16_t lastError_ = 0;
     bool started_ = false;

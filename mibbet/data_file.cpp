@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "mibbet/data_file.h"
 
 #include "protocol/text.h"
@@ -74,19 +75,19 @@ std::optional<std::string_view> findInLines(std::string_view content, std::strin
 
 std::optional<std::string> DataFile::lookup(std::string_view key) {
     switch (file_.refresh(path_)) {
-        case protocol::CachedFile::Status::Changed:
+        case hostdata::CachedFile::Status::Changed:
             answers_ = Answers::parse(file_.content());
             [[fallthrough]];
-        case protocol::CachedFile::Status::Same: {
+        case hostdata::CachedFile::Status::Same: {
             std::optional<std::string_view> value = answers_.find(key);
             if (!value)
                 return std::nullopt;
             return std::string(*value);
         }
-        case protocol::CachedFile::Status::TooLarge: {
+        case hostdata::CachedFile::Status::TooLarge: {
             answers_ = Answers();
             std::optional<std::string> value;
-            protocol::forEachChunk(path_, kPieceSize, [&](std::string_view chunk) {
+            hostdata::forEachChunk(path_, kPieceSize, [&](std::string_view chunk) {
                 if (std::optional<std::string_view> found = findInLines(chunk, key)) {
                     value = std::string(*found);
                 }
@@ -94,7 +95,7 @@ std::optional<std::string> DataFile::lookup(std::string_view key) {
             });
             return value;
         }
-        case protocol::CachedFile::Status::Missing:
+        case hostdata::CachedFile::Status::Missing:
             break;
     }
     answers_ = Answers();

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: Apache-2.0
 // "mibbetdata.dat": key, TAB, value per line. Read afresh for every request:
 // the parsed lines are kept only while the file on disk is provably the same
-// (protocol/cached_file.h), so an edit is seen by the very next request.
+// (hostdata/cached_file.h), so an edit is seen by the very next request.
 #pragma once
 
 #include <cstddef>
@@ -9,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "protocol/cached_file.h"
-#include "protocol/key_index.h"
+#include "hostdata/cached_file.h"
+#include "hostdata/key_index.h"
 
 namespace mibbet {
 
@@ -36,7 +37,7 @@ public:
   private:
     void addLine(std::string_view line);
     std::string_view content_;
-    protocol::KeyIndex index_;
+    hostdata::KeyIndex index_;
 };
 
 // The answer the lines of `content` give for `key`, read line by line.
@@ -57,7 +58,7 @@ public:
 
   private:
     std::string path_;
-    protocol::CachedFile file_;
+    hostdata::CachedFile file_;
     Answers answers_;
 };
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "mibbet/data_file.h"
 
 #include <gtest/gtest.h>

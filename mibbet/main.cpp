@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Mibbet takes no arguments: any that are given are ignored.
 #include "mibbet/server.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // From one received request to the key it asks for, and the answer text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "mibbet/server.h"
 
 #include <cerrno>
@@ -12,33 +13,33 @@ Server::Server(ServerOptions options)
     : options_(std::move(options)), data_(options_.dataPath) {}
 
 bool Server::start(std::FILE* out) {
-    if (net::startup() != 0) {
+    if (platform::startup() != 0) {
         std::fprintf(out, "A useable WinSock DLL not fount");
         return false;
     }
-    std::string self = net::localHostName();
-    if (self.empty() || !net::lookupHost(self)) {
+    std::string self = platform::localHostName();
+    if (self.empty() || !platform::lookupHost(self)) {
         std::fprintf(out, "gethostbyname failed");
         return false;
     }
-    listener_ = net::createTcpSocket();
+    listener_ = platform::createTcpSocket();
     if (!listener_) {
         std::fprintf(out, "socket failed");
         return false;
     }
-    net::setNoDelay(listener_);
+    platform::setNoDelay(listener_);
     // Lets a restarted server take its port back while connections it closed
     // linger in TIME_WAIT; a port held by another listener still fails.
-    net::setReuseAddress(listener_);
-    if (!net::bindTo(listener_, options_.port) || !net::listenOn(listener_, kBacklog)) {
+    platform::setReuseAddress(listener_);
+    if (!platform::bindTo(listener_, options_.port) || !platform::listenOn(listener_, kBacklog)) {
         std::fprintf(out, "bind failed");
         listener_.close();
         return false;
     }
-    net::WaitLimits limits;
+    platform::WaitLimits limits;
     limits.firstBytes = options_.receiveTimeout;
     limits.requestSize = kRequestSize;
-    limits.report = net::reportToStandardError;
+    limits.report = platform::reportToStandardError;
     room_.emplace(listener_, std::move(limits));
     return true;
 }
@@ -46,7 +47,7 @@ bool Server::start(std::FILE* out) {
 bool Server::serveOne() {
     if (!room_)
         return false;  // not started
-    std::optional<net::Arrival> arrival = room_->next();
+    std::optional<platform::Arrival> arrival = room_->next();
     if (!arrival) {
         acceptError_ = room_->acceptError();
         return false;
@@ -58,7 +59,7 @@ bool Server::serveOne() {
     return true;
 }
 
-void Server::serve(const net::Arrival& arrival) {
+void Server::serve(const platform::Arrival& arrival) {
     if (arrival.received < 0) return;
     std::optional<std::string_view> query = queryText(arrival.request);
     if (!query) return;
@@ -68,7 +69,7 @@ void Server::serve(const net::Arrival& arrival) {
     std::string answer = value ? std::move(*value) : notFoundAnswer(*key, counter_);
     // The answer is the text and its zero byte, never a frame; it waits at
     // most the send time-out for the client in all.
-    net::sendAllWithin(arrival.socket, answer.c_str(), answer.size() + 1, options_.sendTimeout);
+    platform::sendAllWithin(arrival.socket, answer.c_str(), answer.size() + 1, options_.sendTimeout);
 }
 
 int runServer(const ServerOptions& options) {

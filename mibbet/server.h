@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Mibbet's listener and serving loop: one connection at a time, one receive
 // per connection, at most one trivial answer, then the close.
 #pragma once
@@ -9,13 +10,13 @@
 #include <string>
 
 #include "mibbet/data_file.h"
-#include "net/socket.h"
-#include "net/waiting_room.h"
+#include "platform/socket.h"
+#include "platform/waiting_room.h"
 
 namespace mibbet {
 
 inline constexpr std::uint16_t kPort = 1283;
-inline constexpr int kBacklog = net::kServerBacklog;
+inline constexpr int kBacklog = platform::kServerBacklog;
 inline constexpr std::size_t kRequestSize = 8192;
 // A client that connects and sends nothing must not stop the server for
 // every unit: its connection is closed unanswered after this.
@@ -48,11 +49,11 @@ public:
     long long connections() const { return counter_; }
 
 private:
-    void serve(const net::Arrival& arrival);
+    void serve(const platform::Arrival& arrival);
 
     ServerOptions options_;
-    net::Socket listener_;
-    std::optional<net::WaitingRoom> room_;
+    platform::Socket listener_;
+    std::optional<platform::WaitingRoom> room_;
     DataFile data_;
     long long counter_ = 0;
     int acceptError_ = 0;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # CPack: one Debian package per component, named and split as Debian names
 # its own (the run-time library by its soname, its -dev package, the console
 # tools, the windows). `./build.sh package` runs it on build/.
@@ -9,10 +10,14 @@ set(components runtime dev tools)
 if(TARGET Veltrin OR TARGET Fennick OR TARGET Zorrel)
   list(APPEND components gui)
 endif()
+if(TARGET unitfleetd)
+  list(APPEND components fleetd)
+endif()
 set(package_runtime ${lib_package})
 set(package_dev liblumetra-dev)
 set(package_tools unitsuite-tools)
 set(package_gui unitsuite-gui)
+set(package_fleetd unitsuite-fleetd)
 
 # Every package carries its copyright file and a compressed changelog in
 # /usr/share/doc/<package>/.
@@ -29,8 +34,10 @@ endforeach()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME unitsuite)
-set(CPACK_PACKAGE_VENDOR "Unit suite")
-set(CPACK_PACKAGE_CONTACT "Unit suite developers <unitsuite@example.org>")
+set(CPACK_PACKAGE_VENDOR "Unit Suite maintainers")
+set(CPACK_PACKAGE_CONTACT "Unit Suite maintainers <maintainers@unitsuite.dev>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -86,5 +93,18 @@ set(CPACK_COMPONENT_GUI_DESCRIPTION
 Veltrin edits a unit's modes in a grid, Fennick sets a unit's second serial
 port, and Zorrel runs a small host server started and stopped from its
 window.")
+
+set(CPACK_DEBIAN_FLEETD_PACKAGE_NAME ${package_fleetd})
+set(CPACK_DEBIAN_FLEETD_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_FLEETD_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_FLEETD_PACKAGE_CONTROL_EXTRA
+  ${CMAKE_CURRENT_SOURCE_DIR}/debian/fleetd/conffiles ${CMAKE_CURRENT_SOURCE_DIR}/debian/fleetd/postinst
+  ${CMAKE_CURRENT_SOURCE_DIR}/debian/fleetd/prerm ${CMAKE_CURRENT_SOURCE_DIR}/debian/fleetd/postrm)
+set(CPACK_COMPONENT_FLEETD_DESCRIPTION
+  "fleet of data-collection units as a service
+unitfleetd serves the units of an inventory over HTTPS: a JSON API with an
+OpenAPI document, Prometheus metrics, jobs with live progress, users with
+roles, API tokens and an audit log, kept in SQLite. It runs under systemd as
+its own user with a hardened unit.")
 
 include(CPack)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "protocol/client_session.h"
 
 #include <algorithm>
@@ -30,30 +31,38 @@ ReplyClock::time_point ClientSession::deadline() const {
 }
 
 ClientSession::Status ClientSession::connect(const std::string& address,
-                                             milliseconds connectTimeout) {
+                                             milliseconds connectTimeout, std::uint16_t port) {
     socket_.close();
     body_ = {};
-    if (net::startup() != 0)
+    cause_.clear();
+    if (platform::startup() != 0) {
+        cause_ = "the socket layer did not start";
         return Status::Unreachable;
-    std::optional<net::Ipv4> ip = net::lookupHost(address);
-    if (!ip)
+    }
+    std::optional<platform::Ipv4> ip = platform::lookupHost(address);
+    if (!ip) {
+        cause_ = "cannot resolve '" + address + "'";
         return Status::Unresolved;
+    }
     if (deadline_ != Clock::time_point::max()) {
         auto left = std::chrono::ceil<milliseconds>(deadline_ - Clock::now());
         if (left <= milliseconds(0))
             return Status::TimedOut;
         connectTimeout = std::min(connectTimeout, left);
     }
-    net::Socket socket = net::createTcpSocket();
-    if (!socket)
-        return Status::Unreachable;
-    // A unit that refuses is known at once instead of after the whole wait,
-    // which matters when hundreds of units are tried in a row.
-    if (!net::connectWithTimeout(socket, *ip, kUnitPort, connectTimeout,
-                                 net::OnRefusal::FailAtOnce)) {
+    platform::Socket socket = platform::createTcpSocket();
+    if (!socket) {
+        cause_ = platform::connectFailureText(platform::lastError());
         return Status::Unreachable;
     }
-    net::setNoDelay(socket);
+    // A unit that refuses is known at once instead of after the whole wait,
+    // which matters when hundreds of units are tried in a row.
+    if (!platform::connectWithTimeout(socket, *ip, port != 0 ? port : kUnitPort, connectTimeout,
+                                 platform::OnRefusal::FailAtOnce)) {
+        cause_ = platform::connectFailureText(platform::lastError());
+        return Status::Unreachable;
+    }
+    platform::setNoDelay(socket);
     socket_ = std::move(socket);
     return Status::Ok;
 }
@@ -72,7 +81,7 @@ ClientSession::Status ClientSession::send(std::string_view text) {
     std::size_t length = buildQuery(buffer(), text);
     if (length == 0)
         return fail(Status::Lost);
-    if (!net::sendAllWithin(socket_, buffer_.get(), length, left))
+    if (!platform::sendAllWithin(socket_, buffer_.get(), length, left))
         return fail(Clock::now() >= end ? Status::TimedOut : Status::Lost);
     return Status::Ok;
 }

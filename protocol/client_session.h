@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One configuration connection to one unit, owned by its caller: the socket,
 // a frame buffer of its own and an overall deadline. Programs that talk to
 // many units at once hold one session per connection, so nothing is shared
@@ -11,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "protocol/transport.h"
 
 namespace protocol {
@@ -35,12 +36,17 @@ class ClientSession {
     // keep-alives come before it.
     void setDeadline(Clock::time_point deadline) { deadline_ = deadline; }
 
-    // Connects to the unit's port 1283, waiting at most `connectTimeout` (and
-    // never past the deadline). Closes any earlier connection first.
-    Status connect(const std::string& address, std::chrono::milliseconds connectTimeout);
+    // Connects to the unit's port (1283 unless `port` says otherwise),
+    // waiting at most `connectTimeout` (and never past the deadline). Closes
+    // any earlier connection first. After Unreachable, cause() says why.
+    Status connect(const std::string& address, std::chrono::milliseconds connectTimeout,
+                   std::uint16_t port = 0);
+    // Why the last connect failed: "connection refused", "no route", "timed
+    // out", "out of descriptors", ...; empty after a connect that worked.
+    const std::string& cause() const { return cause_; }
     void close() { socket_.close(); }
     // Takes a connection made elsewhere (a socket pair in a fuzz target).
-    void adopt(net::Socket connected) {
+    void adopt(platform::Socket connected) {
         socket_ = std::move(connected);
         body_ = {};
     }
@@ -62,12 +68,13 @@ class ClientSession {
 
     Bytes buffer() { return {buffer_.get(), bufferSize_}; }
 
-    net::Socket socket_;
+    platform::Socket socket_;
     // Not cleared up front: only the pages that replies reach are ever
     // touched, so a pool of idle sessions costs next to no memory.
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::size_t bufferSize_;
     std::string_view body_;
+    std::string cause_;
     Clock::time_point deadline_ = Clock::time_point::max();
 };
 

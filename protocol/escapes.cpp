@@ -1,8 +1,7 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "protocol/escapes.h"
 
 namespace protocol {
-
-namespace {
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -10,6 +9,8 @@ int hexDigit(char c) {
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
+
+namespace {
 
 char controlFor(char c) {
     switch (c) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Escape decoders for host answers. Both work in place on a byte range and
 // return the new length; decoded text may contain zero bytes, so callers
 // carry the length rather than look for a terminator.
@@ -6,6 +7,9 @@
 #include <cstddef>
 
 namespace protocol {
+
+// The value of one hexadecimal digit, -1 for any other character.
+int hexDigit(char c);
 
 // "\n", "\r" and "\t" become line feed, carriage return and TAB; a backslash
 // before any other character stays as it is.

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "protocol/file_frame.h"
 
 #include <cstdio>
 #include <new>
 
-#include "net/file_stamp.h"
-#include "net/regular_file.h"
+#include "platform/file_stamp.h"
+#include "platform/regular_file.h"
 #include "protocol/payload.h"
 
 namespace protocol {
@@ -21,14 +22,14 @@ bool readExactly(std::FILE* file, std::uint8_t* into, std::size_t size) {
 
 // Opens the file and measures it on the open descriptor.
 struct Opened {
-    net::ReadFile file;
+    platform::ReadFile file;
     std::uintmax_t size = 0;
 };
 std::optional<Opened> openMeasured(const std::string& path) {
-    Opened opened{net::openRegularFile(path)};
+    Opened opened{platform::openRegularFile(path)};
     if (!opened.file)
         return std::nullopt;
-    std::optional<net::FileStamp> stamp = net::stampOf(opened.file.get());
+    std::optional<platform::FileStamp> stamp = platform::stampOf(opened.file.get());
     if (!stamp || stamp->size < 0)
         return std::nullopt;
     opened.size = static_cast<std::uintmax_t>(stamp->size);

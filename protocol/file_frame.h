@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading a file whole for sending it to a unit, safely: only regular files
 // (a directory or a FIFO is never opened), the size checked against what the
 // caller can send before anything is allocated, and no failure ends the

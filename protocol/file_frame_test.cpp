@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "protocol/file_frame.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "net/regular_file.h"
+#include "platform/regular_file.h"
 #include "protocol/frame.h"
 #include "protocol/payload.h"
 #include "tests/support/process.h"
@@ -59,7 +60,7 @@ TEST_F(FileLoading, EachOutcomeOfOneOpen) {
             EXPECT_EQ(loaded.bytes.size(), loaded.size + 1) << c.name;
         }
     }
-    EXPECT_FALSE(net::openRegularFile(path("afifo"))) << "returned at once, no writer needed";
+    EXPECT_FALSE(platform::openRegularFile(path("afifo"))) << "returned at once, no writer needed";
 }
 
 TEST_F(FileLoading, ASparseFileFarAboveTheLimitIsRefusedBeforeAnyAllocation) {

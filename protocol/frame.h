@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The unit protocol's frame: a 4-byte big-endian length that counts the whole
 // frame, a 4-character type code and a body. DATA frames carry a second
 // 4-character subtype at the start of the body.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The mode tools' ini file (Tarnix.ini, unitfleet's INI): "name = value"
 // entries (the same form as a unit's value reply), naming the unit in a
 // TargetIP entry and the modes to set. A listing that Tarnix prints reads back

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The mode listing the mode tools print and save: one "name<padding>= value"
 // line per mode, the names in a column as wide as the longest name plus 4. A
 // saved "Current Content" listing reads back as an ini file that names the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A unit's mode table, read from the replies to the empty query (definition
 // lines) and to "*" (value lines). The library and Tarnix share these rules;
 // they differ only in their name limits and in which value field a value

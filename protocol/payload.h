@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bodies of every frame type, built into and read from a caller's buffer.
 // Every builder zero-fills the bytes of the frame it writes, so each byte no
 // field covers is zero, and returns the frame length, or 0 when the frame

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text of a product query (a PROD body or a unit's plain-text scan): the
 // barcode, possibly preceded by a prefix and one tab.
 #pragma once

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "protocol/reply_message.h"
 
 #include <cstdio>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 
 namespace protocol {
 
@@ -40,7 +41,7 @@ std::string replyFailureMessage(ReplyFailure why, const ReplyReader& reader, Con
         case ReplyFailure::Failed:
             break;
     }
-    return format("Error receiving from %s (error %d)\n", peer.c_str(), net::lastError());
+    return format("Error receiving from %s (error %d)\n", peer.c_str(), platform::lastError());
 }
 
 }  // namespace protocol

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The line a console client prints when a unit's reply could not be read,
 // so Tarnix, probe and Drosk word the same failure the same way.
 #pragma once

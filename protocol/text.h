@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Small text helpers shared by the library, Tarnix and the host servers.
 #pragma once
 

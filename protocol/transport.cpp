@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "protocol/transport.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "net/readiness.h"
+#include "platform/readiness.h"
 #include "protocol/payload.h"
 
 namespace protocol {
@@ -23,8 +24,8 @@ bool isKeepAlive(ConstBytes frame) {
 // costs one wait and three receives, and no change to the socket's options.
 class DeadlineReader {
   public:
-    DeadlineReader(const net::Socket& socket, ReplyClock::time_point deadline)
-        : socket_(socket), deadline_(deadline), own_(net::receiveTimeout(socket)) {}
+    DeadlineReader(const platform::Socket& socket, ReplyClock::time_point deadline)
+        : socket_(socket), deadline_(deadline), own_(platform::receiveTimeout(socket)) {}
 
     // Receives exactly `size` bytes; None on success.
     ReplyFailure read(std::uint8_t* data, std::size_t size) {
@@ -33,7 +34,7 @@ class DeadlineReader {
             // Past the deadline nothing more is read, even what is in.
             if (ReplyClock::now() >= deadline_)
                 return ReplyFailure::TimedOut;
-            std::optional<long> n = net::receiveArrived(socket_, data + got, size - got);
+            std::optional<long> n = platform::receiveArrived(socket_, data + got, size - got);
             if (!n) {
                 if (ReplyFailure why = waitForInput(); why != ReplyFailure::None)
                     return why;
@@ -58,7 +59,7 @@ class DeadlineReader {
             // deadline alone.
             milliseconds wait = own_.count() > 0 ? std::min(own_, left) : left;
             auto start = ReplyClock::now();
-            if (net::waitReadable(socket_, wait))
+            if (platform::waitReadable(socket_, wait))
                 return ReplyFailure::None;
             // A wait cut short by a signal is taken up again.
             if (ReplyClock::now() - start >= wait)
@@ -66,7 +67,7 @@ class DeadlineReader {
         }
     }
 
-    const net::Socket& socket_;
+    const platform::Socket& socket_;
     ReplyClock::time_point deadline_;
     milliseconds own_;
 };
@@ -84,16 +85,16 @@ ReplyFailure readOneFrame(DeadlineReader& reader, Bytes buffer) {
 
 }  // namespace
 
-bool sendFrame(const net::Socket& socket, ConstBytes frame) {
-    return net::sendAll(socket, frame.data(), frame.size());
+bool sendFrame(const platform::Socket& socket, ConstBytes frame) {
+    return platform::sendAll(socket, frame.data(), frame.size());
 }
 
-bool sendQuery(const net::Socket& socket, Bytes buffer, std::string_view text) {
+bool sendQuery(const platform::Socket& socket, Bytes buffer, std::string_view text) {
     std::size_t length = buildQuery(buffer, text);
     return length != 0 && sendFrame(socket, buffer.first(length));
 }
 
-ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, ReplyClock::time_point deadline,
+ReplyStatus receiveReply(const platform::Socket& socket, Bytes buffer, ReplyClock::time_point deadline,
                          ReplyMode mode, ReplyFailure* why) {
     DeadlineReader reader(socket, deadline);
     for (;;) {
@@ -111,12 +112,12 @@ ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, ReplyClock::ti
     }
 }
 
-ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, std::chrono::milliseconds limit,
+ReplyStatus receiveReply(const platform::Socket& socket, Bytes buffer, std::chrono::milliseconds limit,
                          ReplyMode mode, ReplyFailure* why) {
     return receiveReply(socket, buffer, ReplyClock::now() + limit, mode, why);
 }
 
-ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, ReplyMode mode) {
+ReplyStatus receiveReply(const platform::Socket& socket, Bytes buffer, ReplyMode mode) {
     return receiveReply(socket, buffer, kReplyLimit, mode);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Send and receive loops of a configuration client on a unit connection.
 // Every wait for a reply has an overall deadline: a unit that trickles bytes
 // or sends keep-alives for ever cannot hold a client longer than its limit.
@@ -6,7 +7,7 @@
 #include <chrono>
 #include <string_view>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "protocol/frame.h"
 
 namespace protocol {
@@ -17,11 +18,11 @@ using ReplyClock = std::chrono::steady_clock;
 inline constexpr std::chrono::milliseconds kReplyLimit{10000};
 
 // Sends the first `length` bytes of the buffer; false when a send fails.
-bool sendFrame(const net::Socket& socket, ConstBytes frame);
+bool sendFrame(const platform::Socket& socket, ConstBytes frame);
 
 // Builds an MDSQ query in `buffer` and sends it; false when it does not fit or
 // the send fails.
-bool sendQuery(const net::Socket& socket, Bytes buffer, std::string_view text);
+bool sendQuery(const platform::Socket& socket, Bytes buffer, std::string_view text);
 
 enum class ReplyStatus {
     Reply,        // a frame is in the buffer
@@ -51,15 +52,15 @@ enum class ReplyFailure {
 // only for what is left of it (and never longer than the socket's own receive
 // time-out, when one is set; that setting is left as it was). `why`, when
 // given, says why the read failed (None after success).
-ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, ReplyClock::time_point deadline,
+ReplyStatus receiveReply(const platform::Socket& socket, Bytes buffer, ReplyClock::time_point deadline,
                          ReplyMode mode = ReplyMode::SkipKeepAlives, ReplyFailure* why = nullptr);
 
 // The same, ending at the latest `limit` from now.
-ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer, std::chrono::milliseconds limit,
+ReplyStatus receiveReply(const platform::Socket& socket, Bytes buffer, std::chrono::milliseconds limit,
                          ReplyMode mode = ReplyMode::SkipKeepAlives, ReplyFailure* why = nullptr);
 
 // The same with kReplyLimit.
-ReplyStatus receiveReply(const net::Socket& socket, Bytes buffer,
+ReplyStatus receiveReply(const platform::Socket& socket, Bytes buffer,
                          ReplyMode mode = ReplyMode::SkipKeepAlives);
 
 }  // namespace protocol

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "protocol/transport.h"
 
 #include <gtest/gtest.h>
@@ -19,16 +20,16 @@ using Buffer = std::vector<std::uint8_t>;
 // Two connected sockets: the test writes the unit's side, the code under
 // test reads the client's.
 struct Pair {
-    net::Socket client;
-    net::Socket unit;
+    platform::Socket client;
+    platform::Socket unit;
     Pair() {
         int fds[2];
         EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        client = net::Socket(fds[0]);
-        unit = net::Socket(fds[1]);
-        net::setReceiveTimeout(client, std::chrono::milliseconds(300));
+        client = platform::Socket(fds[0]);
+        unit = platform::Socket(fds[1]);
+        platform::setReceiveTimeout(client, std::chrono::milliseconds(300));
     }
-    void send(const Buffer& bytes) { ASSERT_TRUE(net::sendAll(unit, bytes.data(), bytes.size())); }
+    void send(const Buffer& bytes) { ASSERT_TRUE(platform::sendAll(unit, bytes.data(), bytes.size())); }
     void sendFrame(FrameType type, std::string_view text) {
         Buffer b(256);
         send(Buffer(b.begin(), b.begin() + buildFrame(b, type, asBody(text))));
@@ -137,7 +138,7 @@ TEST(SendQuery, SendsTheExactFrame) {
     Buffer b(64);
     ASSERT_TRUE(sendQuery(p.client, b, ""));
     Buffer got(9);
-    ASSERT_EQ(net::receiveExactly(p.unit, got.data(), 9), net::ReceiveStatus::Complete);
+    ASSERT_EQ(platform::receiveExactly(p.unit, got.data(), 9), platform::ReceiveStatus::Complete);
     EXPECT_EQ(got, (Buffer{0, 0, 0, 9, 'M', 'D', 'S', 'Q', 0}));
 }
 
@@ -193,7 +194,7 @@ class Dripper {
     Dripper(Pair& p, Buffer piece, std::chrono::milliseconds gap)
         : thread_([&p, piece, gap, this] {
               for (int i = 0; i < 200 && !stop_; ++i) {
-                  if (!net::sendAll(p.unit, piece.data(), piece.size())) return;
+                  if (!platform::sendAll(p.unit, piece.data(), piece.size())) return;
                   std::this_thread::sleep_for(gap);
               }
           }) {}
@@ -224,7 +225,7 @@ TEST(ReceiveReplyDeadline, BoundsTheWholeReadAgainstAHostilePeer) {
     };
     for (const Hostile& c : cases) {
         Pair p;
-        net::setReceiveTimeout(p.client, 0ms);  // no per-call bound at all
+        platform::setReceiveTimeout(p.client, 0ms);  // no per-call bound at all
         if (!c.first.empty()) p.send(c.first);
         Dripper drip(p, c.drip, 20ms);
         Buffer b(128);
@@ -234,7 +235,9 @@ TEST(ReceiveReplyDeadline, BoundsTheWholeReadAgainstAHostilePeer) {
                   ReplyStatus::Failed)
             << c.what;
         EXPECT_EQ(why, ReplyFailure::TimedOut) << c.what;
-        EXPECT_LT(ReplyClock::now() - start, 3s) << c.what;
+        // Without the one deadline the drip would go on for ever: a bound far
+        // above 300 ms tells the two apart on any load.
+        EXPECT_LT(ReplyClock::now() - start, 15s) << c.what;
     }
 }
 
@@ -243,7 +246,7 @@ TEST(ReceiveReplyDeadline, AReplyInPiecesWithinTheLimitIsRead) {
     Buffer frame = {0, 0, 0, 12, 'M', 'O', 'D', 'R', 'a', 'b', 'c', 0};
     std::thread unit([&] {
         for (std::uint8_t byte : frame) {
-            net::sendAll(p.unit, &byte, 1);
+            platform::sendAll(p.unit, &byte, 1);
             std::this_thread::sleep_for(5ms);
         }
     });
@@ -258,11 +261,11 @@ TEST(ReceiveReplyDeadline, LeavesTheSocketsOwnTimeOutAsItWas) {
     p.sendFrame(FrameType::ModeResponse, "x");
     Buffer b(64);
     EXPECT_EQ(receiveReply(p.client, b, 5s), ReplyStatus::Reply);
-    EXPECT_EQ(net::receiveTimeout(p.client), 300ms);
+    EXPECT_EQ(platform::receiveTimeout(p.client), 300ms);
     // The shorter of the two bounds a wait.
     auto start = ReplyClock::now();
     EXPECT_EQ(receiveReply(p.client, b, 20s), ReplyStatus::Failed);
-    EXPECT_LT(ReplyClock::now() - start, 5s);
+    EXPECT_LT(ReplyClock::now() - start, 15s) << "300 ms, not the 20 s given";
 }
 
 TEST(ReceiveReplyDeadline, APassedDeadlineReadsNothing) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where Tarnix writes: its report and traces go to `out`, its usage text and
 // most failures to `err`. Tests pass files of their own instead of the
 // process's streams.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Tarnix's ini file and its limits on mode names. The ini reader itself is
 // shared with the other mode tools (protocol/mode_ini.h); Tarnix's code uses
 // it under these names.

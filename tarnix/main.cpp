@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Tarnix: lists, gets and sets a unit's modes from the command line and an
 // ini file.
 #include <string_view>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Tarnix's command line: options begin with "-" or "/", their letter is
 // case-insensitive and their value follows the letter directly; the last
 // argument that is not an option names the unit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tarnix/report.h"
 
 #include "protocol/mode_listing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The report Tarnix prints after a listing or a set run: one
 // "name<padding>= value" line per mode, the names in a column as wide as the
 // longest name plus 4.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The whole of one Tarnix run, from settled options to the exit status.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tarnix/session.h"
 
 #include <new>
@@ -19,22 +20,22 @@ Session::Session(Console console, int verbose, std::chrono::milliseconds replyTi
 
 Stop Session::connect(const std::string& target) {
     target_ = target;
-    if (int code = net::startup(); code != 0) {
+    if (int code = platform::startup(); code != 0) {
         say(console_.out, "Requested socket version not supported : %d\n", code);
         return kExitSocketFailure;
     }
-    socket_ = net::createTcpSocket();
+    socket_ = platform::createTcpSocket();
     if (!socket_) {
         say(console_.out, "Error creating socket\n");
         return kExitSocketFailure;
     }
-    std::optional<net::Ipv4> address = net::lookupHost(target);
+    std::optional<platform::Ipv4> address = platform::lookupHost(target);
     if (!address) {
         say(console_.out, "DNS lookup failed for host :%s\n", target.c_str());
         return kExitSocketFailure;
     }
-    if (!net::connectWithTimeout(socket_, *address, protocol::kUnitPort, kConnectTimeout,
-                                 net::OnRefusal::FailAtOnce)) {
+    if (!platform::connectWithTimeout(socket_, *address, protocol::kUnitPort, kConnectTimeout,
+                                 platform::OnRefusal::FailAtOnce)) {
         say(console_.out, "Error connecting to node %s\n", target.c_str());
         return kExitFailure;
     }
@@ -66,7 +67,7 @@ Stop Session::query(std::string_view text) {
 Stop Session::sendLiteral(std::string_view text) {
     std::string bytes(text);
     bytes.push_back('\0');
-    if (!net::sendAll(socket_, bytes.data(), bytes.size())) {
+    if (!platform::sendAll(socket_, bytes.data(), bytes.size())) {
         say(console_.err, "%s", kSendError.data());
         return kExitSocketFailure;
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One connection to a unit's configuration port, with Tarnix's own frame
 // buffer and reply time-out. Every failure is reported on the console here;
 // the caller only learns the exit status to end the run with.
@@ -10,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "tarnix/console.h"
 
 namespace tarnix {
@@ -52,7 +53,7 @@ class Session {
     int verbose_;
     std::chrono::milliseconds replyTimeout_;
     std::string target_;
-    net::Socket socket_;
+    platform::Socket socket_;
     std::vector<std::uint8_t> buffer_;
     std::string_view body_;
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Colours that window logic hands its views: exact RGB values, or the
 // system's button face, which each toolkit knows by its own name.
 #pragma once
@@ -26,14 +27,5 @@ inline constexpr Colour kBlue{0, 0, 255};
 inline constexpr Colour kRed{255, 0, 0};
 inline constexpr Colour kWhite{255, 255, 255};
 inline constexpr Colour kBlack{0, 0, 0};
-
-// 15 twips to a pixel at 96 dots per inch: the windows are designed in twips.
-inline constexpr int kTwipsPerPixel = 15;
-
-// Rounded to the nearest pixel.
-constexpr int twipsToPixels(int twips) {
-    return twips >= 0 ? (twips + kTwipsPerPixel / 2) / kTwipsPerPixel
-                      : -((-twips + kTwipsPerPixel / 2) / kTwipsPerPixel);
-}
 
 }  // namespace ui

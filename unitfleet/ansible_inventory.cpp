@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/ansible_inventory.h"
 
 #include <cerrno>
@@ -12,12 +13,16 @@ namespace {
 
 using nlohmann::ordered_json;
 
-const std::string& hostName(const InventoryUnit& unit) {
+std::string hostName(const InventoryUnit& unit) {
     return unit.fileStem();
 }
 
+// A unit behind a port forward carries its port to the module's `port`.
 ordered_json variables(const InventoryUnit& unit) {
-    return {{"ansible_host", unit.address}, {"unit_groups", unit.groups}};
+    ordered_json vars{{"ansible_host", unit.address}, {"unit_groups", unit.groups}};
+    if (unit.port != 0)
+        vars["unit_port"] = unit.port;
+    return vars;
 }
 
 std::string dump(const ordered_json& doc) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An inventory in the form Ansible's inventory scripts give: groups as
 // groups, each unit's name (or its address) as the host name, its address as
 // ansible_host. The installed script unitfleet_inventory calls this mode.

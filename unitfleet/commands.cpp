@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/commands.h"
 
 #include <algorithm>
@@ -6,9 +7,12 @@
 #include <ctime>
 #include <filesystem>
 
-#include "unitfleet/atomic_file.h"
-#include "unitfleet/console.h"
+#include "platform/descriptor_limit.h"
+#include "platform/stop_signals.h"
+#include "platform/atomic_file.h"
+#include "platform/console.h"
 #include "unitfleet/git_run.h"
+#include "unitfleet/git_store.h"
 #include "unitfleet/inventory.h"
 #include "unitfleet/mode_plan.h"
 #include "unitfleet/report.h"
@@ -20,6 +24,11 @@ namespace unitfleet {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Each worker may hold a socket and a file being written; the rest is for
+// standard streams, the inventory and the reports.
+constexpr std::size_t kDescriptorsPerWorker = 2;
+constexpr std::size_t kSpareDescriptors = 16;
 
 int inputError(std::FILE* err, const std::string& message) {
     std::fprintf(err, "unitfleet: %s\n", message.c_str());
@@ -35,7 +44,7 @@ bool reportFaults(std::FILE* err, const std::vector<std::string>& faults) {
 }
 
 std::string localTime(const char* format) {
-    std::tm parts = localTimeNow();
+    std::tm parts = platform::localTimeNow();
     char text[64];
     std::strftime(text, sizeof text, format, &parts);
     return text;
@@ -65,10 +74,10 @@ bool sameFile(const std::string& a, const std::string& b) {
     return fs::equivalent(a, b, ec) && !ec;
 }
 
-std::string runHeading(const Settings& settings) {
-    std::string heading = "units that failed in: unitfleet " +
-                          std::string(commandName(settings.command)) + " " + settings.inventory;
-    for (const std::string& group : settings.groups) heading += " -g " + group;
+std::string runHeading(Command command, const UnitRunOptions& options) {
+    std::string heading = "units that failed in: unitfleet " + std::string(commandName(command)) +
+                          " " + options.inventory;
+    for (const std::string& group : options.groups) heading += " -g " + group;
     return heading + ", " + localTime("%Y-%m-%d %H:%M:%S");
 }
 
@@ -81,19 +90,26 @@ bool ensureDir(const std::string& dir, std::string& error) {
     return false;
 }
 
-struct Prepared {
+// One run of backup, diff, apply or restore as each command settles it:
+// everything the shared part below needs, checked before any unit is
+// contacted.
+struct UnitRun {
+    Command command = Command::Backup;
+    const UnitRunOptions* options = nullptr;
     std::vector<InventoryUnit> units;
-    std::string iniText;
-    std::string backupDir;
-    std::vector<std::optional<std::string>> targets;  // restore: per unit
+    WorkSettings work;                   // its timeout and backupDir are filled in by runUnits
+    std::vector<RestoreTarget> targets;  // restore: per unit
+    std::string backupDir;               // empty: none (diff)
     RolloutPlan plan;
+    bool git = false;  // backupDir is a git repository of the listings
+    std::vector<std::string> volatileModes;
 };
 
 // The batches and the ceiling of apply and restore; nothing after telling
 // the user what is wrong with them.
-std::optional<RolloutPlan> rolloutPlan(const Settings& settings, std::FILE* err) {
+std::optional<RolloutPlan> rolloutPlan(const RolloutOptions& options, std::FILE* err) {
     RolloutPlan plan;
-    plan.canary = static_cast<std::size_t>(std::max(settings.canary, 0));
+    plan.canary = static_cast<std::size_t>(std::max(options.canary, 0));
     auto share = [&](const std::string& text, const char* option, std::optional<Share>& into,
                      long least) {
         if (text.empty())
@@ -105,8 +121,8 @@ std::optional<RolloutPlan> rolloutPlan(const Settings& settings, std::FILE* err)
                             " or more units, or a share of them), not '" + text + "'");
         return false;
     };
-    if (!share(settings.batch, "--batch", plan.batch, 1) ||
-        !share(settings.maxFail, "--max-fail", plan.maxFail, 0))
+    if (!share(options.batch, "--batch", plan.batch, 1) ||
+        !share(options.maxFail, "--max-fail", plan.maxFail, 0))
         return std::nullopt;
     if (plan.maxFail && !plan.batch && plan.canary == 0) {
         inputError(err, "--max-fail needs --batch or --canary: it is checked after each batch");
@@ -115,87 +131,90 @@ std::optional<RolloutPlan> rolloutPlan(const Settings& settings, std::FILE* err)
     return plan;
 }
 
-// restore: every unit's saved listing, and a backup folder that is not the
-// source it restores from.
-bool prepareRestore(const Settings& settings, Prepared& prepared, std::FILE* err) {
-    std::string error;
-    std::optional<ListingSource> source = listingSourceFor(settings.dir, error);
+// The inventory's units in the groups asked for, with a retry file that is
+// not the inventory itself.
+bool loadUnits(Command command, const UnitRunOptions& options, UnitRun& run, std::FILE* err) {
+    run.command = command;
+    run.options = &options;
+    if (!options.retryFile.empty() && sameFile(options.retryFile, options.inventory)) {
+        inputError(err, "--retry " + options.retryFile +
+                            " is the inventory itself; name another file (the inventory is "
+                            "never written)");
+        return false;
+    }
+    std::optional<std::vector<InventoryUnit>> units =
+        loadInventory(options.inventory, options.groups, err);
+    if (!units)
+        return false;
+    run.units = std::move(*units);
+    return true;
+}
+
+// diff, apply: the ini file's settings, checked as data.
+std::optional<std::vector<ModeSetting>> iniModes(const std::string& path, std::FILE* err) {
+    std::optional<std::string> ini = readTextFile(path);
+    if (!ini) {
+        inputError(err, "cannot read ini file " + path + ": " + std::strerror(errno));
+        return std::nullopt;
+    }
+    // The mode tools read an ini file up to its first zero byte.
+    std::vector<ModeSetting> settings =
+        iniSettings(std::string_view(*ini).substr(0, ini->find('\0')));
+    if (reportFaults(err, checkSettings(settings, path))) {
+        inputError(err, path + " has faults; no unit was contacted");
+        return std::nullopt;
+    }
+    return settings;
+}
+
+// restore: every unit's saved listing, read and checked, and a backup folder
+// that is not the source it restores from.
+bool loadRestoreTargets(const RestoreOptions& options, UnitRun& run, std::FILE* err) {
+    std::string error, sourceDir;
+    std::optional<ListingSource> source = listingSourceFor(options.source, sourceDir, error);
     if (!source) {
         inputError(err, error);
         return false;
     }
     std::error_code ec;
-    if (fs::equivalent(settings.dir, prepared.backupDir, ec)) {
+    if (!options.backupDir.empty() &&
+        (fs::equivalent(sourceDir, options.backupDir, ec) ||
+         fs::weakly_canonical(sourceDir, ec) == fs::weakly_canonical(options.backupDir, ec))) {
         inputError(err, "--backup-dir must not be the folder restored from");
         return false;
     }
-    auto targets = loadTargets(prepared.units, *source, err);
-    if (!targets) {
-        inputError(err, "the saved listings have faults; no unit was contacted");
-        return false;
-    }
-    prepared.targets = std::move(*targets);
+    run.targets = loadTargets(run.units, *source, options.force);
     return true;
 }
 
-// Everything that can be wrong with the input, found before any unit is
-// contacted. Nothing, after telling the user, when something is.
-std::optional<Prepared> prepare(const Settings& settings, std::FILE* err) {
-    Prepared prepared;
-    if (!settings.retryFile.empty() && sameFile(settings.retryFile, settings.inventory)) {
-        inputError(err, "--retry " + settings.retryFile +
-                            " is the inventory itself; name another file (the inventory is "
-                            "never written)");
-        return std::nullopt;
-    }
-    std::optional<std::vector<InventoryUnit>> units =
-        loadInventory(settings.inventory, settings.groups, err);
-    if (!units)
-        return std::nullopt;
-    prepared.units = std::move(*units);
-    if (settings.command == Command::Diff || settings.command == Command::Apply) {
-        std::optional<std::string> ini = readTextFile(settings.ini);
-        if (!ini) {
-            inputError(err, "cannot read ini file " + settings.ini + ": " + std::strerror(errno));
-            return std::nullopt;
-        }
-        // The mode tools read an ini file up to its first zero byte.
-        prepared.iniText = ini->substr(0, ini->find('\0'));
-        if (reportFaults(err, checkIni(prepared.iniText, settings.ini))) {
-            inputError(err, settings.ini + " has faults; no unit was contacted");
-            return std::nullopt;
-        }
-    }
-    if (settings.command == Command::Apply || settings.command == Command::Restore) {
-        std::optional<RolloutPlan> plan = rolloutPlan(settings, err);
-        if (!plan)
-            return std::nullopt;
-        prepared.plan = *plan;
-    }
+// The folder the listings go to, made now that every check passed: the one
+// given, else a new one named after the current time. A git store's branch
+// is checked first, so a refused run leaves no folder.
+bool makeBackupDir(const std::string& given, UnitRun& run, std::FILE* err) {
     std::string error;
-    if (settings.command == Command::Backup) {
-        prepared.backupDir = settings.dir;
-        if (!ensureDir(settings.dir, error)) {
-            inputError(err, error);
-            return std::nullopt;
-        }
-    } else if (settings.command != Command::Diff) {
-        if (!settings.backupDir.empty()) {
-            prepared.backupDir = settings.backupDir;
-            if (!ensureDir(settings.backupDir, error)) {
-                inputError(err, error);
-                return std::nullopt;
-            }
-        } else if (auto dir = makeTimestampedDir(error)) {
-            prepared.backupDir = *dir;
-        } else {
-            inputError(err, error);
-            return std::nullopt;
-        }
+    if (run.git && !checkStoreBranch(given, error)) {
+        inputError(err, error);
+        return false;
     }
-    if (settings.command == Command::Restore && !prepareRestore(settings, prepared, err))
-        return std::nullopt;
-    return prepared;
+    if (!given.empty()) {
+        run.backupDir = given;
+        if (ensureDir(given, error))
+            return true;
+    } else if (auto dir = makeTimestampedDir(error)) {
+        run.backupDir = *dir;
+        return true;
+    }
+    inputError(err, error);
+    return false;
+}
+
+// A restart drops every value that was not committed, so without a commit it
+// would quietly undo the whole run.
+bool restartNeedsCommit(bool commit, bool restart, std::FILE* err) {
+    if (!restart || commit)
+        return true;
+    inputError(err, "--restart needs --commit: a restart drops uncommitted values");
+    return false;
 }
 
 // Where the failed units go. `--retry FILE` is replaced as a whole. Without
@@ -208,13 +227,13 @@ struct RetryPlan {
     bool namedAfterRun = false;
 };
 
-RetryPlan retryPlan(const Settings& settings, const std::string& backupDir) {
-    if (!settings.retryFile.empty() || backupDir.empty())
-        return {settings.retryFile, false};
+RetryPlan retryPlan(Command command, const UnitRunOptions& options, const std::string& backupDir) {
+    if (!options.retryFile.empty() || backupDir.empty())
+        return {options.retryFile, false};
     std::string shared = backupDir + "/retry.inventory";
-    if (settings.groups.empty() && !sameFile(shared, settings.inventory))
+    if (options.groups.empty() && !sameFile(shared, options.inventory))
         return {shared, false};
-    return {backupDir + "/retry-" + std::string(commandName(settings.command)) + "-" +
+    return {backupDir + "/retry-" + std::string(commandName(command)) + "-" +
                 localTime("%Y%m%d-%H%M%S"),
             true};
 }
@@ -223,13 +242,13 @@ RetryPlan retryPlan(const Settings& settings, const std::string& backupDir) {
 std::string writeRetryFile(const RetryPlan& plan, const std::string& content, std::FILE* err) {
     std::string error;
     if (!plan.namedAfterRun) {
-        if (writeFileAtomically(plan.path, content, false, error))
+        if (platform::writeFileAtomically(plan.path, content, false, error))
             return plan.path;
     } else {
         // A second run within the same second gets a suffix.
         for (int n = 1; n < 100; ++n) {
             std::string path = plan.path + (n == 1 ? "" : "-" + std::to_string(n)) + ".inventory";
-            if (writeNewFile(path, content, error))
+            if (platform::writeNewFile(path, content, error))
                 return path;
             if (errno != EEXIST)
                 break;
@@ -241,9 +260,9 @@ std::string writeRetryFile(const RetryPlan& plan, const std::string& content, st
 
 // After a run with no failures: the retry file an earlier run left where this
 // one would have written its own lists units that are done now, so it goes.
-std::string removeStaleRetryFile(const RetryPlan& plan, const Settings& settings) {
+std::string removeStaleRetryFile(const RetryPlan& plan, const UnitRunOptions& options) {
     std::error_code ec;
-    if (plan.path.empty() || plan.namedAfterRun || sameFile(plan.path, settings.inventory) ||
+    if (plan.path.empty() || plan.namedAfterRun || sameFile(plan.path, options.inventory) ||
         !fs::is_regular_file(fs::symlink_status(plan.path, ec)))
         return {};
     return fs::remove(plan.path, ec) ? plan.path : std::string();
@@ -251,13 +270,27 @@ std::string removeStaleRetryFile(const RetryPlan& plan, const Settings& settings
 
 // The report beside the backups, so a run whose output went nowhere (a
 // closed pipe, a lost terminal) still leaves its record.
-std::string reportPath(const Settings& settings, const std::string& backupDir) {
+std::string reportPath(const UnitRunOptions& options, const std::string& backupDir) {
     if (backupDir.empty())
         return {};
-    return backupDir + (settings.json ? "/report.json" : "/report.txt");
+    return backupDir + (options.json ? "/report.json" : "/report.txt");
 }
 
 }  // namespace
+
+int workersWithinLimit(int jobs, std::FILE* err) {
+    std::size_t wanted = static_cast<std::size_t>(jobs) * kDescriptorsPerWorker + kSpareDescriptors;
+    std::size_t limit = platform::raiseDescriptorLimit(wanted);
+    if (limit >= wanted)
+        return jobs;
+    std::size_t fit = limit > kSpareDescriptors + kDescriptorsPerWorker
+                          ? (limit - kSpareDescriptors) / kDescriptorsPerWorker
+                          : 1;
+    std::fprintf(err, "unitfleet: only %zu descriptors may be open; -j lowered from %d to %zu\n",
+                 limit, jobs, fit);
+    std::fflush(err);
+    return static_cast<int>(fit);
+}
 
 std::optional<std::vector<InventoryUnit>> loadInventory(const std::string& path,
                                                         const std::vector<std::string>& groups,
@@ -281,60 +314,56 @@ std::optional<std::vector<InventoryUnit>> loadInventory(const std::string& path,
     return units;
 }
 
-int runCommand(const Settings& settings, Streams streams) {
-    if (settings.restart && !settings.commit) {
-        // A restart drops every value that was not committed, so it would
-        // quietly undo the whole run.
-        return inputError(streams.err,
-                          "--restart needs --commit: a restart drops uncommitted values");
-    }
-    std::optional<Prepared> prepared = prepare(settings, streams.err);
-    if (!prepared)
-        return kExitInputError;
-    WorkSettings work;
-    work.timeout =
-        std::chrono::milliseconds(static_cast<long long>(settings.timeoutSeconds * 1000));
-    work.backupDir = prepared->backupDir;
-    work.durable = settings.command == Command::Apply || settings.command == Command::Restore;
-    work.iniText = prepared->iniText;
-    work.commit = settings.commit;
-    work.restart = settings.restart;
-    work.targetFor = [&](const InventoryUnit& unit) -> const std::string* {
-        // Units are in line order, and a rollout works on copies of them.
-        const auto& units = prepared->units;
-        auto at = std::lower_bound(units.begin(), units.end(), unit.line,
-                                   [](const InventoryUnit& u, int line) { return u.line < line; });
-        auto i = static_cast<std::size_t>(at - units.begin());
-        const auto& targets = prepared->targets;
-        return i < targets.size() && targets[i] ? &*targets[i] : nullptr;
-    };
+namespace {
 
-    Progress progress(streams.err, streams.terminal, prepared->units);
-    Rollout rollout = runRollout(settings.command, prepared->units, work, settings.jobs,
-                                 prepared->plan, progress);
+// The part every unit command shares, once its own checks passed: the units
+// worked on (in batches for a rollout), the report, the retry file and, with
+// git, the record.
+int runUnits(UnitRun& run, Streams streams) {
+    const UnitRunOptions& options = *run.options;
+    int jobs = workersWithinLimit(options.jobs, streams.err);
+    WorkSettings& work = run.work;
+    work.timeout = std::chrono::milliseconds(static_cast<long long>(options.timeoutSeconds * 1000));
+    work.backupDir = run.backupDir;
+    work.durable = run.command == Command::Apply || run.command == Command::Restore;
+    work.targets = &run.targets;
+
+    // From here a stop signal ends the run in order: no new unit starts, the
+    // record is written, and the exit status says which signal it was.
+    platform::catchStopSignals();
+    Progress progress(streams.err, streams.terminal, run.units);
+    if (run.plan.batch || run.plan.canary > 0)
+        progress.setBatches(batchSizes(run.units.size(), run.plan));
+    auto recordStart = std::chrono::steady_clock::now();
+    Rollout rollout =
+        runRollout(run.command, run.units, work, jobs, run.plan,
+                   [&](std::size_t i, const UnitResult& r) { progress.finished(i, r); });
     progress.end();
+    recordStart = std::chrono::steady_clock::now();
     std::vector<UnitResult>& results = rollout.results;
 
     RunSummary summary;
-    summary.command = settings.command;
-    summary.backupDir = prepared->backupDir;
+    summary.command = run.command;
+    summary.backupDir = run.backupDir;
     summary.rollout = stopText(rollout);
+    summary.signal = rollout.signal;
     bool anyFailed = false;
     for (const UnitResult& r : results) anyFailed = anyFailed || isFailure(r.outcome);
-    RetryPlan plan = retryPlan(settings, prepared->backupDir);
+    RetryPlan plan = retryPlan(run.command, options, run.backupDir);
     if (anyFailed && !plan.path.empty()) {
         summary.retryFile = writeRetryFile(
-            plan, retryInventory(prepared->units, results, runHeading(settings)), streams.err);
+            plan, retryInventory(run.units, results, runHeading(run.command, options)),
+            streams.err);
     } else if (!anyFailed && !plan.path.empty()) {
         summary.nothingToRetry = true;
-        summary.removedRetry = removeStaleRetryFile(plan, settings);
+        summary.removedRetry = removeStaleRetryFile(plan, options);
     }
-    summary.reportFile = reportPath(settings, prepared->backupDir);
-    std::string report = settings.json ? jsonReport(prepared->units, results, summary)
-                                       : textReport(prepared->units, results, summary);
+    summary.reportFile = reportPath(options, run.backupDir);
+    std::string report = options.json ? jsonReport(run.units, results, summary)
+                                      : textReport(run.units, results, summary);
     if (!summary.reportFile.empty()) {
         std::string error;
-        if (!writeFileAtomically(summary.reportFile, report, false, error))
+        if (!platform::writeFileAtomically(summary.reportFile, report, false, error))
             std::fprintf(streams.err, "unitfleet: cannot write the report: %s\n", error.c_str());
     }
     // A closed output (unitfleet ... | head -1) ends the output, not the run:
@@ -342,9 +371,92 @@ int runCommand(const Settings& settings, Streams streams) {
     std::fputs(report.c_str(), streams.out);
     std::fflush(streams.out);
     int status = anyFailed ? kExitSomeFailed : kExitDone;
-    if (settings.git && recordRunInGit(settings, prepared->units, results, work, streams) != 0)
+    if (rollout.signal != 0) {
+        std::fprintf(
+            streams.err, "unitfleet: stopped by signal %d; record written in %.3f s\n",
+            rollout.signal,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - recordStart).count());
+        std::fflush(streams.err);
+    }
+    // One JSON document on standard output: the commit lines go beside it.
+    std::FILE* gitOut = options.json ? streams.err : streams.out;
+    if (run.git && recordRunInGit(run.command, run.volatileModes, jobs, run.units, results, work,
+                                  {gitOut, streams.err, streams.terminal}) != 0)
         status = kExitSomeFailed;
+    if (rollout.signal != 0)
+        return kExitSignalBase + rollout.signal;
     return rollout.stoppedAfter != 0 ? kExitRolloutStopped : status;
+}
+
+}  // namespace
+
+int runBackup(const BackupOptions& options, Streams streams) {
+    UnitRun run;
+    run.git = options.git;
+    run.volatileModes = options.volatileModes;
+    if (!loadUnits(Command::Backup, options.run, run, streams.err))
+        return kExitInputError;
+    // DIR is required: the folder named is used as it is, with its files.
+    if (!makeBackupDir(options.dir, run, streams.err))
+        return kExitInputError;
+    return runUnits(run, streams);
+}
+
+int runDiff(const DiffOptions& options, Streams streams) {
+    UnitRun run;
+    run.work.skipUnknown = options.skipUnknown;
+    if (!loadUnits(Command::Diff, options.run, run, streams.err))
+        return kExitInputError;
+    std::optional<std::vector<ModeSetting>> settings = iniModes(options.ini, streams.err);
+    if (!settings)
+        return kExitInputError;
+    run.work.settings = std::move(*settings);
+    return runUnits(run, streams);
+}
+
+int runApply(const ApplyOptions& options, Streams streams) {
+    if (!restartNeedsCommit(options.commit, options.restart, streams.err))
+        return kExitInputError;
+    UnitRun run;
+    run.work.commit = options.commit;
+    run.work.restart = options.restart;
+    run.work.skipUnknown = options.skipUnknown;
+    run.git = !options.gitDir.empty();
+    run.volatileModes = options.volatileModes;
+    if (!loadUnits(Command::Apply, options.run, run, streams.err))
+        return kExitInputError;
+    std::optional<std::vector<ModeSetting>> settings = iniModes(options.ini, streams.err);
+    if (!settings)
+        return kExitInputError;
+    run.work.settings = std::move(*settings);
+    std::optional<RolloutPlan> plan = rolloutPlan(options.rollout, streams.err);
+    if (!plan)
+        return kExitInputError;
+    run.plan = *plan;
+    if (!makeBackupDir(run.git ? options.gitDir : options.backupDir, run, streams.err))
+        return kExitInputError;
+    return runUnits(run, streams);
+}
+
+int runRestore(const RestoreOptions& options, Streams streams) {
+    if (!restartNeedsCommit(options.commit, options.restart, streams.err))
+        return kExitInputError;
+    UnitRun run;
+    run.work.commit = options.commit;
+    run.work.restart = options.restart;
+    run.work.skipUnknown = options.skipUnknown;
+    run.work.force = options.force;
+    if (!loadUnits(Command::Restore, options.run, run, streams.err))
+        return kExitInputError;
+    std::optional<RolloutPlan> plan = rolloutPlan(options.rollout, streams.err);
+    if (!plan)
+        return kExitInputError;
+    run.plan = *plan;
+    // Checked before any folder is made, so a refused run leaves none.
+    if (!loadRestoreTargets(options, run, streams.err) ||
+        !makeBackupDir(options.backupDir, run, streams.err))
+        return kExitInputError;
+    return runUnits(run, streams);
 }
 
 }  // namespace unitfleet

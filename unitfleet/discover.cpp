@@ -1,11 +1,14 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/discover.h"
 
 #include <algorithm>
-#include <charconv>
 #include <set>
 
-#include "unitfleet/atomic_file.h"
+#include "unitfleet/commands.h"
+#include "unitfleet/inventory.h"
 #include "unitfleet/mode_question.h"
+#include "unitfleet/outcome.h"
+#include "unitfleet/output_file.h"
 #include "unitfleet/pool.h"
 
 namespace unitfleet {
@@ -13,31 +16,6 @@ namespace unitfleet {
 namespace {
 
 using Status = protocol::ClientSession::Status;
-
-std::optional<long> number(std::string_view text, long most) {
-    long value = -1;
-    const char* end = text.data() + text.size();
-    auto [at, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || text.size() > 3 || error != std::errc() || at != end || value > most)
-        return std::nullopt;
-    return value;
-}
-
-// Dotted IPv4 only: a range names addresses, not hosts.
-std::optional<net::Ipv4> dottedAddress(std::string_view text) {
-    net::Ipv4 address = 0;
-    for (int part = 0; part < 4; ++part) {
-        std::size_t dot = part < 3 ? text.find('.') : text.size();
-        if (dot == std::string_view::npos)
-            return std::nullopt;
-        std::optional<long> octet = number(text.substr(0, dot), 255);
-        if (!octet)
-            return std::nullopt;
-        address = (address << 8) | static_cast<net::Ipv4>(*octet);
-        text.remove_prefix(std::min(text.size(), dot + 1));
-    }
-    return address;
-}
 
 struct Found {
     bool unit = false;
@@ -62,60 +40,26 @@ std::string withoutUnits(const std::vector<Found>& found) {
            " not answering in time, " + std::to_string(other) + " answering but not as a unit";
 }
 
-// Inventory lines of the units found; a name taken twice gets -2, -3, ...
-std::string inventoryOf(const std::vector<net::Ipv4>& addresses, const std::vector<Found>& found,
-                        const std::string& heading) {
-    std::string text = "# " + heading + "\n";
-    std::set<std::string> taken;
-    for (std::size_t i = 0; i < addresses.size(); ++i) {
-        if (!found[i].unit)
-            continue;
-        std::string line = net::dotted(addresses[i]);
-        if (std::string name = safeName(found[i].unitId); !name.empty()) {
-            std::string lowered = name;
-            for (char& c : lowered) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-            std::string unique = name, key = lowered;
-            for (int n = 2; !taken.insert(key).second; ++n) {
-                unique = name + "-" + std::to_string(n);
-                key = lowered + "-" + std::to_string(n);
-            }
-            line += "  " + unique;
-        }
-        text += line + "\n";
-    }
-    return text;
-}
-
 }  // namespace
 
 std::optional<AddressRange> parseRange(std::string_view text, std::string& error) {
-    error = "range '" + std::string(text) + "' is not A-B, A/N or one dotted IPv4 address";
-    AddressRange range;
-    if (std::size_t slash = text.find('/'); slash != std::string_view::npos) {
-        std::optional<net::Ipv4> base = dottedAddress(text.substr(0, slash));
-        std::optional<long> bits = number(text.substr(slash + 1), 32);
-        if (!base || !bits)
-            return std::nullopt;
-        net::Ipv4 mask = *bits == 0 ? 0 : ~net::Ipv4{0} << (32 - *bits);
-        range.first = *base & mask;
-        range.last = range.first | ~mask;
-    } else if (std::size_t dash = text.find('-'); dash != std::string_view::npos) {
-        std::optional<net::Ipv4> first = dottedAddress(text.substr(0, dash));
-        std::optional<net::Ipv4> last = dottedAddress(text.substr(dash + 1));
-        if (!first || !last)
-            return std::nullopt;
-        if (*last < *first) {
-            error = "range '" + std::string(text) + "' ends before it starts";
-            return std::nullopt;
-        }
-        range = {*first, *last};
-    } else if (std::optional<net::Ipv4> one = dottedAddress(text)) {
-        range = {*one, *one};
-    } else {
-        return std::nullopt;
+    return platform::parseIpv4Range(text, error);
+}
+
+std::uint64_t addressCount(std::vector<AddressRange> ranges) {
+    std::sort(ranges.begin(), ranges.end(),
+              [](const AddressRange& a, const AddressRange& b) { return a.first < b.first; });
+    std::uint64_t count = 0;
+    std::optional<std::uint64_t> covered;  // the last address counted so far
+    for (const AddressRange& r : ranges) {
+        std::uint64_t first = r.first, last = r.last;
+        if (covered && first <= *covered)
+            first = *covered + 1;
+        if (first <= last)
+            count += last - first + 1;
+        covered = std::max(covered.value_or(0), last);
     }
-    error.clear();
-    return range;
+    return count;
 }
 
 std::string safeName(std::string_view unitId) {
@@ -126,14 +70,44 @@ std::string safeName(std::string_view unitId) {
         if (name.empty() && c == '.')
             continue;
         name += safe ? c : '_';
+        if (name.size() == kLongestStem)
+            break;
     }
     return name;
 }
 
+std::string discoveredInventory(const std::vector<FoundUnit>& units, std::uint16_t port,
+                                const std::string& heading) {
+    std::string text = "# " + heading + "\n";
+    std::set<std::string> taken;
+    // Every address is taken first: a name equal to any unit's address would
+    // name the same backup file as an unnamed unit there.
+    for (const FoundUnit& unit : units) taken.insert(platform::dotted(unit.address));
+    auto lowered = [](std::string name) {
+        for (char& c : name) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+        return name;
+    };
+    for (const FoundUnit& unit : units) {
+        std::string line = platform::dotted(unit.address);
+        if (port != 0)
+            line += ":" + std::to_string(port);
+        std::string name = safeName(unit.unitId);
+        if (!name.empty() && platform::parseIpv4(name))
+            name = safeName("unit-" + name);
+        if (!name.empty()) {
+            std::string unique = name;
+            for (int n = 2; !taken.insert(lowered(unique)).second; ++n) {
+                std::string suffix = "-" + std::to_string(n);
+                unique = name.substr(0, kLongestStem - suffix.size()) + suffix;
+            }
+            line += "  " + unique;
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
 int runDiscover(const DiscoverSettings& settings, std::FILE* out, std::FILE* err) {
-    std::vector<net::Ipv4> addresses;
-    std::set<net::Ipv4> seen;
-    std::size_t total = 0;
     std::vector<AddressRange> ranges;
     for (const std::string& text : settings.ranges) {
         std::string error;
@@ -142,23 +116,25 @@ int runDiscover(const DiscoverSettings& settings, std::FILE* out, std::FILE* err
             std::fprintf(err, "unitfleet: %s\n", error.c_str());
             return 2;
         }
-        total += static_cast<std::size_t>(range->last - range->first) + 1;
         ranges.push_back(*range);
     }
+    std::uint64_t total = addressCount(ranges);
     if (total > kDiscoverForcedLimit) {
-        std::fprintf(err, "unitfleet: the ranges hold %zu addresses; at most %zu can be tried\n",
-                     total, kDiscoverForcedLimit);
+        std::fprintf(err, "unitfleet: the ranges hold %llu addresses; at most %zu can be tried\n",
+                     static_cast<unsigned long long>(total), kDiscoverForcedLimit);
         return 2;
     }
     if (total > kDiscoverLimit && !settings.force) {
         std::fprintf(err,
-                     "unitfleet: the ranges hold %zu addresses, more than %zu; give --force to "
+                     "unitfleet: the ranges hold %llu addresses, more than %zu; give --force to "
                      "try them all\n",
-                     total, kDiscoverLimit);
+                     static_cast<unsigned long long>(total), kDiscoverLimit);
         return 2;
     }
+    std::vector<platform::Ipv4> addresses;
+    std::set<platform::Ipv4> seen;
     for (const AddressRange& range : ranges) {
-        for (net::Ipv4 a = range.first;; ++a) {
+        for (platform::Ipv4 a = range.first;; ++a) {
             if (seen.insert(a).second)
                 addresses.push_back(a);
             if (a == range.last)
@@ -170,9 +146,10 @@ int runDiscover(const DiscoverSettings& settings, std::FILE* out, std::FILE* err
     std::vector<Found> found(addresses.size());
     std::string whyNot;
     std::size_t tried = forEachIndex(
-        addresses.size(), settings.jobs,
+        addresses.size(), workersWithinLimit(settings.jobs, err),
         [&](std::size_t i, protocol::ClientSession& session) {
-            ModeAnswer answer = askMode(session, net::dotted(addresses[i]), "UnitID", timeout);
+            ModeAnswer answer =
+                askMode(session, platform::dotted(addresses[i]), settings.port, "UnitID", timeout);
             found[i] = {answer.named, answer.status, std::move(answer.value)};
         },
         whyNot);
@@ -180,20 +157,25 @@ int runDiscover(const DiscoverSettings& settings, std::FILE* out, std::FILE* err
         std::fprintf(err, "unitfleet: no worker thread could be started: %s\n", whyNot.c_str());
         return 1;
     }
-    std::size_t units = static_cast<std::size_t>(
-        std::count_if(found.begin(), found.end(), [](const Found& f) { return f.unit; }));
+    std::vector<FoundUnit> units;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        if (found[i].unit)
+            units.push_back({addresses[i], found[i].unitId});
+    }
     std::string heading = "units found by unitfleet discover";
     for (const std::string& text : settings.ranges) heading += " " + text;
-    std::string inventory = inventoryOf(addresses, found, heading);
+    std::string inventory = discoveredInventory(units, settings.port, heading);
     if (settings.output.empty()) {
         std::fputs(inventory.c_str(), out);
         std::fflush(out);
-    } else if (std::string error; !writeFileAtomically(settings.output, inventory, false, error)) {
+    } else if (std::string error; !writeOutputFile(settings.output, inventory, error)) {
         std::fprintf(err, "unitfleet: cannot write the inventory: %s\n", error.c_str());
         return 1;
     }
-    std::fprintf(err, "discover: %zu addresses, %zu units, %zu without (%s)\n", addresses.size(),
-                 units, addresses.size() - units, withoutUnits(found).c_str());
+    std::fprintf(err, "discover: %s, %s, %zu without (%s)\n",
+                 countOf(addresses.size(), "address", "addresses").c_str(),
+                 countOf(units.size(), "unit", "units").c_str(), addresses.size() - units.size(),
+                 withoutUnits(found).c_str());
     std::fflush(err);
     return 0;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/discover.h"
 
 #include <gtest/gtest.h>
@@ -33,8 +34,8 @@ TEST(Discover, RangesAreSpansBlocksOrSingleAddresses) {
         std::optional<AddressRange> range = parseRange(c.text, error);
         ASSERT_EQ(range.has_value(), c.valid) << error;
         if (range) {
-            EXPECT_EQ(net::dotted(range->first), c.first);
-            EXPECT_EQ(net::dotted(range->last), c.last);
+            EXPECT_EQ(platform::dotted(range->first), c.first);
+            EXPECT_EQ(platform::dotted(range->last), c.last);
         } else {
             EXPECT_NE(error, "");
         }

@@ -1,16 +1,30 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/git_run.h"
 
+#include "protocol/text.h"
 #include "unitfleet/git_store.h"
+#include "unitfleet/report.h"
 #include "unitfleet/runner.h"
 
 namespace unitfleet {
 
 namespace {
 
-std::size_t failures(const std::vector<UnitResult>& results) {
-    std::size_t failed = 0;
-    for (const UnitResult& r : results) failed += isFailure(r.outcome) ? 1 : 0;
-    return failed;
+// The unit was contacted in this run, so it may hold another state now.
+bool wasReached(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::NotAttempted:
+        case Outcome::NoListing:
+        case Outcome::BadListing:
+        case Outcome::NotRun:
+        case Outcome::Unreachable:
+        case Outcome::Unresolved:
+            return false;
+        case Outcome::Interrupted:
+            return false;  // only ever before any set
+        default:
+            return true;
+    }
 }
 
 bool commitAndTell(const std::string& dir, const GitRun& run, std::FILE* out, std::FILE* err) {
@@ -21,37 +35,62 @@ bool commitAndTell(const std::string& dir, const GitRun& run, std::FILE* out, st
         std::fflush(err);
         return false;
     }
+    for (const std::string& name : commit->leftOut) {
+        std::fprintf(err,
+                     "unitfleet: warning: %s/%s differs from the last commit but is not this "
+                     "run's; left out of the history\n",
+                     dir.c_str(), protocol::escapeControls(name).c_str());
+    }
     if (commit->made)
         std::fprintf(out, "history: commit %s %s\n", commit->id.c_str(), commit->summary.c_str());
     else
         std::fprintf(out, "history: nothing changed, no commit\n");
     std::fflush(out);
+    std::fflush(err);
     return true;
 }
 
 }  // namespace
 
-int recordRunInGit(const Settings& settings, const std::vector<InventoryUnit>& units,
-                   const std::vector<UnitResult>& results, const WorkSettings& work,
-                   Streams streams) {
-    // One JSON document on standard output: the commit lines go beside it.
-    std::FILE* out = settings.json ? streams.err : streams.out;
+int recordRunInGit(Command command, const std::vector<std::string>& volatileModes, int jobs,
+                   const std::vector<InventoryUnit>& units, const std::vector<UnitResult>& results,
+                   const WorkSettings& work, Streams streams) {
+    std::FILE* out = streams.out;
     GitRun run;
+    run.verb = std::string(commandName(command));
     run.units = units.size();
-    run.failed = failures(results);
-    for (const std::string& mode : settings.volatileModes) run.volatileModes.names.push_back(mode);
+    for (const std::string& mode : volatileModes) run.volatileModes.names.push_back(mode);
+    std::size_t applied = 0;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const UnitResult& r = results[i];
+        if (r.saved)
+            run.stems.push_back(units[i].fileStem());
+        run.notAttempted += r.outcome == Outcome::NotAttempted ? 1 : 0;
+        run.failed += isFailure(r.outcome) && r.outcome != Outcome::NotAttempted ? 1 : 0;
+        applied += r.outcome == Outcome::Applied ? 1 : 0;
+    }
+    if (command != Command::Apply)
+        return commitAndTell(work.backupDir, run, out, streams.err) ? kExitDone : kExitSomeFailed;
+
+    run.state = " (state before)";
     if (!commitAndTell(work.backupDir, run, out, streams.err))
         return kExitSomeFailed;
-    if (settings.command != Command::Apply)
-        return kExitDone;
 
-    // The state after the change, as the units now report it; a unit that
-    // cannot be read keeps its listing from before.
-    std::vector<UnitResult> after = runAll(Command::Backup, units, work, settings.jobs, nullptr);
-    run.verb = "apply";
-    run.failed = 0;
-    for (std::size_t i = 0; i < units.size(); ++i)
-        run.failed += isFailure(results[i].outcome) || isFailure(after[i].outcome) ? 1 : 0;
+    // The state after the change, as the units now report it: only the units
+    // this run reached. One that cannot be read keeps its listing from before.
+    std::vector<InventoryUnit> reached;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        if (results[i].saved && wasReached(results[i].outcome))
+            reached.push_back(units[i]);
+    }
+    std::vector<UnitResult> after = runAll(Command::Backup, reached, work, jobs, nullptr);
+    run.state.clear();
+    run.changed = applied;
+    run.stems.clear();
+    for (std::size_t i = 0; i < reached.size(); ++i) {
+        if (after[i].saved)
+            run.stems.push_back(reached[i].fileStem());
+    }
     return commitAndTell(work.backupDir, run, out, streams.err) ? kExitDone : kExitSomeFailed;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/git_store.h"
 
 #include <git2.h>
@@ -5,8 +6,9 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 
-#include "unitfleet/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "unitfleet/inventory.h"
 
 namespace unitfleet {
@@ -139,8 +141,10 @@ std::map<std::string, std::string> folderListings(const std::string& dir) {
 }
 
 struct Staged {
-    std::vector<std::string> add, remove;
+    std::map<std::string, std::string> add;  // file name -> content
+    std::vector<std::string> remove;
     std::vector<std::string> lines;  // one per changed unit, for the message
+    std::vector<std::string> leftOut;
 };
 
 std::string joinModes(const std::vector<ModeChange>& changes) {
@@ -149,38 +153,46 @@ std::string joinModes(const std::vector<ModeChange>& changes) {
     return text;
 }
 
-// Decides per listing what goes into the commit; puts back the committed
-// content of listings that differ in volatile modes only.
+// Decides per listing of this run what goes into the commit; puts back the
+// committed content of listings that differ in volatile modes only. The
+// folder's other listings are only looked at, to warn about them.
 std::optional<Staged> stageChanges(git_repository* repo, const std::string& dir,
-                                   const git_tree* tree, const VolatileModes& volatileModes,
-                                   std::string& error) {
+                                   const git_tree* tree, const GitRun& run, std::string& error) {
     Staged staged;
     std::map<std::string, git_oid> committed = treeListings(tree);
     std::map<std::string, std::string> present = folderListings(dir);
+    std::set<std::string> ours;
+    for (const std::string& stem : run.stems) ours.insert(stem + std::string(kListingSuffix));
     for (const auto& [name, text] : present) {
         auto old = committed.find(name);
-        if (old == committed.end()) {
-            staged.add.push_back(name);
+        std::optional<std::string> before;
+        if (old != committed.end())
+            before = blobText(repo, old->second);
+        if (!ours.contains(name)) {
+            if (!before || *before != text)
+                staged.leftOut.push_back(name);
+            continue;
+        }
+        if (!before) {
+            staged.add.emplace(name, text);
             staged.lines.push_back(stemOf(name) + ": new listing");
             continue;
         }
-        std::optional<std::string> before = blobText(repo, old->second);
-        if (before && *before == text)
+        if (*before == text)
             continue;
-        std::vector<ModeChange> changes =
-            before ? listingChanges(*before, text, volatileModes) : std::vector<ModeChange>{};
-        if (before && changes.empty()) {
-            if (!writeFileAtomically(dir + "/" + name, *before, false, error))
+        std::vector<ModeChange> changes = listingChanges(*before, text, run.volatileModes);
+        if (changes.empty() && listingEntries(*before).size() == listingEntries(text).size()) {
+            if (!platform::writeFileAtomically(dir + "/" + name, *before, false, error))
                 return std::nullopt;
             continue;
         }
-        staged.add.push_back(name);
+        staged.add.emplace(name, text);
         staged.lines.push_back(
             stemOf(name) + ": " +
             (changes.empty() ? std::string("listing rewritten") : joinModes(changes)));
     }
-    for (const auto& [name, id] : committed) {
-        if (!present.contains(name)) {
+    for (const std::string& name : ours) {
+        if (committed.contains(name) && !present.contains(name)) {
             staged.remove.push_back(name);
             staged.lines.push_back(stemOf(name) + ": listing removed");
         }
@@ -188,49 +200,136 @@ std::optional<Staged> stageChanges(git_repository* repo, const std::string& dir,
     return staged;
 }
 
+// The commit's tree: HEAD's tree with this run's listings put in or taken
+// out, built without the index, so nothing the user staged slips in.
 std::optional<git_oid> writeTree(git_repository* repo, const git_tree* tree, const Staged& staged,
                                  std::string& error) {
-    git_index* raw = nullptr;
-    if (git_repository_index(&raw, repo) != 0) {
-        error = lastError("cannot open the index");
+    git_treebuilder* raw = nullptr;
+    if (git_treebuilder_new(&raw, repo, tree) != 0) {
+        error = lastError("cannot build the commit's tree");
         return std::nullopt;
     }
-    Index index(raw);
-    int rc = tree != nullptr ? git_index_read_tree(raw, tree) : git_index_clear(raw);
-    for (const std::string& name : staged.add)
-        rc = rc != 0 ? rc : git_index_add_bypath(raw, name.c_str());
-    for (const std::string& name : staged.remove)
-        rc = rc != 0 ? rc : git_index_remove_bypath(raw, name.c_str());
+    Owned<git_treebuilder, git_treebuilder_free> builder(raw);
+    for (const auto& [name, text] : staged.add) {
+        git_oid blob;
+        if (git_blob_create_from_buffer(&blob, repo, text.data(), text.size()) != 0 ||
+            git_treebuilder_insert(nullptr, raw, name.c_str(), &blob, GIT_FILEMODE_BLOB) != 0) {
+            error = lastError("cannot store " + name);
+            return std::nullopt;
+        }
+    }
+    for (const std::string& name : staged.remove) {
+        if (git_treebuilder_remove(raw, name.c_str()) != 0) {
+            error = lastError("cannot take out " + name);
+            return std::nullopt;
+        }
+    }
     git_oid id;
-    if (rc != 0 || git_index_write(raw) != 0 || git_index_write_tree(&id, raw) != 0) {
-        error = lastError("cannot stage the listings");
+    if (git_treebuilder_write(&id, raw) != 0) {
+        error = lastError("cannot build the commit's tree");
         return std::nullopt;
     }
     return id;
 }
 
-std::string summaryLine(const GitRun& run, std::size_t changed) {
-    return run.verb + " of " + std::to_string(run.units) + " units: " + std::to_string(changed) +
-           " changed, " + std::to_string(run.failed) + " failed";
+// The index agrees with the new commit for this run's listings, and keeps
+// everything else the user staged. A failure here costs only a stale
+// `git status`, never the commit.
+void updateIndex(git_repository* repo, const Staged& staged) {
+    git_index* raw = nullptr;
+    if (git_repository_index(&raw, repo) != 0)
+        return;
+    Index index(raw);
+    for (const auto& [name, text] : staged.add) git_index_add_bypath(raw, name.c_str());
+    for (const std::string& name : staged.remove) git_index_remove_bypath(raw, name.c_str());
+    git_index_write(raw);
+}
+
+std::string summaryLine(const GitRun& run, std::size_t changedListings) {
+    std::string line = run.verb + " of " + std::to_string(run.units) +
+                       (run.units == 1 ? " unit" : " units") + run.state + ": " +
+                       std::to_string(run.changed.value_or(changedListings)) + " changed, " +
+                       std::to_string(run.failed) + " failed";
+    if (run.notAttempted > 0)
+        line += ", " + std::to_string(run.notAttempted) + " not attempted";
+    return line;
+}
+
+constexpr const char* kBranchKey = "unitfleet.branch";
+
+// The branch HEAD names (also before its first commit); nothing when HEAD
+// is detached.
+std::optional<std::string> headBranch(git_repository* repo) {
+    if (git_repository_head_detached(repo) == 1)
+        return std::nullopt;
+    git_reference* head = nullptr;
+    if (git_reference_lookup(&head, repo, "HEAD") != 0)
+        return std::nullopt;
+    Reference owned(head);
+    const char* target = git_reference_symbolic_target(head);
+    if (target == nullptr)
+        return std::nullopt;
+    std::string name = target;
+    constexpr std::string_view kHeads = "refs/heads/";
+    return name.starts_with(kHeads) ? name.substr(kHeads.size()) : name;
+}
+
+bool checkBranch(git_repository* repo, const std::string& dir, std::string& error) {
+    std::optional<std::string> branch = headBranch(repo);
+    git_config* rawConfig = nullptr;
+    if (git_repository_config(&rawConfig, repo) != 0) {
+        error = lastError("cannot read the configuration of " + dir);
+        return false;
+    }
+    Owned<git_config, git_config_free> config(rawConfig);
+    git_buf stored = GIT_BUF_INIT;
+    std::optional<std::string> storeBranch;
+    if (git_config_get_string_buf(&stored, rawConfig, kBranchKey) == 0) {
+        storeBranch = std::string(stored.ptr, stored.size);
+        git_buf_dispose(&stored);
+    }
+    if (!branch) {
+        error = dir + " has a detached HEAD; check out " +
+                (storeBranch ? "its branch " + *storeBranch : std::string("its branch")) +
+                " (git -C " + dir + " checkout BRANCH) before a run records into it";
+        return false;
+    }
+    if (storeBranch && *storeBranch != *branch) {
+        error = dir + " is on branch " + *branch + ", not on the store's branch " + *storeBranch +
+                "; check out " + *storeBranch + " first";
+        return false;
+    }
+    if (!storeBranch)
+        git_config_set_string(rawConfig, kBranchKey, branch->c_str());
+    return true;
 }
 
 }  // namespace
 
+bool checkStoreBranch(const std::string& dir, std::string& error) {
+    initLibrary();
+    git_repository* raw = nullptr;
+    if (git_repository_open_ext(&raw, dir.c_str(), GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) != 0)
+        return true;  // made a repository by the first commit
+    Repository repo(raw);
+    return checkBranch(repo.get(), dir, error);
+}
+
 std::optional<GitCommit> commitListings(const std::string& dir, const GitRun& run,
                                         std::string& error) {
     Repository repo = openRepository(dir, true, error);
-    if (!repo)
+    if (!repo || !checkBranch(repo.get(), dir, error))
         return std::nullopt;
     Commit head;
     std::optional<Tree> tree = headTree(repo.get(), head, error);
     if (!tree)
         return std::nullopt;
-    std::optional<Staged> staged =
-        stageChanges(repo.get(), dir, tree->get(), run.volatileModes, error);
+    std::optional<Staged> staged = stageChanges(repo.get(), dir, tree->get(), run, error);
     if (!staged)
         return std::nullopt;
     GitCommit result;
     result.summary = summaryLine(run, staged->lines.size());
+    result.leftOut = staged->leftOut;
     if (staged->lines.empty())
         return result;
     std::optional<git_oid> treeId = writeTree(repo.get(), tree->get(), *staged, error);
@@ -254,6 +353,7 @@ std::optional<GitCommit> commitListings(const std::string& dir, const GitRun& ru
         error = lastError("cannot make the commit");
         return std::nullopt;
     }
+    updateIndex(repo.get(), *staged);
     result.made = true;
     result.id = shortId(id);
     return result;

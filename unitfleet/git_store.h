@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The backup folder as a git repository, through libgit2: each run that
 // changed a listing becomes one commit, and any listing can be read back as
 // it was at any commit. Only the units' listings (NAME.ini at the top of the
@@ -14,9 +15,17 @@
 namespace unitfleet {
 
 struct GitRun {
-    std::string verb = "backup";  // the summary's first word
+    std::string verb = "backup";  // the summary's first word: the command
+    std::string state;            // after the unit count, e.g. " (state before)"
     std::size_t units = 0;        // units the run worked on
     std::size_t failed = 0;
+    std::size_t notAttempted = 0;
+    // Units the run changed; nothing: count the listings the commit changes.
+    std::optional<std::size_t> changed;
+    // The file stems of the listings this run wrote: only these are
+    // committed. Other files, other units' listings (hand edits included)
+    // and whatever the user staged are left as they are.
+    std::vector<std::string> stems;
     VolatileModes volatileModes;
 };
 
@@ -24,15 +33,25 @@ struct GitCommit {
     bool made = false;    // false: nothing changed, no commit
     std::string id;       // short id of the commit made
     std::string summary;  // "backup of N units: K changed, F failed"
+    // Listings in the folder that differ from the last commit but are not
+    // this run's: left out, and worth a warning.
+    std::vector<std::string> leftOut;
 };
 
-// Makes DIR a repository if it is not one, compares every listing in it with
-// the last commit and commits the ones that changed, appeared or vanished. A
-// listing whose only differences are volatile modes is put back as it was
-// committed, so the stored clock is the one read at the last real change.
-// Nothing, and a message in `error`, when the repository cannot be used.
+// Makes DIR a repository if it is not one, compares this run's listings
+// with the last commit and commits the ones that changed, appeared or
+// vanished. A listing whose only differences are volatile modes is put back
+// as it was committed, so the stored clock is the one read at the last real
+// change. Nothing, and a message in `error`, when the repository cannot be
+// used (checkStoreBranch's faults included).
 std::optional<GitCommit> commitListings(const std::string& dir, const GitRun& run,
                                         std::string& error);
+
+// A store commits on its own branch: the one it was created on (kept in its
+// config as unitfleet.branch). A detached HEAD or another branch checked out
+// is refused, with what to do in `error`. A folder that is no repository yet
+// passes.
+bool checkStoreBranch(const std::string& dir, std::string& error);
 
 // The listing of `unit` (its file stem) at `revision` ("HEAD~1", a commit
 // id, a tag, ...). Nothing, with the reason in `error`, when the revision or

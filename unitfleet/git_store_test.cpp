@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/git_store.h"
 
 #include <gtest/gtest.h>
@@ -26,10 +27,12 @@ class GitStore : public ::testing::Test {
     void write(const std::string& unit, const std::string& text) {
         support::writeFile(dir_ + "/" + unit + ".ini", text);
     }
-    GitCommit commit(std::size_t units, std::size_t failed = 0) {
+    GitCommit commit(std::size_t units, std::size_t failed = 0,
+                     std::vector<std::string> stems = {"till-01", "till-02"}) {
         GitRun run;
         run.units = units;
         run.failed = failed;
+        run.stems = std::move(stems);
         std::string error;
         std::optional<GitCommit> made = commitListings(dir_, run, error);
         EXPECT_TRUE(made) << error;
@@ -100,14 +103,16 @@ TEST_F(GitStore, ReadersNameWhatIsMissing) {
     EXPECT_EQ(at("HEAD", "nobody"), "missing: no listing nobody.ini at HEAD");
 }
 
-TEST_F(GitStore, RevisionArgumentsSplitAtTheLastAtSign) {
+TEST_F(GitStore, RevisionArgumentsSplitAtTheFirstAtSignWithAFolderBeforeIt) {
     fs::create_directory(dir_ + "/odd@name");
+    fs::create_directory(dir_ + "/saved");
     struct Case {
         std::string argument;
         std::optional<std::pair<std::string, std::string>> expected;
     } cases[] = {
         {"saved@HEAD~1", {{"saved", "HEAD~1"}}},
-        {"a@b@3f2a1bc", {{"a@b", "3f2a1bc"}}},
+        {"a@b@3f2a1bc", {{"a", "b@3f2a1bc"}}},  // no folder at either: the first '@'
+        {dir_ + "/saved@HEAD@{1}", {{dir_ + "/saved", "HEAD@{1}"}}},
         {dir_ + "/odd@name", std::nullopt},  // an existing folder as it is
         {dir_ + "/odd@name@HEAD", {{dir_ + "/odd@name", "HEAD"}}},
         {"saved", std::nullopt},
@@ -136,8 +141,10 @@ TEST(HistoryDates, LocalDatesWithOrWithoutATime) {
     EXPECT_EQ(parseLocalDate("2026-12-09 10:30"), expected);
     EXPECT_EQ(parseLocalDate("2026-12-09 10:30:00"), expected);
     EXPECT_EQ(parseLocalDate("2026-12-09"), expected - 10 * 3600 - 30 * 60);
+    EXPECT_TRUE(parseLocalDate("2028-02-29"));  // a leap day
     for (const char* bad : {"", "yesterday", "2026-13-01", "2026-12-09x", "2026-12-09 25:00",
-                            "2026-12-09 10:30:00 extra"})
+                            "2026-12-09 10:30:00 extra", "2026-02-31", "2026-02-29",
+                            "2026-04-31 10:00", "2026-12-9", "+2026-12-09"})
         EXPECT_FALSE(parseLocalDate(bad)) << bad;
 }
 

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/history_command.h"
 
 #include <cstdlib>
 
+#include "protocol/text.h"
 #include "unitfleet/commands.h"
 #include "unitfleet/git_store.h"
 
@@ -20,17 +22,22 @@ std::string localStamp(std::time_t time) {
     return text;
 }
 
+// Values come from units and file names from the folder: both are escaped
+// for the terminal.
 void printEntry(std::FILE* out, const HistoryEntry& entry) {
+    using protocol::escapeControls;
     std::fprintf(out, "%s  %s  %s\n", localStamp(entry.time).c_str(), entry.id.c_str(),
-                 entry.summary.c_str());
+                 escapeControls(entry.summary).c_str());
     for (const UnitHistory& unit : entry.units) {
+        std::string name = escapeControls(unit.unit);
         if (unit.added || unit.removed) {
-            std::fprintf(out, "    %s: %s\n", unit.unit.c_str(),
+            std::fprintf(out, "    %s: %s\n", name.c_str(),
                          unit.added ? "new listing" : "listing removed");
             continue;
         }
         for (const ModeChange& change : unit.changes)
-            std::fprintf(out, "    %s: %s\n", unit.unit.c_str(), describeChange(change).c_str());
+            std::fprintf(out, "    %s: %s\n", name.c_str(),
+                         escapeControls(describeChange(change)).c_str());
     }
 }
 
@@ -58,6 +65,10 @@ std::optional<std::time_t> parseLocalDate(std::string_view text) {
     std::time_t time = std::mktime(&parts);
     if (time == static_cast<std::time_t>(-1))
         return std::nullopt;
+    // mktime rolls a day that the month lacks (2026-02-31) on into the next
+    // month: a date that does not come back as written is no date.
+    if (parts.tm_year != year - 1900 || parts.tm_mon != month - 1 || parts.tm_mday != day)
+        return std::nullopt;
     return time;
 }
 
@@ -66,8 +77,10 @@ int runHistory(const HistorySettings& settings, std::FILE* out, std::FILE* err) 
     if (!settings.since.empty()) {
         since = parseLocalDate(settings.since);
         if (!since) {
-            std::fprintf(err, "unitfleet: --since takes YYYY-MM-DD [HH:MM[:SS]], not '%s'\n",
-                         settings.since.c_str());
+            std::fprintf(err,
+                         "unitfleet: --since takes a date that exists, YYYY-MM-DD [HH:MM[:SS]], "
+                         "not '%s'\n",
+                         protocol::escapeControls(settings.since).c_str());
             return kExitInputError;
         }
     }

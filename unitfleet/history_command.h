@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // unitfleet history: what changed on which unit, commit by commit, read from
 // a backup folder kept with --git.
 #pragma once

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/inventory.h"
 
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <unordered_map>
+
+#include "platform/parse.h"
 
 namespace unitfleet {
 
@@ -46,7 +49,7 @@ std::optional<InventoryUnit> readLine(std::string_view line, int number) {
     if (fields.empty())
         return std::nullopt;
     InventoryUnit unit;
-    unit.address = fields[0];
+    unit.address = fields[0];  // split into host and port by fault()
     if (fields.size() > 1)
         unit.name = fields[1];
     if (fields.size() > 2)
@@ -59,19 +62,26 @@ std::optional<InventoryUnit> readLine(std::string_view line, int number) {
 
 // Where each address and file stem was first seen.
 struct Seen {
-    std::unordered_map<net::Ipv4, int> addresses;
-    std::unordered_map<std::string, int> stems;  // ignoring case
+    std::unordered_map<std::uint64_t, int> addresses;  // address and port
+    std::unordered_map<std::string, int> stems;        // ignoring case
 };
 
 // What is wrong with the unit of a line; empty when nothing is.
 std::string fault(InventoryUnit& unit, Seen& seen, Resolver resolve) {
-    std::optional<net::Ipv4> ip = resolve(unit.address);
-    if (!ip)
-        return "cannot resolve '" + unit.address + "'";
-    unit.ip = *ip;
-    if (auto [it, fresh] = seen.addresses.try_emplace(*ip, unit.line); !fresh) {
-        return unit.address + " (" + net::dotted(*ip) + ") is already listed at line " +
-               std::to_string(it->second);
+    std::string error;
+    std::optional<platform::HostPort> where = platform::parseHostPort(unit.address, error);
+    if (!where)
+        return error;
+    unit.address = where->host;
+    unit.port = where->port.value_or(0);
+    if (std::optional<platform::Ipv4> ip = resolve(unit.address)) {
+        unit.ip = *ip;
+        unit.resolved = true;
+        std::uint64_t key = (std::uint64_t{*ip} << 16) | (unit.port == 0 ? 1283 : unit.port);
+        if (auto [it, fresh] = seen.addresses.try_emplace(key, unit.line); !fresh) {
+            return unit.target() + " (" + platform::dotted(*ip) + ") is already listed at line " +
+                   std::to_string(it->second);
+        }
     }
     if (unit.fileStem().size() > kLongestStem) {
         return "'" + unit.fileStem().substr(0, 20) + "...' has " +

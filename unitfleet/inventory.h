@@ -1,6 +1,9 @@
-// The inventory: one unit a line, its address (a host name or dotted IPv4),
-// then an optional name and groups; "#" starts a comment. Every fault in the
-// file is found before any unit is contacted.
+// SPDX-License-Identifier: Apache-2.0
+// The inventory: one unit a line, its address (a host name or dotted IPv4,
+// with ":PORT" for a unit reached through a port forward), then an optional
+// name and groups; "#" starts a comment. Every fault in the file is found
+// before any unit is contacted; a name that does not resolve is no fault of
+// the file: that unit fails alone when the run gets to it.
 #pragma once
 
 #include <optional>
@@ -8,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 
 namespace unitfleet {
 
@@ -18,17 +21,28 @@ namespace unitfleet {
 inline constexpr std::size_t kLongestStem = 200;
 
 struct InventoryUnit {
-    std::string address;  // as written
-    std::string name;     // empty when the line gives none
+    std::string address;     // the host as written, without the port
+    std::uint16_t port = 0;  // 0: the units' port, 1283
+    std::string name;        // empty when the line gives none
     std::vector<std::string> groups;
-    int line = 0;      // from 1
-    std::string text;  // the line without its comment, for retry files
-    net::Ipv4 ip = 0;  // the address resolved
+    int line = 0;           // from 1
+    std::string text;       // the line without its comment, for retry files
+    platform::Ipv4 ip = 0;       // the address resolved
+    bool resolved = false;  // false: the name did not resolve when the file was read
 
-    // "127.0.1.5 till-07", or the address alone.
-    std::string label() const { return name.empty() ? address : address + " " + name; }
-    // The stem of the unit's backup file: its name, else its address.
-    const std::string& fileStem() const { return name.empty() ? address : name; }
+    // "127.0.1.5" or "127.0.1.5:10001": where the unit is reached.
+    std::string target() const {
+        return port == 0 ? address : address + ":" + std::to_string(port);
+    }
+    // "127.0.1.5 till-07", or the target alone.
+    std::string label() const { return name.empty() ? target() : target() + " " + name; }
+    // The stem of the unit's backup file: its name, else its address (and
+    // port, as "_PORT": a ':' is no file name character everywhere).
+    std::string fileStem() const {
+        if (!name.empty())
+            return name;
+        return port == 0 ? address : address + "_" + std::to_string(port);
+    }
 };
 
 struct Inventory {
@@ -41,9 +55,9 @@ struct Inventory {
 // found whatever their spelling.
 // `resolve` turns an address into an IPv4 address (a fuzz target passes one
 // that asks no name server).
-using Resolver = std::optional<net::Ipv4> (*)(const std::string& address);
+using Resolver = std::optional<platform::Ipv4> (*)(const std::string& address);
 Inventory parseInventory(std::string_view text, const std::string& file,
-                         Resolver resolve = net::lookupHost);
+                         Resolver resolve = platform::lookupHost);
 
 // The units that belong to any of `groups` (all units when it is empty).
 std::vector<InventoryUnit> selectGroups(const std::vector<InventoryUnit>& units,

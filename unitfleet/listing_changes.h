@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What changed between two saved listings of one unit, mode by mode. The
 // history store compares listings this way rather than byte for byte, so a
 // wider name column or a clock that moved on its own is not a change.

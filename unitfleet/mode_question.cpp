@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/mode_question.h"
 
 #include "protocol/modes.h"
@@ -20,12 +21,13 @@ bool namesMode(std::string_view body, std::string_view mode) {
 
 }  // namespace
 
-ModeAnswer askMode(protocol::ClientSession& session, const std::string& address,
+ModeAnswer askMode(protocol::ClientSession& session, const std::string& address, std::uint16_t port,
                    const std::string& mode, std::chrono::milliseconds timeout) {
     ModeAnswer answer;
     auto start = protocol::ClientSession::Clock::now();
     session.setDeadline(start + timeout);
-    answer.status = session.connect(address, timeout);
+    answer.status = session.connect(address, timeout, port);
+    answer.cause = session.cause();
     if (answer.status == Status::Ok)
         answer.status = session.query(mode);
     answer.seconds =

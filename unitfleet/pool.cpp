@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/pool.h"
 
 #include <algorithm>
 #include <atomic>
 
-#include "unitfleet/worker_threads.h"
+#include "platform/stop_signals.h"
+#include "platform/worker_threads.h"
 
 namespace unitfleet {
 
@@ -11,11 +13,17 @@ std::size_t forEachIndex(std::size_t count, int workers, const IndexFn& work, st
     std::atomic<std::size_t> next{0};
     std::function<void()> worker = [&] {
         protocol::ClientSession session;
-        for (std::size_t i = next++; i < count; i = next++) work(i, session);
+        // A stop signal ends the taking of new indexes; those taken finish.
+        while (platform::stopSignal() == 0) {
+            std::size_t i = next++;
+            if (i >= count)
+                break;
+            work(i, session);
+        }
     };
     std::size_t threads = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(workers, 1)), 1,
                                                   std::max<std::size_t>(count, 1));
-    WorkerThreads pool;
+    platform::WorkerThreads pool;
     pool.start(threads, worker, whyNot);
     pool.joinAll();
     return std::min<std::size_t>(next, count);

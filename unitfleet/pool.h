@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A pool of worker threads that works through the indexes 0..count-1, each
 // index once. Each worker holds one client session of its own, so a unit
 // that never answers holds only its worker, and only until its time-out.
@@ -14,9 +15,10 @@ namespace unitfleet {
 using IndexFn = std::function<void(std::size_t index, protocol::ClientSession& session)>;
 
 // Calls `work` for every index from at most `workers` threads at once and
-// returns when all are done: `count`. When not even one thread can be
-// started, the first index left undone, with the reason in `whyNot` (the
-// threads that did start take every index).
+// returns when all are done: the first index not taken (`count` when every
+// one was). Indexes are left undone when not even one thread can be started
+// (the reason in `whyNot`; threads that did start take every index) or when
+// a stop signal came (platform/stop_signals.h): from then on no index is taken.
 std::size_t forEachIndex(std::size_t count, int workers, const IndexFn& work, std::string& whyNot);
 
 }  // namespace unitfleet

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The status of a fleet in the text exposition format that a node
 // exporter's textfile collector reads: one gauge family per measure, a
 // sample per unit labelled with its name and address.

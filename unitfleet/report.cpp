@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/report.h"
 
 #include <nlohmann/json.hpp>
@@ -17,7 +18,7 @@ std::string shownReason(const UnitResult& result, const std::string& listing = {
 }
 
 struct Totals {
-    std::size_t ok = 0, other = 0, failed = 0, notAttempted = 0;
+    std::size_t ok = 0, other = 0, failed = 0, notAttempted = 0, interrupted = 0;
 };
 
 // For diff "ok" counts units with changes and "other" those without; for
@@ -27,6 +28,8 @@ Totals count(const std::vector<UnitResult>& results) {
     for (const UnitResult& r : results) {
         if (r.outcome == Outcome::NotAttempted)
             ++totals.notAttempted;
+        else if (r.outcome == Outcome::Interrupted)
+            ++totals.interrupted;
         else if (isFailure(r.outcome))
             ++totals.failed;
         else if (r.outcome == Outcome::NoChanges || r.outcome == Outcome::Unchanged)
@@ -40,7 +43,7 @@ Totals count(const std::vector<UnitResult>& results) {
 std::string totalsLine(const std::vector<UnitResult>& results, Command command) {
     Totals t = count(results);
     std::string line =
-        std::string(commandName(command)) + ": " + std::to_string(results.size()) + " units, ";
+        std::string(commandName(command)) + ": " + countOf(results.size(), "unit", "units") + ", ";
     switch (command) {
         case Command::Backup:
             line += std::to_string(t.ok) + " saved";
@@ -56,6 +59,8 @@ std::string totalsLine(const std::vector<UnitResult>& results, Command command) 
     line += ", " + std::to_string(t.failed) + " failed";
     if (t.notAttempted > 0)
         line += ", " + std::to_string(t.notAttempted) + " not attempted";
+    if (t.interrupted > 0)
+        line += ", " + std::to_string(t.interrupted) + " interrupted";
     return line;
 }
 
@@ -85,7 +90,8 @@ std::string textReport(const std::vector<InventoryUnit>& units,
     std::string text;
     for (std::size_t i = 0; i < units.size(); ++i) {
         const UnitResult& r = results[i];
-        text += units[i].label() + ": " + shownReason(r, listingOf(units[i], r, summary)) + "\n";
+        text += protocol::escapeControls(units[i].label()) + ": " +
+                shownReason(r, listingOf(units[i], r, summary)) + "\n";
         if (summary.command != Command::Diff || r.outcome != Outcome::Changes)
             continue;
         for (const Change& c : r.changes) {
@@ -96,6 +102,9 @@ std::string textReport(const std::vector<InventoryUnit>& units,
     text += totalsLine(results, summary.command) + "\n";
     if (!summary.rollout.empty())
         text += "rollout: " + summary.rollout + "\n";
+    if (summary.signal != 0)
+        text += "stopped: by signal " + std::to_string(summary.signal) +
+                "; units not done are listed as interrupted\n";
     if (!summary.backupDir.empty())
         text += "backups: " + summary.backupDir + "\n";
     if (!summary.reportFile.empty())
@@ -129,9 +138,21 @@ std::string jsonReport(const std::vector<InventoryUnit>& units,
     ordered_json list = ordered_json::array();
     for (std::size_t i = 0; i < units.size(); ++i) {
         const UnitResult& r = results[i];
-        ordered_json unit{{"address", units[i].address},    {"name", units[i].name},
-                          {"groups", units[i].groups},      {"outcome", outcomeName(r.outcome)},
-                          {"failed", isFailure(r.outcome)}, {"reason", reasonText(r)}};
+        ordered_json unit{{"address", units[i].address},
+                          {"port", units[i].port == 0 ? 1283 : units[i].port},
+                          {"name", units[i].name},
+                          {"groups", units[i].groups},
+                          {"outcome", outcomeName(r.outcome)},
+                          {"failed", isFailure(r.outcome)},
+                          {"reason", reasonText(r)}};
+        if (r.outcome == Outcome::Unreachable || r.outcome == Outcome::Unresolved)
+            unit["cause"] = r.detail;
+        if (summary.command == Command::Apply || summary.command == Command::Restore)
+            unit["sent"] = r.sent;
+        if (!r.skipped.empty())
+            unit["skipped"] = r.skipped;
+        if (!r.notRestored.empty())
+            unit["not_restored"] = r.notRestored;
         if (r.saved)
             unit["file"] = listingOf(units[i], r, summary);
         if (summary.command != Command::Backup) {
@@ -154,9 +175,12 @@ std::string jsonReport(const std::vector<InventoryUnit>& units,
                      {"units", std::move(list)},
                      {"total", results.size()},
                      {"failed", t.failed},
-                     {"not_attempted", t.notAttempted}};
+                     {"not_attempted", t.notAttempted},
+                     {"interrupted", t.interrupted}};
     if (!summary.rollout.empty())
         doc["rollout_stopped"] = summary.rollout;
+    if (summary.signal != 0)
+        doc["stopped_by_signal"] = summary.signal;
     if (!summary.backupDir.empty())
         doc["backup_dir"] = summary.backupDir;
     doc["retry_file"] =

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What unitfleet prints when every unit is done: a line per unit in
 // inventory order and the totals, or one JSON document; and the retry
 // inventory of the units that failed.
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "unitfleet/inventory.h"
+#include "unitfleet/outcome.h"
 #include "unitfleet/unit_work.h"
 
 namespace unitfleet {
@@ -22,6 +24,7 @@ struct RunSummary {
     bool nothingToRetry = false;
     std::string removedRetry;
     std::string rollout;  // why a rollout stopped; empty when it did not
+    int signal = 0;       // the stop signal that cut the run short; 0: none
 };
 
 // The report as printed, one line per unit and the totals, with the units'

@@ -1,17 +1,19 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/restore.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
+#include "platform/parse.h"
 #include "unitfleet/git_store.h"
-#include "unitfleet/mode_plan.h"
 #include "unitfleet/revision_argument.h"
-#include "unitfleet/unit_work.h"
 
 namespace unitfleet {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // listingAt's reason when the revision is there but the unit's listing is not.
 bool isNoListing(const std::string& error) {
@@ -43,9 +45,14 @@ ListingSource folderListings(const std::string& dir) {
         SavedListing listing;
         listing.where = listingPath(dir, unit);
         std::error_code ec;
-        if (!std::filesystem::exists(listing.where, ec))
+        fs::file_status status = fs::status(listing.where, ec);
+        if (!fs::exists(status))
             return listing;
         listing.found = true;
+        if (!fs::is_regular_file(status)) {
+            listing.error = listing.where + " is not a regular file";
+            return listing;
+        }
         std::optional<std::string> text = readTextFile(listing.where);
         if (!text)
             listing.error = "cannot read " + listing.where + ": " + std::strerror(errno);
@@ -55,7 +62,8 @@ ListingSource folderListings(const std::string& dir) {
     };
 }
 
-std::optional<ListingSource> listingSourceFor(const std::string& argument, std::string& error) {
+std::optional<ListingSource> listingSourceFor(const std::string& argument, std::string& dir,
+                                              std::string& error) {
     if (std::optional<RevisionArgument> at = splitRevisionArgument(argument)) {
         // The revision itself is checked once, before any unit is looked up.
         std::string problem;
@@ -64,38 +72,61 @@ std::optional<ListingSource> listingSourceFor(const std::string& argument, std::
             error = problem;
             return std::nullopt;
         }
+        dir = at->dir;
         return revisionListings(*at);
     }
     std::error_code ec;
-    if (!std::filesystem::is_directory(argument, ec)) {
+    if (!fs::is_directory(argument, ec)) {
         error = "backup folder " + argument + " is not a folder";
         return std::nullopt;
     }
+    dir = argument;
     return folderListings(argument);
 }
 
-std::optional<std::vector<std::optional<std::string>>> loadTargets(
-    const std::vector<InventoryUnit>& units, const ListingSource& source, std::FILE* err) {
-    std::vector<std::optional<std::string>> targets(units.size());
-    bool faulty = false;
+bool isListingFor(const std::string& target, const InventoryUnit& unit) {
+    if (target == unit.target())
+        return true;
+    std::string error;
+    std::optional<platform::HostPort> where = platform::parseHostPort(target, error);
+    if (!where || where->port.value_or(0) != unit.port || !unit.resolved)
+        return false;
+    std::optional<platform::Ipv4> ip = platform::parseIpv4(where->host);
+    if (!ip)
+        ip = platform::lookupHost(where->host);
+    return ip && *ip == unit.ip;
+}
+
+std::vector<RestoreTarget> loadTargets(const std::vector<InventoryUnit>& units,
+                                       const ListingSource& source, bool force) {
+    std::vector<RestoreTarget> targets(units.size());
     for (std::size_t i = 0; i < units.size(); ++i) {
-        SavedListing listing = source(units[i]);
-        if (!listing.found)
+        SavedListing saved = source(units[i]);
+        RestoreTarget& target = targets[i];
+        target.found = saved.found;
+        if (!saved.found)
             continue;
-        std::vector<std::string> faults;
-        if (!listing.error.empty())
-            faults.push_back(listing.error);
-        else
-            faults = checkIni(listing.text.substr(0, listing.text.find('\0')), listing.where);
-        for (const std::string& fault : faults) std::fprintf(err, "%s\n", fault.c_str());
-        faulty = faulty || !faults.empty();
-        // The mode tools read an ini file up to its first zero byte.
-        listing.text.resize(std::min(listing.text.size(), listing.text.find('\0')));
-        targets[i] = std::move(listing.text);
+        if (!saved.error.empty()) {
+            target.fault = saved.error;
+            continue;
+        }
+        std::string error;
+        std::optional<Listing> listing = readListing(saved.text, error);
+        if (!listing) {
+            target.fault = saved.where + " is not a whole listing: " + error;
+            continue;
+        }
+        if (std::vector<std::string> faults = checkSettings(listing->modes, saved.where);
+            !faults.empty() && !(listing->modes.empty() && force)) {
+            target.fault = faults.front();
+            continue;
+        }
+        if (!force && !isListingFor(listing->target, units[i])) {
+            target.fault = "listing is for " + listing->target;
+            continue;
+        }
+        target.listing = std::move(listing);
     }
-    std::fflush(err);
-    if (faulty)
-        return std::nullopt;
     return targets;
 }
 

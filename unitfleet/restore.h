@@ -1,15 +1,17 @@
-// Where `restore` finds each unit's target: the listing saved for it. The
-// source is a plain function, so a folder of listings (as backup and apply
-// write them) and other stores of saved listings fit behind it alike.
+// SPDX-License-Identifier: Apache-2.0
+// Where `restore` finds each unit's target: the listing saved for it, read
+// and checked whole before any unit is contacted. The source is a plain
+// function, so a folder of listings (as backup and apply write them) and a
+// folder kept with --git fit behind it alike.
 #pragma once
 
-#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "unitfleet/inventory.h"
+#include "unitfleet/unit_work.h"
 
 namespace unitfleet {
 
@@ -23,18 +25,24 @@ struct SavedListing {
 using ListingSource = std::function<SavedListing(const InventoryUnit& unit)>;
 
 // The listings of a folder that backup or apply wrote: DIR/NAME.ini, or
-// DIR/ADDRESS.ini for a unit without a name.
+// DIR/ADDRESS.ini for a unit without a name. Only regular files are read (a
+// FIFO would hang the run).
 ListingSource folderListings(const std::string& dir);
 
 // The source a restore argument names: a folder, or DIR@REVISION for a
-// folder kept with --git as it was at that commit. An error text in `error`
-// when it names none.
-std::optional<ListingSource> listingSourceFor(const std::string& argument, std::string& error);
+// folder kept with --git as it was at that commit. `dir` is the folder
+// either way. Nothing, with the reason in `error`, when it names none.
+std::optional<ListingSource> listingSourceFor(const std::string& argument, std::string& dir,
+                                              std::string& error);
 
-// Every unit's target, read before any unit is contacted: nothing for a unit
-// without a listing. Faults of the listings (unreadable, a broken line) are
-// printed on `err`; the result is then nothing.
-std::optional<std::vector<std::optional<std::string>>> loadTargets(
-    const std::vector<InventoryUnit>& units, const ListingSource& source, std::FILE* err);
+// Every unit's target, in unit order: none, a sound listing, or the fault
+// that fails the unit without contacting it (damaged; or saved from another
+// unit, unless `force`).
+std::vector<RestoreTarget> loadTargets(const std::vector<InventoryUnit>& units,
+                                       const ListingSource& source, bool force);
+
+// The unit a listing's TargetIP names is this one: the same text, or the same
+// address and port once resolved.
+bool isListingFor(const std::string& target, const InventoryUnit& unit);
 
 }  // namespace unitfleet

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/revision_argument.h"
 
 #include <filesystem>
@@ -8,10 +9,21 @@ std::optional<RevisionArgument> splitRevisionArgument(const std::string& argumen
     std::error_code ec;
     if (std::filesystem::is_directory(argument, ec))
         return std::nullopt;
-    std::size_t at = argument.rfind('@');
-    if (at == std::string::npos || at == 0 || at + 1 == argument.size())
-        return std::nullopt;
-    return RevisionArgument{argument.substr(0, at), argument.substr(at + 1)};
+    // A revision may hold '@' itself ("HEAD@{1}") and so may a folder's name:
+    // the first '@' with a folder before it and a revision after it is the
+    // split; without a folder at any, the first '@'.
+    std::optional<RevisionArgument> first;
+    for (std::size_t at = argument.find('@'); at != std::string::npos;
+         at = argument.find('@', at + 1)) {
+        if (at == 0 || at + 1 == argument.size())
+            continue;
+        RevisionArgument split{argument.substr(0, at), argument.substr(at + 1)};
+        if (std::filesystem::is_directory(split.dir, ec))
+            return split;
+        if (!first)
+            first = std::move(split);
+    }
+    return first;
 }
 
 }  // namespace unitfleet

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/rollout.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "platform/parse.h"
+#include "platform/stop_signals.h"
 
 namespace unitfleet {
 
@@ -22,11 +25,10 @@ std::optional<Share> parseShare(std::string_view text) {
         share.percent = true;
         text.remove_suffix(1);
     }
-    const char* end = text.data() + text.size();
-    auto [at, error] = std::from_chars(text.data(), end, share.value);
-    if (text.empty() || error != std::errc() || at != end || share.value < 0 ||
-        share.value > (share.percent ? 100 : 1000000))
+    std::optional<std::uint64_t> value = platform::parseUnsigned(text, share.percent ? 100 : 1000000);
+    if (!value)
         return std::nullopt;
+    share.value = static_cast<long>(*value);
     return share;
 }
 
@@ -52,36 +54,32 @@ std::size_t failureCeiling(std::size_t units, Share maxFail) {
 
 Rollout runRollout(Command command, const std::vector<InventoryUnit>& units,
                    const WorkSettings& settings, int workers, const RolloutPlan& plan,
-                   Progress& progress) {
+                   const FinishedFn& finished) {
     Rollout rollout;
     rollout.results.resize(units.size());
     std::vector<std::size_t> sizes = batchSizes(units.size(), plan);
     rollout.batches = sizes.size();
     rollout.ceiling = plan.maxFail ? failureCeiling(units.size(), *plan.maxFail) : units.size();
-    std::size_t start = 0, done = 0;
-    for (std::size_t batch = 0; batch < sizes.size(); ++batch) {
-        std::vector<InventoryUnit> members(units.begin() + static_cast<long>(start),
-                                           units.begin() + static_cast<long>(start + sizes[batch]));
-        if (sizes.size() > 1)
-            progress.setBatch(batch + 1, sizes.size());
-        std::vector<UnitResult> results =
-            runAll(command, members, settings, workers,
-                   [&](std::size_t i, const UnitResult& r, std::size_t, std::size_t) {
-                       rollout.failed += isFailure(r.outcome) ? 1 : 0;
-                       progress.finished(start + i, r, ++done, rollout.failed);
-                   });
-        std::move(results.begin(), results.end(),
-                  rollout.results.begin() + static_cast<long>(start));
+    std::size_t start = 0;
+    for (std::size_t batch = 0; batch < sizes.size() && platform::stopSignal() == 0; ++batch) {
+        runRange(command, units, start, sizes[batch], settings, workers, rollout.results,
+                 [&](std::size_t i, const UnitResult& r) {
+                     rollout.failed += isFailure(r.outcome) ? 1 : 0;
+                     if (finished)
+                         finished(i, r);
+                 });
         start += sizes[batch];
         if (start < units.size() && rollout.failed > rollout.ceiling) {
             rollout.stoppedAfter = batch + 1;
             break;
         }
     }
+    rollout.signal = platform::stopSignal();
     std::string why = "rollout stopped after batch " + std::to_string(rollout.stoppedAfter);
     for (std::size_t i = start; i < units.size(); ++i) {
-        rollout.results[i].outcome = Outcome::NotAttempted;
-        rollout.results[i].detail = why;
+        UnitResult& result = rollout.results[i];
+        result.outcome = rollout.stoppedAfter == 0 ? Outcome::Interrupted : Outcome::NotAttempted;
+        result.detail = rollout.stoppedAfter == 0 ? "before it was contacted" : why;
     }
     return rollout;
 }

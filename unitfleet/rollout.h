@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A change that goes out in batches: units in inventory order, each batch
 // worked on in parallel, and after each batch the failures so far are held
 // against a ceiling; past it the rollout stops and the units not reached end
@@ -43,12 +44,15 @@ struct Rollout {
     std::size_t stoppedAfter = 0;     // the batch after which it stopped; 0: it ran to its end
     std::size_t failed = 0;           // failures when it stopped
     std::size_t ceiling = 0;
+    int signal = 0;  // the stop signal that cut the run short; 0: none came
 };
 
-// Runs `command` batch by batch. Without a plan this is one batch of all.
+// Runs `command` batch by batch, telling `finished` of each unit. Without a
+// plan this is one batch of all. After a stop signal no batch starts; the
+// units not reached end "interrupted".
 Rollout runRollout(Command command, const std::vector<InventoryUnit>& units,
                    const WorkSettings& settings, int workers, const RolloutPlan& plan,
-                   Progress& progress);
+                   const FinishedFn& finished);
 
 // "stopped after batch 2 of 5: 4 units failed, at most 3 may" or "" when it
 // ran to its end.

@@ -1,11 +1,13 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/status.h"
 
 #include <nlohmann/json.hpp>
 
+#include "platform/atomic_file.h"
 #include "protocol/text.h"
-#include "unitfleet/atomic_file.h"
 #include "unitfleet/commands.h"
 #include "unitfleet/mode_question.h"
+#include "unitfleet/output_file.h"
 #include "unitfleet/pool.h"
 #include "unitfleet/prometheus.h"
 
@@ -20,8 +22,10 @@ struct UnitState {
 };
 
 std::string reason(const UnitState& s) {
-    if (!s.up)
-        return std::string(protocol::describe(s.answer.status));
+    if (!s.up) {
+        std::string text(protocol::describe(s.answer.status));
+        return s.answer.cause.empty() ? text : text + ": " + s.answer.cause;
+    }
     if (!s.answer.named)
         return "no UnitStatus value";
     return "UnitStatus " + s.answer.value;
@@ -34,11 +38,15 @@ void printText(std::FILE* out, const std::vector<InventoryUnit>& units,
         const UnitState& s = states[i];
         up += s.up ? 1 : 0;
         ok += s.ok ? 1 : 0;
+        // The unit's text is escaped: a UnitStatus holding escape sequences
+        // must not retitle or repaint the terminal.
+        std::string label = protocol::escapeControls(units[i].label());
+        std::string why = protocol::escapeControls(reason(s));
         if (s.up)
-            std::fprintf(out, "%s: up, %.3f s, %s%s\n", units[i].label().c_str(), s.answer.seconds,
-                         reason(s).c_str(), s.ok ? "" : " (not OK)");
+            std::fprintf(out, "%s: up, %.3f s, %s%s\n", label.c_str(), s.answer.seconds,
+                         why.c_str(), s.ok ? "" : " (not OK)");
         else
-            std::fprintf(out, "%s: down, %s\n", units[i].label().c_str(), reason(s).c_str());
+            std::fprintf(out, "%s: down, %s\n", label.c_str(), why.c_str());
     }
     std::fprintf(out, "status: %zu units, %zu up, %zu OK, %zu down\n", units.size(), up, ok,
                  units.size() - up);
@@ -54,6 +62,7 @@ void printJson(std::FILE* out, const std::vector<InventoryUnit>& units,
         up += s.up ? 1 : 0;
         ok += s.ok ? 1 : 0;
         list.push_back({{"address", units[i].address},
+                        {"port", units[i].port == 0 ? 1283 : units[i].port},
                         {"name", units[i].name},
                         {"groups", units[i].groups},
                         {"up", s.up},
@@ -77,7 +86,7 @@ std::vector<UnitSample> samples(const std::vector<InventoryUnit>& units,
     std::vector<UnitSample> out;
     for (std::size_t i = 0; i < units.size(); ++i) {
         const UnitState& s = states[i];
-        out.push_back({units[i].name.empty() ? units[i].address : units[i].name, units[i].address,
+        out.push_back({units[i].name.empty() ? units[i].target() : units[i].name, units[i].target(),
                        s.up, s.ok, s.answer.seconds});
     }
     return out;
@@ -95,10 +104,11 @@ int runStatus(const StatusSettings& settings, std::FILE* out, std::FILE* err) {
     std::vector<UnitState> states(units->size());
     std::string whyNot;
     std::size_t asked = forEachIndex(
-        units->size(), settings.jobs,
+        units->size(), workersWithinLimit(settings.jobs, err),
         [&](std::size_t i, protocol::ClientSession& session) {
             UnitState& s = states[i];
-            s.answer = askMode(session, (*units)[i].address, "UnitStatus", timeout);
+            s.answer =
+                askMode(session, (*units)[i].address, (*units)[i].port, "UnitStatus", timeout);
             using Status = protocol::ClientSession::Status;
             s.up = s.answer.status == Status::Ok || s.answer.status == Status::Refused;
             s.ok = s.answer.named && protocol::equalsIgnoreCase(s.answer.value, settings.okStatus);
@@ -118,8 +128,7 @@ int runStatus(const StatusSettings& settings, std::FILE* out, std::FILE* err) {
                      : kExitSomeFailed;
     if (!settings.prometheus.empty()) {
         std::string error;
-        if (!writeFileAtomically(settings.prometheus, exposition(samples(*units, states)), false,
-                                 error)) {
+        if (!writeOutputFile(settings.prometheus, exposition(samples(*units, states)), error)) {
             std::fprintf(err, "unitfleet: cannot write %s\n", error.c_str());
             return kExitSomeFailed;
         }

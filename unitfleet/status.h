@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // status: every unit's UnitStatus as the status checkers ask it, whether it
 // answered and how fast; as text, JSON, and a file for monitoring.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What one unit may cost unitfleet, whatever it sends: a mode table that the
 // mode tools could not read back is refused, and so is a listing too large to
 // be a real unit's, before either takes memory or disk space.

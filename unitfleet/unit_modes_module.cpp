@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/unit_modes_module.h"
 
 #include <cmath>
 
+#include "platform/parse.h"
 #include "unitfleet/inventory.h"
 #include "unitfleet/mode_plan.h"
 #include "unitfleet/unit_work.h"
@@ -53,7 +55,7 @@ bool parseModes(const json& value, ModuleArgs& args, std::string& error) {
             error = "the value of mode " + name + " must be a string, number or boolean";
             return false;
         }
-        args.modes->emplace_back(name, *text);
+        args.modes->push_back({name, *text, 0});
     }
     return true;
 }
@@ -78,6 +80,21 @@ bool parseOne(const std::string& key, const json& value, ModuleArgs& args, std::
         return value.is_null() || parseModes(value, args, error);
     if (key == "commit")
         return flag(args.commit);
+    if (key == "skip_unknown")
+        return flag(args.skipUnknown);
+    if (key == "port") {
+        std::optional<std::uint16_t> port;
+        if (value.is_number_unsigned() && value.get<std::uint64_t>() <= 65535)
+            port = static_cast<std::uint16_t>(value.get<std::uint64_t>());
+        else if (value.is_string())
+            port = platform::parsePort(value.get<std::string>());
+        if (!port || *port == 0) {
+            error = "port must be a TCP port, 1 to 65535";
+            return false;
+        }
+        args.port = *port;
+        return true;
+    }
     if (key == "restart")
         return flag(args.restart);
     if (key == "_ansible_check_mode")
@@ -85,10 +102,12 @@ bool parseOne(const std::string& key, const json& value, ModuleArgs& args, std::
     if (key == "_ansible_diff")
         return flag(args.diffMode);
     if (key == "timeout") {
-        double seconds = value.is_number() ? value.get<double>()
-                         : value.is_string()
-                             ? std::strtod(value.get<std::string>().c_str(), nullptr)
-                             : 0;
+        std::optional<double> parsed;
+        if (value.is_number())
+            parsed = value.get<double>();
+        else if (value.is_string())
+            parsed = platform::parseSeconds(value.get<std::string>(), 3600);
+        double seconds = parsed.value_or(0);
         if (!(seconds >= 0.1 && seconds <= 3600)) {
             error = "timeout must be a number of seconds from 0.1 to 3600";
             return false;
@@ -114,7 +133,11 @@ ordered_json failedUnit(ordered_json result, const UnitResult& unit) {
     if (!unit.unitText.empty())
         msg += ": " + unit.unitText;
     result["outcome"] = outcomeName(unit.outcome);
-    return failed(std::move(result), msg);
+    result = failed(std::move(result), msg);
+    // Values were set before the failure: the unit is not as it was.
+    result["changed"] = !unit.sent.empty();
+    result["sent"] = unit.sent;
+    return result;
 }
 
 WorkSettings workSettings(const ModuleArgs& args) {
@@ -124,26 +147,22 @@ WorkSettings workSettings(const ModuleArgs& args) {
     work.durable = true;
     work.commit = args.commit;
     work.restart = args.restart;
+    work.skipUnknown = args.skipUnknown;
     return work;
 }
 
 ordered_json facts(const ModuleArgs& args, const InventoryUnit& unit) {
     protocol::ClientSession session;
     protocol::ModeTable table;
-    std::optional<UnitResult> failure = readUnit(unit, workSettings(args), session, table);
+    UnitFailure failure;
+    bool read = readUnit(unit, workSettings(args), session, table, failure);
     session.close();
-    if (failure)
-        return failedUnit(ordered_json::object(), *failure);
+    if (!read)
+        return failedUnit(ordered_json::object(), resultOf(std::move(failure)));
     ordered_json modes = ordered_json::object();
     for (const protocol::ModeRecord& record : table.records())
         modes[record.name] = record.nvram ? ordered_json(*record.nvram) : ordered_json(nullptr);
     return {{"changed", false}, {"ansible_facts", {{"unit_modes", modes}}}};
-}
-
-std::string iniText(const std::vector<std::pair<std::string, std::string>>& modes) {
-    std::string text;
-    for (const auto& [name, value] : modes) text += name + " = " + value + "\n";
-    return text;
 }
 
 void describeChanges(ordered_json& result, const std::string& address,
@@ -192,45 +211,59 @@ std::optional<ModuleArgs> parseModuleArgs(const json& doc, std::string& error) {
 ordered_json runUnitModes(const ModuleArgs& args) {
     InventoryUnit unit;
     unit.address = args.address;
+    unit.port = args.port;
     if (!args.modes)
         return facts(args, unit);
-    std::string ini = iniText(*args.modes);
-    if (std::vector<std::string> faults = checkIni(ini, "modes"); !faults.empty())
+    // Names and values are data: a value holding a line break or a name
+    // holding '=' would set modes the task never named.
+    if (std::vector<std::string> faults = checkSettings(*args.modes, "modes"); !faults.empty())
         return failed(ordered_json::object(), faults.front());
 
     WorkSettings work = workSettings(args);
-    work.iniText = ini;
+    work.settings = *args.modes;
     protocol::ClientSession session;
     // Asked first with queries only, so check mode and an idempotent run send
     // no set at all.
     protocol::ModeTable table;
-    std::optional<UnitResult> failure = readUnit(unit, work, session, table);
+    UnitFailure failure;
+    bool read = readUnit(unit, work, session, table, failure);
     session.close();
     ordered_json result = ordered_json::object();
-    if (failure)
-        return failedUnit(std::move(result), *failure);
-    // A mode the unit lacks is a typo in the task, not a value already set.
-    for (const auto& [name, value] : *args.modes) {
-        if (table.findMode(name) < 0)
-            return failed(std::move(result), "the unit has no mode " + name);
-    }
+    if (!read)
+        return failedUnit(std::move(result), resultOf(std::move(failure)));
+    // The same checks as unitfleet apply: a mode the unit lacks is a typo in
+    // the task, not a value already set; a value must fit the mode's type.
+    std::vector<ModeSetting> wanted = *args.modes;
+    std::vector<std::string> unknown = unknownModes(table, wanted);
+    if (!unknown.empty() && !args.skipUnknown)
+        return failed(std::move(result), noModeText(table, unknown.front()));
+    if (std::vector<std::string> faults = valueFaults(table, wanted); !faults.empty())
+        return failed(std::move(result), faults.front());
     UnitResult planned;
     planned.outcome = Outcome::Changes;
-    planned.changes = plannedChanges(table, ini);
+    planned.changes = plannedChanges(table, wanted);
+    planned.skipped = unknown;
     describeChanges(result, args.address, planned.changes, args.diffMode);
+    if (!unknown.empty())
+        result["skipped"] = unknown;
     result["changed"] = !planned.changes.empty();
-    if (planned.changes.empty()) {
+    // commit: true commits also when nothing needs setting now: values an
+    // earlier run left uncommitted would be lost at the next restart.
+    if (planned.changes.empty() && !args.commit) {
         result["msg"] = "nothing to change";
         return result;
     }
     if (args.checkMode) {
-        result["msg"] = reasonText(planned) + " would be set";
+        result["msg"] = planned.changes.empty() ? std::string("would commit, nothing to set")
+                                                : reasonText(planned) + " would be set";
         return result;
     }
-    UnitResult applied = workOnUnit(Command::Apply, unit, work, session);
+    UnitResult applied = workOnUnit(Command::Apply, 0, unit, work, session);
     if (isFailure(applied.outcome))
         return failedUnit(std::move(result), applied);
-    result["changed"] = applied.outcome == Outcome::Applied;
+    // A commit alone is no change: an idempotent task stays unchanged on its
+    // next run. Values set are.
+    result["changed"] = !applied.sent.empty();
     result["committed"] = applied.committed;
     result["restarted"] = applied.restarted;
     result["msg"] = reasonText(applied);

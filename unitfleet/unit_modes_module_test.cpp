@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/unit_modes_module.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +19,8 @@ TEST(UnitModesArgs, TaskArgumentsAsAnsibleWritesThem) {
     ASSERT_TRUE(args) << error;
     EXPECT_EQ(args->address, "127.0.0.5");
     ASSERT_TRUE(args->modes);
-    std::vector<std::pair<std::string, std::string>> expected{
-        {"DHCP", "TRUE"}, {"POSTimeout", "20"}, {"TextReset", "Hi"}};
+    std::vector<ModeSetting> expected{
+        {"DHCP", "TRUE", 0}, {"POSTimeout", "20", 0}, {"TextReset", "Hi", 0}};
     EXPECT_EQ(*args->modes, expected);
     EXPECT_TRUE(args->commit);
     EXPECT_FALSE(args->restart);

@@ -1,11 +1,14 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitfleet/unit_work.h"
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 
+#include "platform/atomic_file.h"
+#include "platform/stop_signals.h"
 #include "protocol/mode_listing.h"
 #include "protocol/text.h"
-#include "unitfleet/atomic_file.h"
 #include "unitfleet/unit_limits.h"
 
 namespace unitfleet {
@@ -26,333 +29,317 @@ constexpr const char* kOpening[] = {"ForceResponse=TRUE", "ForceError=TRUE", "Fo
 // overlap share the file system's commits.
 std::mutex listingWrites;
 
-UnitResult failure(Status status) {
-    UnitResult result;
+UnitFailure failureOf(Status status, const ClientSession& session) {
     switch (status) {
         case Status::Unresolved:
+            return {Outcome::Unresolved, session.cause(), {}};
         case Status::Unreachable:
-            result.outcome = Outcome::Unreachable;
-            break;
+            return {Outcome::Unreachable, session.cause(), {}};
         case Status::TimedOut:
-            result.outcome = Outcome::TimedOut;
-            break;
+            return {Outcome::TimedOut, {}, {}};
         default:
-            result.outcome = Outcome::Lost;
-            break;
+            return {Outcome::Lost, {}, {}};
     }
-    return result;
 }
 
-UnitResult failed(Outcome outcome, std::string detail) {
-    UnitResult result;
-    result.outcome = outcome;
-    result.detail = std::move(detail);
-    return result;
+bool fail(UnitFailure& failure, Outcome outcome, std::string detail) {
+    failure = {outcome, std::move(detail), {}};
+    return false;
+}
+
+// A stop signal ends a unit between steps, never between a set and its
+// read-back: once the first set is out, the unit is seen through.
+bool stopAsked(UnitFailure& failure, const char* when) {
+    if (platform::stopSignal() == 0)
+        return false;
+    failure = {Outcome::Interrupted, when, {}};
+    return true;
 }
 
 // Sends a query the run depends on: a refusal fails the unit as surely as a
 // broken connection, with the unit's own text as the reason, since a
 // refused "" or "*" answers with an error text instead of the modes.
-std::optional<UnitResult> ask(ClientSession& session, std::string_view text) {
+bool ask(ClientSession& session, std::string_view text, UnitFailure& failure) {
     Status status = session.query(text);
     if (status == Status::Ok)
-        return std::nullopt;
+        return true;
     if (status == Status::Refused) {
-        return failed(Outcome::RefusedQuery,
-                      "\"" + std::string(text) + "\": " + std::string(session.replyBody()));
+        return fail(failure, Outcome::RefusedQuery,
+                    "\"" + std::string(text) + "\": " + std::string(session.replyBody()));
     }
-    return failure(status);
+    failure = failureOf(status, session);
+    return false;
 }
 
-// Reads the mode table and its values; the failure that stopped it otherwise.
-std::optional<UnitResult> readModes(ClientSession& session, protocol::ModeTable& table) {
+// Reads the mode table and its values.
+bool readModes(ClientSession& session, protocol::ModeTable& table, UnitFailure& failure) {
     for (const char* flag : kOpening) {
-        if (auto refused = ask(session, flag))
-            return refused;
+        if (!ask(session, flag, failure))
+            return false;
     }
-    if (auto refused = ask(session, ""))
-        return refused;
+    if (!ask(session, "", failure))
+        return false;
     if (std::string why = definitionFault(session.replyBody()); !why.empty())
-        return failed(Outcome::BadTable, why);
+        return fail(failure, Outcome::BadTable, why);
     table.readDefinitions(session.replyBody());
-    if (auto refused = ask(session, "*"))
-        return refused;
+    if (!ask(session, "*", failure))
+        return false;
     table.fillValues(session.replyBody(), &protocol::ModeRecord::nvram);
-    return std::nullopt;
+    return true;
 }
 
-std::optional<UnitResult> saveListing(const InventoryUnit& unit, const protocol::ModeTable& table,
-                                      const WorkSettings& settings) {
+bool saveListing(const InventoryUnit& unit, const protocol::ModeTable& table,
+                 const WorkSettings& settings, UnitFailure& failure) {
+    std::string target = unit.target();
     // Measured first: an oversized listing never takes the memory to build it.
-    if (std::string why = listingFault(protocol::currentContentSize(table, unit.address));
-        !why.empty())
-        return failed(Outcome::TooLarge, why);
+    if (std::string why = listingFault(protocol::currentContentSize(table, target)); !why.empty())
+        return fail(failure, Outcome::TooLarge, why);
     std::string file = listingPath(settings.backupDir, unit);
-    std::string content = protocol::currentContent(table, unit.address);
+    std::string content = protocol::currentContent(table, target);
     std::string error;
     std::unique_lock oneAtATime(listingWrites, std::defer_lock);
     if (!settings.durable)
         oneAtATime.lock();
-    if (writeFileAtomically(file, content, settings.durable, error))
-        return std::nullopt;
-    return failed(Outcome::WriteFailed, error);
+    if (platform::writeFileAtomically(file, content, settings.durable, error))
+        return true;
+    return fail(failure, Outcome::WriteFailed, error);
 }
 
-// Sets every change; the first refusal or failure ends the unit's run.
-std::optional<UnitResult> setAll(ClientSession& session, const std::vector<Change>& changes) {
-    for (const Change& change : changes) {
+bool isReadOnlyRefusal(std::string_view text) {
+    return text.find("read-only") != std::string_view::npos ||
+           text.find("read only") != std::string_view::npos;
+}
+
+// Sets every change; the first refusal or failure ends the unit's run. On a
+// restore a mode the unit refuses as read-only is identity, left as it is.
+bool setAll(ClientSession& session, Command command, UnitResult& result, UnitFailure& failure) {
+    std::vector<Change> set;
+    for (Change& change : result.changes) {
         Status status = session.query(setLine(change));
-        if (status == Status::Refused) {
-            UnitResult result;
-            result.outcome = Outcome::Refused;
-            result.detail = change.mode;
-            result.unitText = session.replyBody();
-            return result;
+        if (status == Status::Refused && command == Command::Restore &&
+            isReadOnlyRefusal(session.replyBody())) {
+            result.notRestored.push_back(change.mode);
+            continue;
         }
-        if (status != Status::Ok)
-            return failure(status);
+        if (status == Status::Refused) {
+            failure = {Outcome::Refused, change.mode, std::string(session.replyBody())};
+            return false;
+        }
+        if (status != Status::Ok) {
+            failure = failureOf(status, session);
+            return false;
+        }
+        result.sent.push_back(change.mode);
+        set.push_back(std::move(change));
     }
-    return std::nullopt;
+    result.changes = std::move(set);
+    return true;
 }
 
-UnitResult mismatch(const Change& change, const std::optional<std::string>& now) {
-    UnitResult result;
-    result.outcome = Outcome::VerifyMismatch;
-    result.detail = change.mode + " reads back " + (now ? "'" + *now + "'" : "nothing") +
-                    ", not '" + change.newValue + "'";
-    return result;
+bool mismatch(const Change& change, const std::optional<std::string>& now, UnitFailure& failure) {
+    return fail(failure, Outcome::VerifyMismatch,
+                change.mode + " reads back " + (now ? "'" + *now + "'" : "nothing") + ", not '" +
+                    change.newValue + "'");
 }
 
 // Reads every value again and compares the changed ones with what was set,
 // then asks for each changed mode once more: a value must hold on its own, so
 // a unit whose value moves by itself is not committed. Values compare byte
 // for byte, as they were set.
-std::optional<UnitResult> verify(ClientSession& session, protocol::ModeTable& table,
-                                 const std::vector<Change>& changes) {
-    if (auto refused = ask(session, "*"))
-        return refused;
+bool verify(ClientSession& session, protocol::ModeTable& table, const std::vector<Change>& changes,
+            UnitFailure& failure) {
+    if (!ask(session, "*", failure))
+        return false;
     table.fillValues(session.replyBody(), &protocol::ModeRecord::newValue);
     for (const Change& change : changes) {
         int i = table.findMode(change.mode);
         const std::optional<std::string>& now = table[static_cast<std::size_t>(i)].newValue;
         if (!now || *now != change.newValue)
-            return mismatch(change, now);
+            return mismatch(change, now, failure);
     }
     for (const Change& change : changes) {
-        if (auto refused = ask(session, change.mode))
-            return refused;
+        if (!ask(session, change.mode, failure))
+            return false;
         std::optional<std::string> now(
             protocol::trimRight(protocol::oneModeValue(session.replyBody())));
         if (*now != change.newValue)
-            return mismatch(change, now);
+            return mismatch(change, now, failure);
     }
-    return std::nullopt;
+    return true;
 }
 
-// Commits (and restarts) a unit whose values all match the ini file; false
-// and the failure when the unit refuses or the connection fails.
-std::optional<UnitResult> commit(ClientSession& session, const WorkSettings& settings,
-                                 UnitResult& result) {
+// Commits (and restarts) a unit whose values all match.
+bool commit(ClientSession& session, const WorkSettings& settings, UnitResult& result,
+            UnitFailure& failure) {
     Status status = session.query("COMMIT=TRUE");
     if (status == Status::Refused) {
-        UnitResult refused = failed(Outcome::Refused, "COMMIT");
-        refused.unitText = session.replyBody();
-        return refused;
+        failure = {Outcome::Refused, "COMMIT", std::string(session.replyBody())};
+        return false;
     }
-    if (status != Status::Ok)
-        return failure(status);
+    if (status != Status::Ok) {
+        failure = failureOf(status, session);
+        return false;
+    }
     result.committed = true;
     if (settings.restart) {
-        if (Status sent = session.send("RESTART=TRUE"); sent != Status::Ok)
-            return failure(sent);
+        if (Status sent = session.send("RESTART=TRUE"); sent != Status::Ok) {
+            failure = failureOf(sent, session);
+            return false;
+        }
         result.restarted = true;
     }
-    return std::nullopt;
+    return true;
+}
+
+// The failure, keeping what the run already did to the unit.
+UnitResult failedAfter(UnitResult done, UnitFailure failure) {
+    done.outcome = failure.outcome;
+    done.detail = std::move(failure.detail);
+    done.unitText = std::move(failure.unitText);
+    return done;
 }
 
 // A unit that needs nothing set is committed all the same: values an earlier
 // run set (or whose commit timed out) are only in working memory, and a
 // restart would drop them.
-UnitResult apply(ClientSession& session, protocol::ModeTable& table, const WorkSettings& settings,
-                 UnitResult result) {
-    auto keep = [&](UnitResult failed) {
-        failed.changes = std::move(result.changes);
-        failed.saved = result.saved;
-        return failed;
-    };
+UnitResult apply(ClientSession& session, protocol::ModeTable& table, Command command,
+                 const WorkSettings& settings, UnitResult result) {
+    UnitFailure failure;
     if (!result.changes.empty()) {
-        if (auto failed = setAll(session, result.changes))
-            return keep(std::move(*failed));
-        if (auto failed = verify(session, table, result.changes))
-            return keep(std::move(*failed));
+        if (!setAll(session, command, result, failure))
+            return failedAfter(std::move(result), std::move(failure));
+        if (!verify(session, table, result.changes, failure))
+            return failedAfter(std::move(result), std::move(failure));
     }
-    if (settings.commit) {
-        if (auto failed = commit(session, settings, result))
-            return keep(std::move(*failed));
-    }
+    if (settings.commit && !commit(session, settings, result, failure))
+        return failedAfter(std::move(result), std::move(failure));
     result.outcome = result.changes.empty() ? Outcome::Unchanged : Outcome::Applied;
     return result;
 }
 
-UnitResult work(Command command, const InventoryUnit& unit, const WorkSettings& settings,
-                ClientSession& session) {
-    std::string_view target = settings.iniText;
-    if (command == Command::Restore)
-        target = *settings.targetFor(unit);  // workOnUnit made sure there is one
+// The settings a restore puts back: the listing's modes less identity ones.
+// Those the unit holds another value of are named (a replaced unit's
+// SerialNumber, say); the clock always moved and goes unnamed.
+std::vector<ModeSetting> restoreSettings(const Listing& listing, const protocol::ModeTable& table,
+                                         UnitResult& result) {
+    std::vector<ModeSetting> wanted;
+    for (const ModeSetting& mode : listing.modes) {
+        if (!isIdentityMode(mode.name)) {
+            wanted.push_back(mode);
+            continue;
+        }
+        int i = table.findMode(mode.name);
+        const std::optional<std::string>* now =
+            i < 0 ? nullptr : &table[static_cast<std::size_t>(i)].nvram;
+        if (!protocol::equalsIgnoreCase(mode.name, "DateTime") && now != nullptr &&
+            *now != mode.value)
+            result.notRestored.push_back(mode.name);
+    }
+    return wanted;
+}
+
+// Holds the settings against the unit's table: modes it lacks fail it (or
+// are skipped and named), values that do not fit its types fail it.
+bool checkAgainstTable(const protocol::ModeTable& table, std::vector<ModeSetting>& wanted,
+                       const WorkSettings& settings, Command command, UnitResult& result,
+                       UnitFailure& failure) {
+    std::vector<std::string> unknown = unknownModes(table, wanted);
+    if (command == Command::Restore && unknown.size() == wanted.size() && !settings.force)
+        return fail(failure, Outcome::BadListing, "the listing names no mode the unit has");
+    if (!unknown.empty() && !settings.skipUnknown) {
+        std::string text;
+        for (const std::string& name : unknown)
+            text += (text.empty() ? "" : "; ") + noModeText(table, name);
+        return fail(failure, Outcome::UnknownMode, text);
+    }
+    result.skipped = std::move(unknown);
+    std::erase_if(wanted, [&](const ModeSetting& s) { return table.findMode(s.name) < 0; });
+    std::vector<std::string> faults = valueFaults(table, wanted);
+    if (!faults.empty()) {
+        std::string text;
+        for (const std::string& fault : faults) text += (text.empty() ? "" : "; ") + fault;
+        return fail(failure, Outcome::BadValue, text);
+    }
+    return true;
+}
+
+UnitResult work(Command command, std::size_t index, const InventoryUnit& unit,
+                const WorkSettings& settings, ClientSession& session) {
     protocol::ModeTable table;
-    if (auto failed = readModes(session, table))
-        return *failed;
+    UnitFailure failure;
+    if (!readModes(session, table, failure))
+        return resultOf(std::move(failure));
     UnitResult result;
     if (command != Command::Diff && !settings.backupDir.empty()) {
-        if (auto failed = saveListing(unit, table, settings))
-            return *failed;
+        if (!saveListing(unit, table, settings, failure))
+            return resultOf(std::move(failure));
         result.outcome = Outcome::Saved;
         result.saved = true;
         if (command == Command::Backup)
             return result;
     }
-    result.changes = plannedChanges(table, target);
-    if (command == Command::Restore) {
-        // A saved listing holds the unit's state as well as its settings;
-        // its UnitStatus then is history, not something to put back.
-        std::erase_if(result.changes, [](const Change& c) {
-            return protocol::equalsIgnoreCase(c.mode, "UnitStatus");
-        });
-    }
+    std::vector<ModeSetting> wanted =
+        command == Command::Restore
+            ? restoreSettings(*(*settings.targets)[index].listing, table, result)
+            : settings.settings;
+    if (!checkAgainstTable(table, wanted, settings, command, result, failure))
+        return failedAfter(std::move(result), std::move(failure));
+    result.changes = plannedChanges(table, wanted);
     if (command == Command::Diff) {
         result.outcome = result.changes.empty() ? Outcome::NoChanges : Outcome::Changes;
         return result;
     }
-    return apply(session, table, settings, std::move(result));
+    if (stopAsked(failure, "before any set"))
+        return failedAfter(std::move(result), std::move(failure));
+    return apply(session, table, command, settings, std::move(result));
 }
 
 }  // namespace
 
-std::string_view outcomeName(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::Saved:
-            return "saved";
-        case Outcome::Changes:
-            return "changes";
-        case Outcome::NoChanges:
-            return "no changes";
-        case Outcome::Applied:
-            return "applied";
-        case Outcome::Unchanged:
-            return "unchanged";
-        case Outcome::Refused:
-            return "refused";
-        case Outcome::VerifyMismatch:
-            return "verify mismatch";
-        case Outcome::Unreachable:
-            return "unreachable";
-        case Outcome::TimedOut:
-            return "timed out";
-        case Outcome::Lost:
-            return "connection lost";
-        case Outcome::WriteFailed:
-            return "write failed";
-        case Outcome::RefusedQuery:
-            return "refused query";
-        case Outcome::BadTable:
-            return "invalid mode table";
-        case Outcome::TooLarge:
-            return "listing too large";
-        case Outcome::OutOfMemory:
-            return "out of memory";
-        case Outcome::NotRun:
-            return "not run";
-        case Outcome::NotAttempted:
-            return "not attempted";
-        case Outcome::NoListing:
-            return "no saved listing";
-    }
-    return "failed";
-}
-
-bool isFailure(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::Saved:
-        case Outcome::Changes:
-        case Outcome::NoChanges:
-        case Outcome::Applied:
-        case Outcome::Unchanged:
-            return false;
-        default:
-            return true;
-    }
-}
-
 std::string listingPath(const std::string& dir, const InventoryUnit& unit) {
+    if (!dir.empty() && dir.back() == '/')
+        return dir + unit.fileStem() + ".ini";
     return dir + "/" + unit.fileStem() + ".ini";
 }
 
-std::string reasonText(const UnitResult& result, const std::string& listing) {
-    std::string text(outcomeName(result.outcome));
-    switch (result.outcome) {
-        case Outcome::Saved:
-            return listing.empty() ? text : text + " " + listing;
-        case Outcome::Changes:
-            return std::to_string(result.changes.size()) +
-                   (result.changes.size() == 1 ? " change" : " changes");
-        case Outcome::Applied:
-            // Appended piece by piece: mingw's GCC 12 sees a false overlap in
-            // " " + std::to_string(...).
-            text += ' ';
-            text += std::to_string(result.changes.size());
-            text += result.changes.size() == 1 ? " mode" : " modes";
-            if (result.committed)
-                text += ", committed";
-            if (result.restarted)
-                text += ", restarted";
-            return text;
-        case Outcome::Unchanged:
-            if (!result.committed)
-                return text;
-            return result.restarted ? "committed, nothing to set, restarted"
-                                    : "committed, nothing to set";
-        case Outcome::Refused:
-            return "refused mode " + result.detail;
-        case Outcome::VerifyMismatch:
-        case Outcome::WriteFailed:
-        case Outcome::RefusedQuery:
-        case Outcome::BadTable:
-        case Outcome::TooLarge:
-        case Outcome::NotRun:
-            return text + ": " + result.detail;
-        case Outcome::NotAttempted:
-            return "not attempted (" + result.detail + ")";
-        default:
-            return text;
-    }
-}
-
-std::optional<UnitResult> readUnit(const InventoryUnit& unit, const WorkSettings& settings,
-                                   protocol::ClientSession& session, protocol::ModeTable& table) {
+bool readUnit(const InventoryUnit& unit, const WorkSettings& settings,
+              protocol::ClientSession& session, protocol::ModeTable& table, UnitFailure& failure) {
     session.setDeadline(ClientSession::Clock::now() + settings.timeout);
-    if (Status status = session.connect(unit.address, settings.timeout); status != Status::Ok)
-        return failure(status);
-    return readModes(session, table);
-}
-
-UnitResult workOnUnit(Command command, const InventoryUnit& unit, const WorkSettings& settings,
-                      protocol::ClientSession& session) {
-    if (command == Command::Restore && (!settings.targetFor || settings.targetFor(unit) == nullptr)) {
-        UnitResult none;  // never contacted
-        none.outcome = Outcome::NoListing;
-        return none;
+    if (Status status = session.connect(unit.address, settings.timeout, unit.port);
+        status != Status::Ok) {
+        failure = failureOf(status, session);
+        return false;
     }
-    session.setDeadline(ClientSession::Clock::now() + settings.timeout);
-    if (Status status = session.connect(unit.address, settings.timeout); status != Status::Ok)
-        return failure(status);
-    return workOnConnectedUnit(command, unit, settings, session);
+    return readModes(session, table, failure);
 }
 
-UnitResult workOnConnectedUnit(Command command, const InventoryUnit& unit,
+UnitResult workOnUnit(Command command, std::size_t index, const InventoryUnit& unit,
+                      const WorkSettings& settings, protocol::ClientSession& session) {
+    if (command == Command::Restore) {
+        const RestoreTarget* target =
+            settings.targets != nullptr && index < settings.targets->size()
+                ? &(*settings.targets)[index]
+                : nullptr;
+        if (target == nullptr || !target->found)
+            return resultOf({Outcome::NoListing, {}, {}});  // never contacted
+        if (!target->listing)
+            return resultOf({Outcome::BadListing, target->fault, {}});
+    }
+    UnitFailure failure;
+    if (stopAsked(failure, "before it was contacted"))
+        return resultOf(std::move(failure));
+    session.setDeadline(ClientSession::Clock::now() + settings.timeout);
+    if (Status status = session.connect(unit.address, settings.timeout, unit.port);
+        status != Status::Ok)
+        return resultOf(failureOf(status, session));
+    return workOnConnectedUnit(command, index, unit, settings, session);
+}
+
+UnitResult workOnConnectedUnit(Command command, std::size_t index, const InventoryUnit& unit,
                                const WorkSettings& settings, protocol::ClientSession& session) {
     UnitResult result;
     try {
-        result = work(command, unit, settings, session);
+        result = work(command, index, unit, settings, session);
     } catch (const std::bad_alloc&) {
         // Only this unit's run ends; the others go on, and the run still
         // writes its report.

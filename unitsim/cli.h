@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The `unitsim` command line: serving a unit until a signal, and the host-side
 // subcommands. main.cpp only hands its arguments here.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Many simulated units in one process: the address list that --address
 // gives, the share of units each fault goes to, and a journal per unit.
 #pragma once
@@ -15,8 +16,10 @@ namespace unitsim {
 // The most units one process serves (each needs a listening socket).
 inline constexpr std::size_t kMaxUnits = 16384;
 
-// "A" one address, "A-B" every address from A to B (dotted IPv4, A <= B), "N"
-// N units from 127.0.1.1. Nothing and a message in `error` otherwise.
+// "N" N units from 127.0.1.1; "A-B" every address from A to B and "A/N"
+// every address of that block (dotted IPv4, as platform::parseIpv4Range reads
+// them); any other text one address (a name is resolved when the unit
+// starts). Nothing and a message in `error` otherwise.
 std::optional<std::vector<std::string>> parseAddressList(const std::string& text,
                                                          std::string& error);
 
@@ -27,8 +30,8 @@ struct FaultShare {
     Faults faults;
 };
 
-// "K" or "K+R" with K >= 1 and R < K.
-std::optional<FaultShare> parseShare(const std::string& text);
+// The share --every gives: "K" or "K+R" with K >= 1 and R < K.
+std::optional<FaultShare> parseFaultShare(const std::string& text);
 
 // The common faults together with those of every share the unit falls in.
 Faults faultsFor(std::size_t index, const Faults& common, const std::vector<FaultShare>& shares);
@@ -61,12 +64,8 @@ class UnitGroup {
     UnitGroup() = default;
     void stop();
 
-    std::vector<std::unique_ptr<net::LoopThread>> loops_;
+    std::vector<std::unique_ptr<platform::LoopThread>> loops_;
     std::vector<std::unique_ptr<Unit>> units_;  // after loops_: they go first
 };
-
-// Raises the soft limit on open files towards the hard one so that `needed`
-// descriptors fit; false when even the hard limit is too low.
-bool raiseOpenFileLimit(std::size_t needed);
 
 }  // namespace unitsim

@@ -1,14 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 // The unit's side of a host connection: connect (from a chosen loopback
 // address, so the host sees that peer), send one message, collect the
 // answer until the host closes or the time-out passes.
-#include <poll.h>
-#include <sys/socket.h>
+#include "unitsim/host.h"
 
-#include <cerrno>
-
-#include "net/socket.h"
+#include "platform/readiness.h"
+#include "platform/socket.h"
 #include "unitsim/host_message.h"
-#include "unitsim/unit.h"
 
 namespace unitsim {
 
@@ -16,24 +14,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int remainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-void collectAnswer(const net::Socket& socket, Clock::time_point deadline, HostReply& reply) {
+void collectAnswer(const platform::Socket& socket, Clock::time_point deadline, HostReply& reply) {
     std::uint8_t buffer[8192];
     for (;;) {
-        int wait = remainingMs(deadline);
-        if (wait <= 0)
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || !platform::waitReadable(socket, left))
             return;
-        pollfd fd{socket.fd(), POLLIN, 0};
-        int n = ::poll(&fd, 1, wait);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        long got = net::receiveSome(socket, buffer, sizeof buffer);
+        long got = platform::receiveSome(socket, buffer, sizeof buffer);
         if (got <= 0)
             return;
         reply.bytes.insert(reply.bytes.end(), buffer, buffer + got);
@@ -45,27 +32,23 @@ void collectAnswer(const net::Socket& socket, Clock::time_point deadline, HostRe
 HostReply sendRaw(const HostTarget& target, const std::vector<std::uint8_t>& bytes) {
     HostReply reply;
     auto deadline = Clock::now() + target.timeout;
-    auto host = net::lookupHost(target.host);
+    auto host = platform::lookupHost(target.host);
     if (!host)
         return reply;
-    net::Socket socket = net::createTcpSocket();
+    platform::Socket socket = platform::createTcpSocket();
     if (!socket)
         return reply;
     if (!target.from.empty()) {
-        auto from = net::lookupHost(target.from);
-        if (!from || !net::bindTo(socket, 0, *from))
+        auto from = platform::lookupHost(target.from);
+        if (!from || !platform::bindTo(socket, 0, *from))
             return reply;
     }
-    if (!net::connectWithTimeout(socket, *host, target.port, target.timeout))
-        return reply;
-    // connectWithTimeout counts only writability; a refused connect is
-    // writable too, so ask the socket whether it really connected.
-    int soError = 0;
-    socklen_t len = sizeof soError;
-    if (::getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &soError, &len) != 0 || soError != 0)
+    // A refused connect fails at once: nothing is gained by waiting.
+    if (!platform::connectWithTimeout(socket, *host, target.port, target.timeout,
+                                 platform::OnRefusal::FailAtOnce))
         return reply;
     reply.connected = true;
-    if (!bytes.empty() && !net::sendAll(socket, bytes.data(), bytes.size()))
+    if (!bytes.empty() && !platform::sendAll(socket, bytes.data(), bytes.size()))
         return reply;
     collectAnswer(socket, deadline, reply);
     return reply;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The messages a unit sends a host server, as bytes: built from the words of
 // a command line (`unitsim barcode TEXT`, `unitsim event 0x20 65 0 0`, ...) or
 // from one line of a message file.

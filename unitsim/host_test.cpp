@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The unit's side of a host connection, against a tiny host that records
 // what it read and from which peer, answers and closes.
 #include <gtest/gtest.h>
@@ -5,9 +6,9 @@
 #include <functional>
 #include <thread>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "protocol/payload.h"
-#include "unitsim/unit.h"
+#include "unitsim/host.h"
 
 namespace unitsim {
 namespace {
@@ -20,23 +21,23 @@ class TinyHost {
     // Listens on 127.0.0.1:port; answers `answer` once `expect` bytes arrived
     // (then closes unless `stayOpen`).
     TinyHost(std::uint16_t port, std::size_t expect, Bytes answer, bool stayOpen = false) {
-        listener_ = net::createTcpSocket();
-        net::setReuseAddress(listener_);
-        EXPECT_TRUE(net::bindTo(listener_, port, *net::lookupHost("127.0.0.1")));
-        EXPECT_TRUE(net::listenOn(listener_, 4));
+        listener_ = platform::createTcpSocket();
+        platform::setReuseAddress(listener_);
+        EXPECT_TRUE(platform::bindTo(listener_, port, *platform::lookupHost("127.0.0.1")));
+        EXPECT_TRUE(platform::listenOn(listener_, 4));
         thread_ = std::thread([this, expect, answer, stayOpen] {
-            net::Socket c = net::acceptFrom(listener_, &peer_);
+            platform::Socket c = platform::acceptFrom(listener_, &peer_);
             if (!c)
                 return;
-            net::setReceiveTimeout(c, 3s);
+            platform::setReceiveTimeout(c, 3s);
             std::uint8_t buffer[8192];
             while (got_.size() < expect) {
-                long n = net::receiveSome(c, buffer, sizeof buffer);
+                long n = platform::receiveSome(c, buffer, sizeof buffer);
                 if (n <= 0)
                     break;
                 got_.insert(got_.end(), buffer, buffer + n);
             }
-            net::sendAll(c, answer.data(), answer.size());
+            platform::sendAll(c, answer.data(), answer.size());
             if (stayOpen)
                 std::this_thread::sleep_for(3s);
         });
@@ -52,14 +53,14 @@ class TinyHost {
     }
     std::string peer() {
         join();
-        return net::dotted(peer_);
+        return platform::dotted(peer_);
     }
 
   private:
-    net::Socket listener_;
+    platform::Socket listener_;
     std::thread thread_;
     Bytes got_;
-    net::Ipv4 peer_ = 0;
+    platform::Ipv4 peer_ = 0;
 };
 
 Bytes bytesOf(std::string_view text) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The unit's journal: one line per message received or sent (and a note per
 // connection event), kept in memory and optionally appended to a file,
 // flushed per line so a test or a person can follow it live.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cutting a byte stream from a peer into messages (frames and unframed
 // text), and describing each message as one journal line.
 #pragma once

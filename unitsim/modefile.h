@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated unit's mode table as a human-editable text: the built-in
 // default and the mode-file format that `unitsim --help` documents.
 #pragma once
@@ -7,9 +8,24 @@
 #include <string_view>
 #include <vector>
 
-#include "unitsim/unit.h"
-
 namespace unitsim {
+
+struct ModeDef {
+    std::string name;
+    std::string type;  // "STRING", "BOOLEAN", "INTEGER", ...
+    int size = 0;      // for STRING: the most characters a value may hold
+    std::string help;
+    std::string value;  // current value, as the unit reports it
+    bool readOnly = false;
+};
+
+// A realistic table of a few dozen modes (UnitID, UnitStatus, POSTimeout,
+// TextReset, ServerType, DateTime, ProductName, buildInfo, ...).
+std::vector<ModeDef> defaultModes();
+
+// Reads a mode file (format in kModeFileHelp); nothing and a message in
+// `error` when it cannot be read or a line is malformed.
+std::optional<std::vector<ModeDef>> loadModeFile(const std::string& path, std::string& error);
 
 // Reads a mode file's text. On a malformed line: nothing, and "line N: why"
 // in `error`.

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitsim/session.h"
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
 #include "protocol/text.h"
 #include "unitsim/modefile.h"
@@ -62,6 +64,15 @@ Answer valueReply(std::string text) {
     answer.reply = true;
     answer.text = std::move(text);
     return answer;
+}
+
+// A unit's answer lines end in CR LF, a single value's line as well as every
+// line of a listing.
+Answer valueLineReply(std::string_view name, std::string_view value) {
+    std::string line;
+    line.reserve(name.size() + value.size() + 5);
+    line.append(name).append(" = ").append(value).append("\r\n");
+    return valueReply(std::move(line));
 }
 
 std::string definitionLines(const ModeStore& store, bool withHelp) {
@@ -152,12 +163,34 @@ Answer setMode(std::string_view name, std::string_view value, ModeStore& store, 
     return accepted(flags, def.name + " = " + std::string(value));
 }
 
+// Which identity mode `def` is, if any.
+std::optional<IdentityMode> identityModeOf(const ModeDef& def) {
+    for (int mode = 0; mode < 3; ++mode) {
+        if (equalsIgnoreCase(def.name, kIdentityModes[mode]))
+            return static_cast<IdentityMode>(mode);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 ModeStore::ModeStore(Table modes) : ModeStore(std::make_shared<const Table>(std::move(modes))) {}
 
-ModeStore::ModeStore(std::shared_ptr<const Table> modes)
-    : current_(std::move(modes)), committed_(current_) {}
+ModeStore::ModeStore(std::shared_ptr<const Table> modes, UnitIdentity identity)
+    : current_(std::move(modes)), committed_(current_) {
+    if (!identity)
+        return;
+    base_ = current_.get();
+    identity_ = std::move(identity);
+}
+
+std::string ModeStore::valueIn(const Table& table, int index) const {
+    if (&table == base_) {
+        if (std::optional<IdentityMode> mode = identityModeOf(table[index]))
+            return identityValue(identity_, *mode);
+    }
+    return table[index].value;
+}
 
 int ModeStore::find(std::string_view name) const {
     return findModeDef(*current_, name);
@@ -166,13 +199,19 @@ int ModeStore::find(std::string_view name) const {
 ModeStore::Table& ModeStore::own() {
     if (!owned_ || owned_ != current_ || current_.use_count() > 2) {
         owned_ = std::make_shared<Table>(*current_);
+        if (current_.get() == base_) {
+            for (ModeDef& def : *owned_) {
+                if (std::optional<IdentityMode> mode = identityModeOf(def))
+                    def.value = identityValue(identity_, *mode);
+            }
+        }
         current_ = owned_;
     }
     return *owned_;
 }
 
 std::string ModeStore::read(int index, std::string_view driftingMode) {
-    std::string reported = (*current_)[index].value;
+    std::string reported = value(index);
     if (driftingMode.empty() || !equalsIgnoreCase((*current_)[index].name, driftingMode))
         return reported;
     ModeDef& def = own()[index];
@@ -214,10 +253,10 @@ Answer answerQuery(std::string_view query, ModeStore& store, SessionFlags& flags
     int index = store.find(name);
     if (index < 0) {
         if (bool* flag = forceFlag(name, flags))
-            return valueReply(std::string(name) + " = " + boolText(*flag));
+            return valueLineReply(name, boolText(*flag));
         return refused(flags, "Unknown mode: " + std::string(name));
     }
-    return valueReply(store[index].name + " = " + readValue(index, store, flags, faults));
+    return valueLineReply(store[index].name, readValue(index, store, flags, faults));
 }
 
 }  // namespace unitsim

@@ -1,13 +1,16 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a unit answers to one MDSQ query: the mode table shared by every
 // connection, and the Force flags each connection holds for itself.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "protocol/frame.h"
+#include "unitsim/identity.h"
 #include "unitsim/unit.h"
 
 namespace unitsim {
@@ -15,17 +18,22 @@ namespace unitsim {
 // The unit's modes: current values (in the ModeDefs) and committed ones.
 // Tables are shared copy-on-write: thousands of units in one process hold one
 // table between them until a unit changes a value, and a commit or a restart
-// only moves a pointer.
+// only moves a pointer. The values that tell one unit from another (its
+// UnitID, SerialNumber, MACAddress) lie over the shared table, made from the
+// unit's identity when read, so that they cost no table of their own.
 class ModeStore {
   public:
     using Table = std::vector<ModeDef>;
     explicit ModeStore(Table modes);
-    explicit ModeStore(std::shared_ptr<const Table> modes);
+    // Without an identity the table's values are the unit's.
+    explicit ModeStore(std::shared_ptr<const Table> modes, UnitIdentity identity = {});
 
     int find(std::string_view name) const;
+    // The mode's definition; its value is value(index).
     const ModeDef& operator[](int index) const { return (*current_)[index]; }
     std::size_t size() const { return current_->size(); }
-    const std::string& committed(int index) const { return (*committed_)[index].value; }
+    std::string value(int index) const { return valueIn(*current_, index); }
+    std::string committed(int index) const { return valueIn(*committed_, index); }
 
     void set(int index, std::string value) { own()[index].value = std::move(value); }
     void commit() { committed_ = current_; }
@@ -36,7 +44,10 @@ class ModeStore {
   private:
     // The current table, copied first while anyone else holds it.
     Table& own();
+    std::string valueIn(const Table& table, int index) const;
 
+    const Table* base_ = nullptr;  // the shared table the identity lies over; compared only
+    UnitIdentity identity_;
     std::shared_ptr<const Table> current_;
     std::shared_ptr<const Table> committed_;
     std::shared_ptr<Table> owned_;  // current_ when this store alone may change it

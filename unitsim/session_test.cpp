@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "unitsim/session.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ TEST_F(UnitsimSessionTest, ForceLinesInBothFormsSetTheConnectionFlags) {
     a = ask("ForceHelpText=FALSE");
     EXPECT_FALSE(flags.forceHelpText);
     EXPECT_EQ(a.type, FrameType::ModeResponse);
-    EXPECT_EQ(ask("forceHelpText").text, "forceHelpText = FALSE");
+    EXPECT_EQ(ask("forceHelpText").text, "forceHelpText = FALSE\r\n");
     a = ask("ForceResponse=maybe");
     EXPECT_EQ(a.type, FrameType::ErrReport);
     EXPECT_TRUE(flags.forceResponse);
@@ -119,7 +120,7 @@ TEST_F(UnitsimSessionTest, WithoutForceFlagsSetsAreSilentAndErrorsComeAsModeResp
     EXPECT_EQ(a.type, FrameType::ModeResponse);
     EXPECT_EQ(a.text, "Mode ProductName is read-only");
     EXPECT_TRUE(ask("UnitStatus").reply);  // queries are always answered
-    EXPECT_EQ(ask("UnitStatus").text, "UnitStatus = OK");
+    EXPECT_EQ(ask("UnitStatus").text, "UnitStatus = OK\r\n");
 }
 
 TEST_F(UnitsimSessionTest, CommitKeepsValuesThatRestartDoesNotDrop) {
@@ -141,18 +142,56 @@ TEST_F(UnitsimSessionTest, CommitKeepsValuesThatRestartDoesNotDrop) {
 
 TEST_F(UnitsimSessionTest, DriftingModeChangesAfterEveryRead) {
     faults.driftingMode = "POSTimeout";
-    EXPECT_EQ(ask("POSTimeout").text, "POSTimeout = 10");
-    EXPECT_EQ(ask("POSTimeout").text, "POSTimeout = 11");
+    EXPECT_EQ(ask("POSTimeout").text, "POSTimeout = 10\r\n");
+    EXPECT_EQ(ask("POSTimeout").text, "POSTimeout = 11\r\n");
     EXPECT_NE(ask("*").text.find("POSTimeout = 12\r\n"), std::string::npos);
     faults.driftingMode = "UnitID";
-    EXPECT_EQ(ask("UnitID").text, "UnitID = UNIT0001");
-    EXPECT_EQ(ask("UnitID").text, "UnitID = UNIT0001~1");
-    EXPECT_EQ(ask("UnitID").text, "UnitID = UNIT0001~2");
+    EXPECT_EQ(ask("UnitID").text, "UnitID = UNIT0001\r\n");
+    EXPECT_EQ(ask("UnitID").text, "UnitID = UNIT0001~1\r\n");
+    EXPECT_EQ(ask("UnitID").text, "UnitID = UNIT0001~2\r\n");
     // Never longer than the mode may hold.
     flags.forceResponse = true;
     ask("UnitID=ABCDEFGHIJKLMNOP");
     ask("UnitID");
     EXPECT_LE(current("UnitID").size(), 16u);
+}
+
+// Many units share one table; each one's identity lies over it, through
+// sets, commits and restarts alike.
+TEST(UnitsimModeStore, OwnValuesOverASharedTable) {
+    auto shared = std::make_shared<const ModeStore::Table>(defaultModes());
+    UnitIdentity own{std::make_shared<const std::string>("TILL%04d"), 2, 0x7F000102};
+    ModeStore a(shared, own);
+    ModeStore b(shared);
+    int id = a.find("UnitID"), mac = a.find("MACAddress"), timeout = a.find("POSTimeout");
+    EXPECT_EQ(a.value(id), "TILL0002");
+    EXPECT_EQ(a.committed(id), "TILL0002");
+    EXPECT_EQ(b.value(id), "UNIT0001");
+    a.set(timeout, "30");  // the store takes a table of its own
+    EXPECT_EQ(a.value(id), "TILL0002");
+    EXPECT_EQ(a.value(mac), "02:00:7F:00:01:02");
+    EXPECT_EQ(a.committed(timeout), "10");
+    a.set(id, "RENAMED");
+    EXPECT_EQ(a.value(id), "RENAMED");
+    EXPECT_EQ(a.committed(id), "TILL0002");
+    a.dropUncommitted();
+    EXPECT_EQ(a.value(id), "TILL0002");
+    EXPECT_EQ(a.value(timeout), "10");
+    a.set(id, "KEPT");
+    a.commit();
+    a.dropUncommitted();
+    EXPECT_EQ(a.value(id), "KEPT");
+    EXPECT_EQ(b.value(id), "UNIT0001");
+    EXPECT_EQ((*shared)[id].value, "UNIT0001");
+    EXPECT_EQ(a.value(a.find("SerialNumber")), "SN127000001002");
+
+    // A table without the identity modes is left as it is.
+    auto small = std::make_shared<const ModeStore::Table>(
+        ModeStore::Table{{"POSTimeout", "INTEGER", 0, "", "10", false}});
+    ModeStore c(small, own);
+    EXPECT_EQ(c.value(0), "10");
+    c.set(0, "11");
+    EXPECT_EQ(c.value(0), "11");
 }
 
 }  // namespace

@@ -1,20 +1,19 @@
+// SPDX-License-Identifier: Apache-2.0
 // The in-process unit on an event loop: the listener and every connection of
 // the config port are watched by one loop thread (the unit's own, or one that
 // many units share), so a host's push is taken while another client holds a
 // connection open, and a slow reply never holds up other clients.
 #include "unitsim/unit.h"
 
-#include <sys/socket.h>
-
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <list>
 #include <mutex>
 
-#include "net/event_loop.h"
-#include "net/socket.h"
+#include "platform/event_loop.h"
+#include "platform/loop_connection.h"
+#include "platform/socket.h"
 #include "protocol/payload.h"
 #include "unitsim/journal.h"
 #include "unitsim/messages.h"
@@ -59,14 +58,14 @@ std::shared_ptr<const std::vector<ModeDef>> tableOf(Options& options) {
 
 }  // namespace
 
-struct Unit::State : net::EventLoop::Handler {
-    struct Connection : net::EventLoop::Handler {
-        Connection(State& owner, net::Socket s) : unit(owner), socket(std::move(s)) {}
+struct Unit::State : platform::EventLoop::Handler {
+    struct Connection : platform::LoopConnection {
+        explicit Connection(State& owner) : LoopConnection(owner.events()), unit(owner) {}
         void onReady(bool readable, bool writable) override {
             unit.serveConnection(*this, readable, writable);
         }
+        void onTimer() override { unit.serveConnection(*this, false, false); }
         State& unit;
-        net::Socket socket;
         int id = 0;
         std::size_t stream = SIZE_MAX;  // index into the unit's streams; none past the bound
         std::vector<std::uint8_t> in;
@@ -75,17 +74,25 @@ struct Unit::State : net::EventLoop::Handler {
         bool closing = false;  // take no more input; close once `out` is sent
         bool dead = false;
         bool writing = false;  // a reply waits for room to send
-        bool watchingRead = true, watchingWrite = false;
-        net::EventLoop::TimerId timer = 0;
-        std::list<Connection>::iterator self;
+        std::list<Connection>::iterator place;
     };
 
     explicit State(Options o)
-        : options(std::move(o)), store(tableOf(options)), faults(options.faults) {
-        journal.keepInMemory(options.keepRecords);
+        : address(std::move(o.address)),
+          port(o.port),
+          journalPath(std::move(o.journalPath)),
+          keepRecords(o.keepRecords),
+          store(tableOf(o), std::move(o.identity)),
+          faults(std::move(o.faults)) {
+        journal.keepInMemory(keepRecords);
     }
 
-    Options options;
+    // What is left of the options once the table and the faults are taken:
+    // thousands of units in one process keep no second copy of the rest.
+    std::string address;
+    std::uint16_t port;
+    std::string journalPath;
+    bool keepRecords;
     mutable std::mutex mutex;
     mutable std::condition_variable changed;
     ModeStore store;
@@ -97,14 +104,14 @@ struct Unit::State : net::EventLoop::Handler {
     int connections = 0;
 
     // The loop's, while the unit serves.
-    net::LoopThread* loop = nullptr;
-    std::unique_ptr<net::LoopThread> ownLoop;
-    net::Socket listener;
+    platform::LoopThread* loop = nullptr;
+    std::unique_ptr<platform::LoopThread> ownLoop;
+    platform::Socket listener;
     bool listening = false;
-    net::EventLoop::TimerId restTimer = 0;
-    std::list<Connection> open;
+    platform::EventLoop::TimerId restTimer = 0;
+    platform::ConnectionList<Connection> open;
 
-    net::EventLoop& events() { return loop->loop(); }
+    platform::EventLoop& events() { return loop->loop(); }
     void onReady(bool readable, bool) override {
         if (readable)
             acceptAll();
@@ -129,7 +136,7 @@ struct Unit::State : net::EventLoop::Handler {
 
 Unit::Unit(Options options) : state_(std::make_unique<State>(std::move(options))) {}
 
-Unit::Unit(Options options, net::LoopThread& loop) : Unit(std::move(options)) {
+Unit::Unit(Options options, platform::LoopThread& loop) : Unit(std::move(options)) {
     state_->loop = &loop;
 }
 
@@ -147,29 +154,29 @@ bool Unit::start(std::string* error) {
     State& s = *state_;
     if (s.listener)
         return fail("unit already running");
-    std::string where = s.options.address + ":" + std::to_string(s.options.port);
-    auto address = net::lookupHost(s.options.address);
+    std::string where = s.address + ":" + std::to_string(s.port);
+    auto address = platform::lookupHost(s.address);
     if (!address)
-        return fail("cannot resolve address " + s.options.address);
-    if (!s.options.journalPath.empty()) {
+        return fail("cannot resolve address " + s.address);
+    if (!s.journalPath.empty()) {
         std::string why;
         std::lock_guard lock(s.mutex);
-        if (!s.journal.openFile(s.options.journalPath, why))
+        if (!s.journal.openFile(s.journalPath, why))
             return fail(why);
     }
-    s.listener = net::createTcpSocket();
+    s.listener = platform::createTcpSocket();
     if (!s.listener)
         return fail(std::string("cannot create socket: ") + std::strerror(errno));
-    net::setReuseAddress(s.listener);
-    if (!net::bindTo(s.listener, s.options.port, *address))
+    platform::setReuseAddress(s.listener);
+    if (!platform::bindTo(s.listener, s.port, *address))
         return fail("cannot bind " + where + ": " + std::strerror(errno));
-    if (!net::listenOn(s.listener, 64))
+    if (!platform::listenOn(s.listener, 64))
         return fail("cannot listen on " + where + ": " + std::strerror(errno));
-    net::setNonBlocking(s.listener, true);
+    platform::setNonBlocking(s.listener, true);
     if (!s.loop || s.ownLoop) {
-        s.ownLoop = std::make_unique<net::LoopThread>();
+        s.ownLoop = std::make_unique<platform::LoopThread>();
         std::string why;
-        if (!s.ownLoop->start(&why))
+        if (!s.ownLoop->start(why))
             return fail(why);
         s.loop = s.ownLoop.get();
     }
@@ -217,7 +224,7 @@ std::optional<std::string> Unit::value(const std::string& mode) const {
     int i = state_->store.find(mode);
     if (i < 0)
         return std::nullopt;
-    return state_->store[i].value;
+    return state_->store.value(i);
 }
 
 std::optional<std::string> Unit::committedValue(const std::string& mode) const {
@@ -251,25 +258,19 @@ void Unit::State::shutDown() {
     if (listening)
         events().unwatch(listener.fd(), *this);
     listening = false;
-    for (Connection& c : open) {
-        if (c.timer)
-            events().cancel(c.timer);
-        if (c.socket)
-            events().unwatch(c.socket.fd(), c);
-    }
     open.clear();
     listener.close();
 }
 
 void Unit::State::acceptAll() {
     for (;;) {
-        net::Ipv4 peer = 0;
-        net::Socket socket = net::acceptFrom(listener, &peer);
+        platform::Ipv4 peer = 0;
+        platform::Socket socket = platform::acceptFrom(listener, &peer);
         if (!socket) {
-            net::AcceptFailure why = net::lastAcceptFailure();
-            if (why == net::AcceptFailure::Interrupted || why == net::AcceptFailure::PeerGone)
+            platform::AcceptFailure why = platform::lastAcceptFailure();
+            if (why == platform::AcceptFailure::Interrupted || why == platform::AcceptFailure::PeerGone)
                 continue;
-            if (why == net::AcceptFailure::NoResources && listening) {
+            if (why == platform::AcceptFailure::NoResources && listening) {
                 events().unwatch(listener.fd(), *this);
                 listening = false;
                 restTimer = events().at(Clock::now() + kAcceptRest, [this] {
@@ -279,22 +280,20 @@ void Unit::State::acceptAll() {
             }
             return;
         }
-        net::setNoDelay(socket);
-        open.emplace_back(*this, std::move(socket));
-        Connection& c = open.back();
-        c.self = std::prev(open.end());
+        platform::setNoDelay(socket);
+        Connection& c = open.add(*this);
         {
             std::lock_guard lock(mutex);
             c.id = ++connections;
-            if (options.keepRecords && streams.size() < kKeptStreams) {
+            if (keepRecords && streams.size() < kKeptStreams) {
                 c.stream = streams.size();
                 streams.emplace_back();
             }
-            journal.add("note #" + std::to_string(c.id) + " open from " + net::dotted(peer));
+            journal.add("note #" + std::to_string(c.id) + " open from " + platform::dotted(peer));
         }
-        if (!events().watch(c.socket.fd(), c, true, false)) {
+        if (!c.adopt(std::move(socket))) {
             closeConnection(c, "closed by unit");
-            open.erase(c.self);
+            open.remove(c);
         }
     }
 }
@@ -308,15 +307,15 @@ void Unit::State::serveConnection(Connection& c, bool readable, bool) {
     if (!c.dead)
         watchFor(c);
     if (c.dead)
-        open.erase(c.self);
+        open.remove(c);
 }
 
 void Unit::State::readFrom(Connection& c) {
     std::uint8_t buffer[65536];
-    long n = ::recv(c.socket.fd(), buffer, sizeof buffer, MSG_DONTWAIT);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+    platform::Transfer got = c.receive(buffer, sizeof buffer);
+    if (got.kind == platform::Transfer::Kind::WouldBlock)
         return;
-    if (n <= 0) {
+    if (got.kind != platform::Transfer::Kind::Moved) {
         if (!c.closing && !c.in.empty()) {
             std::lock_guard lock(mutex);
             keepReceived(false, c.in);
@@ -325,10 +324,10 @@ void Unit::State::readFrom(Connection& c) {
         closeConnection(c, "closed by peer");
         return;
     }
-    record(c, buffer, static_cast<std::size_t>(n));
+    record(c, buffer, got.bytes);
     if (c.closing)
         return;  // restarting: later input is not for this session
-    c.in.insert(c.in.end(), buffer, buffer + n);
+    c.in.insert(c.in.end(), buffer, buffer + got.bytes);
     std::size_t used = 0;
     while (!c.closing && !c.dead) {
         protocol::ConstBytes pending(c.in.data() + used, c.in.size() - used);
@@ -358,7 +357,7 @@ void Unit::State::record(const Connection& c, const std::uint8_t* bytes, std::si
 // Called with the mutex held.
 void Unit::State::keepReceived(bool framed, protocol::ConstBytes message) {
     ++receivedCount;
-    if (options.keepRecords) {
+    if (keepRecords) {
         if (received.size() >= kKeptReceived)
             received.erase(received.begin(), received.begin() + kKeptReceived / 4);
         received.push_back({framed, {message.begin(), message.end()}});
@@ -425,19 +424,16 @@ void Unit::State::flush(Connection& c) {
             journal.add(o.line);
         }
         while (o.sent < o.bytes.size()) {
-            long n = ::send(c.socket.fd(), o.bytes.data() + o.sent, o.bytes.size() - o.sent,
-                            MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            platform::Transfer put = c.send(o.bytes.data() + o.sent, o.bytes.size() - o.sent);
+            if (put.kind == platform::Transfer::Kind::WouldBlock) {
                 c.writing = true;
                 return;
             }
-            if (n < 0) {
+            if (put.kind != platform::Transfer::Kind::Moved) {
                 closeConnection(c, "closed: send failed");
                 return;
             }
-            o.sent += static_cast<std::size_t>(n);
+            o.sent += put.bytes;
         }
         bool closeAfter = o.closeAfter;
         c.out.pop_front();
@@ -453,32 +449,18 @@ void Unit::State::flush(Connection& c) {
 // Input while the session lasts, room to send while a reply is stuck, and a
 // timer for a reply that is not due yet.
 void Unit::State::watchFor(Connection& c) {
-    bool read = !c.closing;
-    if (read != c.watchingRead || c.writing != c.watchingWrite) {
-        events().change(c.socket.fd(), c, read, c.writing);
-        c.watchingRead = read;
-        c.watchingWrite = c.writing;
-    }
-    if (c.timer)
-        events().cancel(c.timer);
-    c.timer = 0;
-    if (!c.writing && !c.out.empty()) {
-        c.timer = events().at(c.out.front().due, [this, &c] {
-            c.timer = 0;
-            serveConnection(c, false, false);
-        });
-    }
+    c.watchFor(!c.closing, c.writing);
+    if (!c.writing && !c.out.empty())
+        c.timerAt(c.out.front().due);
+    else
+        c.cancelTimer();
 }
 
 void Unit::State::closeConnection(Connection& c, const char* why) {
     if (c.dead)
         return;
     note(c, why);
-    if (c.timer)
-        events().cancel(c.timer);
-    c.timer = 0;
-    events().unwatch(c.socket.fd(), c);
-    c.socket.close();
+    c.close();
     c.dead = true;
 }
 

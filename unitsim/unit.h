@@ -1,5 +1,6 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated unit: answers a configuration client on ADDRESS:1283 as a
-// real unit does, and can act as a unit towards a host server. Tests run it
+// real unit does (host.h has its side towards a host server). Tests run it
 // in-process (a background thread serves the config port); the `unitsim`
 // program wraps the same class for people and for end-to-end tests, many
 // units sharing the threads of a few event loops.
@@ -12,38 +13,24 @@
 #include <string>
 #include <vector>
 
-namespace net {
+#include "unitsim/identity.h"
+#include "unitsim/modefile.h"
+
+namespace platform {
 class LoopThread;
 }
 
 namespace unitsim {
 
-struct ModeDef {
-    std::string name;
-    std::string type;       // "STRING", "BOOLEAN", "INTEGER", ...
-    int size = 0;           // for STRING: the most characters a value may hold
-    std::string help;
-    std::string value;      // current value, as the unit reports it
-    bool readOnly = false;
-};
-
-// A realistic table of a few dozen modes (UnitID, UnitStatus, POSTimeout,
-// TextReset, ServerType, DateTime, ProductName, buildInfo, ...).
-std::vector<ModeDef> defaultModes();
-
-// Reads a mode file (format in `unitsim --help`); nothing and a message in
-// `error` when it cannot be read or a line is malformed.
-std::optional<std::vector<ModeDef>> loadModeFile(const std::string& path, std::string& error);
-
 // Ways to misbehave, for tests of the clients' failure handling.
 struct Faults {
-    int keepAlivesBeforeReply = 0;         // DATA/NOP_ frames sent ahead of every reply
-    std::vector<std::string> refusedModes; // sets of these modes answer ERR_
-    std::string driftingMode;              // its value changes every time it is read
+    int keepAlivesBeforeReply = 0;            // DATA/NOP_ frames sent ahead of every reply
+    std::vector<std::string> refusedModes;    // sets of these modes answer ERR_
+    std::string driftingMode;                 // its value changes every time it is read
     std::chrono::milliseconds replyDelay{0};  // wait before every reply
-    bool dropMidFrame = false;             // send half of the next reply, then close
-    bool oversizedLength = false;          // next reply's length field is 0x7FFFFFF0
-    bool silent = false;                   // read queries, never answer
+    bool dropMidFrame = false;                // send half of the next reply, then close
+    bool oversizedLength = false;             // next reply's length field is 0x7FFFFFF0
+    bool silent = false;                      // read queries, never answer
 };
 
 struct Options {
@@ -53,6 +40,9 @@ struct Options {
     // When set, the table instead of `modes`: many units share it until one
     // of them changes a value.
     std::shared_ptr<const std::vector<ModeDef>> sharedModes;
+    // Among many units: what this one's UnitID, SerialNumber and MACAddress
+    // are made from; none: the table's values.
+    UnitIdentity identity;
     Faults faults;
     std::string journalPath;  // empty: journal kept in memory only
     // Off: nothing is kept for received(), streams() or journal() (the
@@ -70,11 +60,11 @@ struct Received {
 // 65,536 journal lines and received messages (the oldest quarter goes when
 // full), the streams of the first 65,536 connections, each up to 16 MiB.
 class Unit {
-public:
+  public:
     // Serves on a thread of its own.
     explicit Unit(Options options);
     // Serves on `loop`, which many units may share; it must outlive the unit.
-    Unit(Options options, net::LoopThread& loop);
+    Unit(Options options, platform::LoopThread& loop);
     ~Unit();  // stops
     Unit(const Unit&) = delete;
     Unit& operator=(const Unit&) = delete;
@@ -101,32 +91,9 @@ public:
     // they were accepted: for checking exact bytes whatever the message cuts.
     std::vector<std::vector<std::uint8_t>> streams() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };
-
-// The host side: the unit's messages to a host server. Each connects from
-// `from` (a loopback address, so the host sees that peer), sends one message
-// and returns what the host answered until it closed the connection (or the
-// time-out passed).
-struct HostReply {
-    bool connected = false;
-    std::vector<std::uint8_t> bytes;
-};
-struct HostTarget {
-    std::string host = "127.0.0.1";
-    std::uint16_t port = 1283;
-    std::string from;  // local address to connect from; empty: any
-    std::chrono::milliseconds timeout{5000};
-};
-HostReply sendBarcodeText(const HostTarget& target, const std::string& barcode);
-HostReply sendBarcodeFrame(const HostTarget& target, const std::string& barcode);  // PROD
-HostReply sendEvent(const HostTarget& target, std::uint32_t newStarts, std::uint32_t keyCode,
-                    std::uint32_t column, std::uint32_t row, const std::string& text = {});
-HostReply sendRegistration(const HostTarget& target, const std::string& unitId,
-                           const std::string& productId, const std::string& ip);
-// Any raw bytes (a hand-built frame, junk, nothing at all).
-HostReply sendRaw(const HostTarget& target, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace unitsim

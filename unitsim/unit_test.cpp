@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The in-process unit on its config port, talked to as the clients do: with
 // the protocol core's send and receive loops.
 #include "unitsim/unit.h"
@@ -9,7 +10,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "protocol/modes.h"
 #include "protocol/payload.h"
 #include "protocol/transport.h"
@@ -26,12 +27,12 @@ using Bytes = std::vector<std::uint8_t>;
 class Client {
   public:
     explicit Client(const std::string& address) : buffer_(102400) {
-        socket_ = net::createTcpSocket();
-        connected_ = net::connectWithTimeout(socket_, *net::lookupHost(address), 1283, 2s);
-        net::setReceiveTimeout(socket_, 3s);
+        socket_ = platform::createTcpSocket();
+        connected_ = platform::connectWithTimeout(socket_, *platform::lookupHost(address), 1283, 2s);
+        platform::setReceiveTimeout(socket_, 3s);
     }
     bool connected() const { return connected_; }
-    const net::Socket& socket() const { return socket_; }
+    const platform::Socket& socket() const { return socket_; }
 
     // Sends a query and reads the reply: its status and body text.
     ReplyStatus ask(std::string_view text, std::string& body,
@@ -52,17 +53,17 @@ class Client {
         return status;
     }
     std::string lastCode() const { return code_; }
-    bool send(const Bytes& bytes) { return net::sendAll(socket_, bytes.data(), bytes.size()); }
+    bool send(const Bytes& bytes) { return platform::sendAll(socket_, bytes.data(), bytes.size()); }
     // True when the unit closed the connection (end of stream or reset within
     // the time-out).
     bool closedByUnit() {
         std::uint8_t byte;
-        long n = net::receiveSome(socket_, &byte, 1);
+        long n = platform::receiveSome(socket_, &byte, 1);
         return n == 0 || (n < 0 && errno == ECONNRESET);
     }
 
   private:
-    net::Socket socket_;
+    platform::Socket socket_;
     bool connected_ = false;
     Bytes buffer_;
     std::string code_;
@@ -115,7 +116,7 @@ TEST(UnitsimConversation, AClientSessionFromForceLinesToRestart) {
     EXPECT_EQ(table[table.findMode("BarcodePrefix")].nvram, "");
 
     EXPECT_EQ(c.ask("UnitStatus", body), ReplyStatus::Reply);
-    EXPECT_EQ(body, "UnitStatus = OK");
+    EXPECT_EQ(body, "UnitStatus = OK\r\n");
     EXPECT_EQ(c.ask("unitID = 10.0.0.5", body), ReplyStatus::Reply);
     EXPECT_EQ(c.ask("POSTimeout=30", body), ReplyStatus::Reply);
     EXPECT_EQ(protocol::oneModeValue(body), "30");
@@ -159,7 +160,7 @@ TEST(UnitsimRecording, TextAndNonQueryFramesAreRecordedExactlyAndNotAnswered) {
     ASSERT_TRUE(unit->waitForReceived(4, 3s));
     std::string body;
     EXPECT_EQ(c.ask("UnitStatus", body), ReplyStatus::Reply);  // the first reply is this one
-    EXPECT_EQ(body, "UnitStatus = OK");
+    EXPECT_EQ(body, "UnitStatus = OK\r\n");
     auto received = unit->received();
     ASSERT_EQ(received.size(), 5u);
     EXPECT_FALSE(received[0].framed);
@@ -217,7 +218,7 @@ TEST(UnitsimFaults, KeepAlivesComeAheadOfEveryReply) {
         EXPECT_EQ(c.lastCode(), "MODR");
     }
     EXPECT_EQ(c.ask("UnitStatus", body), ReplyStatus::Reply);  // skipped by the core
-    EXPECT_EQ(body, "UnitStatus = OK");
+    EXPECT_EQ(body, "UnitStatus = OK\r\n");
     EXPECT_TRUE(hasLine(*unit, "send DATA NOP_"));
 }
 
@@ -235,7 +236,7 @@ TEST(UnitsimFaults, SlowReplyWaitsWhileOtherConnectionsAreServed) {
     ASSERT_TRUE(unit->waitForReceived(2, 3s));
     std::string body;
     EXPECT_EQ(slow.receive(body), ReplyStatus::Reply);
-    EXPECT_EQ(body, "UnitStatus = OK");
+    EXPECT_EQ(body, "UnitStatus = OK\r\n");
     EXPECT_GE(std::chrono::steady_clock::now() - started, 350ms);
 }
 
@@ -249,7 +250,8 @@ TEST(UnitsimFaults, ReplyCutMidFrameThenClosedOnceOnly) {
         Client c("127.0.0.15");
         EXPECT_EQ(c.ask("UnitStatus", body), ReplyStatus::Failed);
     }
-    EXPECT_TRUE(hasLine(*unit, "send MODR \"UnitStatus = OK\" (cut after 12 of 24 bytes, closed)"));
+    EXPECT_TRUE(
+        hasLine(*unit, "send MODR \"UnitStatus = OK\\r\\n\" (cut after 13 of 26 bytes, closed)"));
     Client c("127.0.0.15");
     EXPECT_EQ(c.ask("UnitStatus", body), ReplyStatus::Reply);
 }
@@ -261,7 +263,7 @@ TEST(UnitsimFaults, OversizedLengthFieldOnTheNextReply) {
     Client c("127.0.0.16");
     ASSERT_TRUE(c.sendOnly("UnitStatus"));
     std::uint8_t header[4];
-    ASSERT_EQ(net::receiveExactly(c.socket(), header, 4), net::ReceiveStatus::Complete);
+    ASSERT_EQ(platform::receiveExactly(c.socket(), header, 4), platform::ReceiveStatus::Complete);
     EXPECT_EQ(protocol::readBE32(header), 0x7FFFFFF0u);
     Client next("127.0.0.16");
     std::string body;
@@ -282,10 +284,10 @@ TEST(UnitsimFaults, SilentRefusedAndDriftingChangeWhileRunning) {
     EXPECT_EQ(body, "Mode UnitID refused the value");
     EXPECT_EQ(c.ask("HostPort", body), ReplyStatus::Reply);
     EXPECT_EQ(c.ask("HostPort", body), ReplyStatus::Reply);
-    EXPECT_EQ(body, "HostPort = 1284");
+    EXPECT_EQ(body, "HostPort = 1284\r\n");
     faults.silent = true;
     unit->setFaults(faults);
-    net::setReceiveTimeout(c.socket(), 300ms);
+    platform::setReceiveTimeout(c.socket(), 300ms);
     EXPECT_EQ(c.ask("UnitStatus", body), ReplyStatus::Failed);
     EXPECT_TRUE(hasLine(*unit, "recv MDSQ \"UnitStatus\""));
 }
@@ -320,7 +322,7 @@ TEST(UnitsimRobustness, MalformedInputClosesOnlyThatConnection) {
         EXPECT_TRUE(c.send({0, 0, 0, 40, 'E', 'V'}));
     }
     EXPECT_EQ(holder.ask("UnitStatus", body), ReplyStatus::Reply);
-    EXPECT_EQ(body, "UnitStatus = OK");
+    EXPECT_EQ(body, "UnitStatus = OK\r\n");
     EXPECT_TRUE(hasLine(*unit, "note #2 bad length 3, closing"));
 }
 
@@ -350,7 +352,7 @@ TEST(UnitsimLifecycle, JournalFileFollowsAndABoundAddressIsReported) {
     std::string expected;
     for (const std::string& line : unit->journal()) expected += line + "\n";
     EXPECT_EQ(content, expected);
-    EXPECT_NE(content.find("send MODR \"UnitStatus = OK\"\n"), std::string::npos);
+    EXPECT_NE(content.find("send MODR \"UnitStatus = OK\\r\\n\"\n"), std::string::npos);
     // Restarts at once on the same address.
     EXPECT_TRUE(unit->start(&error)) << error;
     std::remove(path.c_str());

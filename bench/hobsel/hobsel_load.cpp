@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hobsel (verbosity 0, trivial answers) under load against the bare loop:
 // a 10,000-line data file with the scanned key on its last line, one
 // connection per request.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "bench/load/host_comparison.h"
 
 #include <dirent.h>
@@ -14,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "tests/support/hostile_peer.h"
 
 namespace load {
@@ -138,11 +139,11 @@ std::size_t compareWithBareLoop(LoadOptions options, const Contender& server, co
 namespace {
 
 // Connections that connect and send nothing, held open during a run.
-std::vector<net::Socket> idleConnections(std::uint16_t port, int count) {
-    std::vector<net::Socket> idle;
+std::vector<platform::Socket> idleConnections(std::uint16_t port, int count) {
+    std::vector<platform::Socket> idle;
     for (int i = 0; i < count; ++i) {
-        net::Socket s = net::createTcpSocket();
-        if (net::connectBlocking(s, *net::lookupHost("127.0.0.1"), port))
+        platform::Socket s = platform::createTcpSocket();
+        if (platform::connectBlocking(s, *platform::lookupHost("127.0.0.1"), port))
             idle.push_back(std::move(s));
     }
     return idle;
@@ -158,7 +159,7 @@ std::size_t compareIdleLatency(LoadOptions options, const Contender& server, con
     options.clients = 1;
     for (int round = 1; round <= rounds; ++round) {
         LoadResult s, b;
-        std::vector<net::Socket> held = idleConnections(server.port, idle);
+        std::vector<platform::Socket> held = idleConnections(server.port, idle);
         inTurns(options, server, bare, requests, s, b);
         failures += s.failed + b.failed;
         double ratio = b.medianLatency() > 0 ? s.medianLatency() / b.medianLatency() : 0;

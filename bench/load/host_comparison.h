@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What both host-server benchmarks share: a data file with the key on its
 // last line, and rounds in which the server and the bare loop take turns in
 // small batches (so a burst of other work on the machine slows both alike),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "bench/load/load_driver.h"
 
 #include <sys/wait.h>
@@ -7,8 +8,8 @@
 #include <atomic>
 #include <thread>
 
-#include "net/socket.h"
-#include "net/waiting_room.h"
+#include "platform/socket.h"
+#include "platform/waiting_room.h"
 
 namespace load {
 
@@ -17,18 +18,18 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // One request on a fresh connection; the whole answer up to the server's close.
-bool oneRequest(net::Ipv4 address, const LoadOptions& options, Bytes& answer) {
+bool oneRequest(platform::Ipv4 address, const LoadOptions& options, Bytes& answer) {
     answer.clear();
-    net::Socket socket = net::createTcpSocket();
-    if (!socket || !net::connectBlocking(socket, address, options.port)) return false;
-    net::setReceiveTimeout(socket, options.timeout);
+    platform::Socket socket = platform::createTcpSocket();
+    if (!socket || !platform::connectBlocking(socket, address, options.port)) return false;
+    platform::setReceiveTimeout(socket, options.timeout);
     if (!options.request.empty() &&
-        !net::sendAll(socket, options.request.data(), options.request.size())) {
+        !platform::sendAll(socket, options.request.data(), options.request.size())) {
         return false;
     }
     std::uint8_t buffer[16384];
     for (;;) {
-        long n = net::receiveSome(socket, buffer, sizeof buffer);
+        long n = platform::receiveSome(socket, buffer, sizeof buffer);
         if (n == 0) return true;
         if (n < 0) return false;
         answer.insert(answer.end(), buffer, buffer + n);
@@ -38,7 +39,7 @@ bool oneRequest(net::Ipv4 address, const LoadOptions& options, Bytes& answer) {
 }  // namespace
 
 bool isLoopback(const std::string& host) {
-    std::optional<net::Ipv4> address = net::lookupHost(host);
+    std::optional<platform::Ipv4> address = platform::lookupHost(host);
     return address && (*address >> 24) == 127;
 }
 
@@ -52,7 +53,7 @@ double LoadResult::medianLatency() const {
 
 namespace {
 
-void runRequests(net::Ipv4 address, const LoadOptions& options, std::size_t count,
+void runRequests(platform::Ipv4 address, const LoadOptions& options, std::size_t count,
                  LoadResult& result) {
     Bytes answer;
     result.latencies.reserve(count);
@@ -70,7 +71,7 @@ void runRequests(net::Ipv4 address, const LoadOptions& options, std::size_t coun
 
 LoadResult runLoad(const LoadOptions& options) {
     LoadResult result;
-    std::optional<net::Ipv4> address = net::lookupHost(options.host);
+    std::optional<platform::Ipv4> address = platform::lookupHost(options.host);
     if (!address || (*address >> 24) != 127) {
         result.error = "not a loopback address: " + options.host;
         return result;
@@ -103,8 +104,8 @@ struct BareServer::State {
     std::string address;
     std::uint16_t port;
     Bytes answer;
-    net::Ipv4 bound = 0;
-    net::Socket listener;
+    platform::Ipv4 bound = 0;
+    platform::Socket listener;
     std::thread thread;
     std::atomic<bool> stopping{false};
     std::atomic<std::size_t> served{0};
@@ -112,10 +113,10 @@ struct BareServer::State {
     void loop() {
         std::uint8_t request[8192];
         while (!stopping) {
-            net::Socket connection = net::acceptFrom(listener);
+            platform::Socket connection = platform::acceptFrom(listener);
             if (!connection) continue;
-            if (net::receiveSome(connection, request, sizeof request) >= 0 && !stopping) {
-                net::sendAll(connection, answer.data(), answer.size());
+            if (platform::receiveSome(connection, request, sizeof request) >= 0 && !stopping) {
+                platform::sendAll(connection, answer.data(), answer.size());
             }
             ++served;
         }
@@ -137,16 +138,16 @@ bool BareServer::start(std::string* error) {
         state_->listener.close();
         return false;
     };
-    std::optional<net::Ipv4> address = net::lookupHost(state_->address);
+    std::optional<platform::Ipv4> address = platform::lookupHost(state_->address);
     if (!address || (*address >> 24) != 127) return fail("not a loopback address");
     state_->bound = *address;
-    state_->listener = net::createTcpSocket();
+    state_->listener = platform::createTcpSocket();
     if (!state_->listener) return fail("socket failed");
-    net::setNoDelay(state_->listener);
-    net::setReuseAddress(state_->listener);
-    if (!net::bindTo(state_->listener, state_->port, *address)) return fail("bind failed");
+    platform::setNoDelay(state_->listener);
+    platform::setReuseAddress(state_->listener);
+    if (!platform::bindTo(state_->listener, state_->port, *address)) return fail("bind failed");
     // The servers' own backlog, so a burst of clients finds the same room.
-    if (!net::listenOn(state_->listener, net::kServerBacklog))
+    if (!platform::listenOn(state_->listener, platform::kServerBacklog))
         return fail("listen failed");
     state_->stopping = false;
     state_->thread = std::thread([this] { state_->loop(); });
@@ -157,8 +158,8 @@ void BareServer::stop() {
     if (!state_->thread.joinable()) return;
     state_->stopping = true;
     // Wake the blocking accept with one last connection of our own.
-    net::Socket wake = net::createTcpSocket();
-    net::connectBlocking(wake, state_->bound, state_->port);
+    platform::Socket wake = platform::createTcpSocket();
+    platform::connectBlocking(wake, state_->bound, state_->port);
     wake.close();
     state_->thread.join();
     state_->listener.close();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A loopback load driver for host servers: N requests, one connection per
 // request as units make them, measured in requests per second; and the bare
 // accept/receive/send/close loop that is the floor of what one thread can do,

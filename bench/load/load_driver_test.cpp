@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "bench/load/load_driver.h"
 
 #include <gtest/gtest.h>

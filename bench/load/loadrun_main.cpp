@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // loadrun: requests per second of a host server on a loopback address, and
 // optionally of the bare loop beside it.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Mibbet under load against the bare loop, in a network namespace of its
 // own (Mibbet always binds port 1283 on all addresses): a 10,000-line data
 // file, the key on its last line, one connection per request.

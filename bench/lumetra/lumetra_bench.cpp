@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // uxOpen against a simulated unit with 1k and 10k modes (time per mode), and
 // a set-mode round trip with the allocations it makes per frame.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Frame building/reading and mode-table parsing. Parsing a reply must stay
 // linear in the number of modes: the per-mode time at 100k modes should be
 // about the same as at 1k.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // unitfleet backup of many simulated units (one unitsim process serving them
 // all on 127.17.100.1 upwards): -j 64 against -j 1 and against 64 Tarnix
 // processes at once (xargs -P 64), taking turns over a few rounds so that
@@ -19,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "protocol/client_session.h"
 #include "tests/support/process.h"
 
@@ -28,10 +29,10 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr net::Ipv4 kFirst = 0x7F116401;  // 127.17.100.1
+constexpr platform::Ipv4 kFirst = 0x7F116401;  // 127.17.100.1
 // 127.17.136.0/22 for discover, with its 100 units from 127.17.137.1.
-constexpr net::Ipv4 kDiscoverBlock = 0x7F118800;
-constexpr net::Ipv4 kDiscoverFirst = 0x7F118901;
+constexpr platform::Ipv4 kDiscoverBlock = 0x7F118800;
+constexpr platform::Ipv4 kDiscoverFirst = 0x7F118901;
 constexpr double kDiscoverTimeout = 2;
 
 struct Measured {
@@ -70,7 +71,7 @@ std::string writeInventory(const std::string& dir, const std::string& name, int 
     std::string text;
     for (int i = 0; i < units; ++i)
         text +=
-            net::dotted(kFirst + static_cast<net::Ipv4>(i)) + " unit-" + std::to_string(i) + "\n";
+            platform::dotted(kFirst + static_cast<platform::Ipv4>(i)) + " unit-" + std::to_string(i) + "\n";
     support::writeFile(path, text);
     return path;
 }
@@ -97,7 +98,7 @@ Measured xargsTarnix(const std::string& dir, const std::string& addresses, int r
 
 // discover over the /22: wall time and the units it listed.
 void discoverBlock(const std::string& dir, bool& ok) {
-    std::string range = net::dotted(kDiscoverFirst) + "-" + net::dotted(kDiscoverFirst + 99);
+    std::string range = platform::dotted(kDiscoverFirst) + "-" + platform::dotted(kDiscoverFirst + 99);
     support::Background sim({UNITSIM_BIN, "--address", range});
     if (!sim.waitForOutput("units listening", 60s)) {
         std::printf("discover: unitsim did not start\n");
@@ -107,7 +108,7 @@ void discoverBlock(const std::string& dir, bool& ok) {
     std::string output = dir + "/found.txt";
     char timeout[16];
     std::snprintf(timeout, sizeof timeout, "%g", kDiscoverTimeout);
-    Measured m = runFleet({UNITFLEET_BIN, "discover", net::dotted(kDiscoverBlock) + "/22", "-j",
+    Measured m = runFleet({UNITFLEET_BIN, "discover", platform::dotted(kDiscoverBlock) + "/22", "-j",
                            "64", "--timeout", timeout, "-o", output});
     std::string found = support::readFile(output);
     long units = std::count(found.begin(), found.end(), '\n') - 1;  // less the heading
@@ -134,7 +135,7 @@ double bareClients(int units, int jobs, bool& ok) {
                 protocol::ClientSession session;
                 for (int i = next++; i < units; i = next++) {
                     session.setDeadline(protocol::ClientSession::Clock::time_point::max());
-                    bool good = session.connect(net::dotted(kFirst + static_cast<net::Ipv4>(i)),
+                    bool good = session.connect(platform::dotted(kFirst + static_cast<platform::Ipv4>(i)),
                                                 10s) == protocol::ClientSession::Status::Ok;
                     for (const char* query : kQueries)
                         good = good && session.query(query) == protocol::ClientSession::Status::Ok;
@@ -175,7 +176,7 @@ int main(int argc, char** argv) {
     if (std::getenv("TMPDIR") == nullptr && std::filesystem::is_directory("/dev/shm"))
         ::setenv("TMPDIR", "/dev/shm", 1);
     std::string dir = support::makeTempDir("unitfleet-bench");
-    std::string range = net::dotted(kFirst) + "-" + net::dotted(kFirst + units - 1);
+    std::string range = platform::dotted(kFirst) + "-" + platform::dotted(kFirst + units - 1);
     support::Background sim({UNITSIM_BIN, "--address", range, "--delay", std::to_string(delayMs)});
     if (!sim.waitForOutput("units listening", 60s)) {
         std::fprintf(stderr, "unitfleet_bench: unitsim did not start: %s\n",
@@ -186,7 +187,7 @@ int main(int argc, char** argv) {
     std::string tenth = writeInventory(dir, "tenth.txt", units / 10);
     std::string addresses = dir + "/addresses.txt";
     std::string list;
-    for (int i = 0; i < units; ++i) list += net::dotted(kFirst + static_cast<net::Ipv4>(i)) + "\n";
+    for (int i = 0; i < units; ++i) list += platform::dotted(kFirst + static_cast<platform::Ipv4>(i)) + "\n";
     support::writeFile(addresses, list);
     std::printf(
         "unitfleet backup of %d simulated units served by one unitsim process, "

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "bench/unitsim/bench_run.h"
 
 #include <chrono>
@@ -28,10 +29,10 @@ long residentKiB(int pid) {
 }
 
 double jsonNumber(const std::string& json, const std::string& name) {
-    std::size_t at = json.find("\"" + name + "\": ");
+    std::size_t at = json.find("\"" + name + "\":");
     if (at == std::string::npos)
         return -1;
-    return std::atof(json.c_str() + at + name.size() + 4);
+    return std::atof(json.c_str() + at + name.size() + 3);  // atof skips the blanks
 }
 
 }  // namespace unitsim_bench

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What both unitsim benchmarks need: a program's wall time, and a process's
 // resident memory.
 #pragma once

@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: Apache-2.0
 // `unitsim load` against the bare accept/receive/send/close loop, Mibbet and
 // Hobsel, in a network namespace of its own (Mibbet binds port 1283 on all
 // addresses): 1,000 requests per second by the schedule, and their maximum
 // (8 requests in flight, each answer starting the next), reply-time
 // percentiles side by side. A 10,000-line data file, the key on its last line.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -28,7 +30,9 @@ void row(const Target& target, const char* mode, const std::string& json) {
     std::printf("  %-10s %-9s %10.0f %9.3f %9.3f %9.3f %9.3f %7.0f %6.0f\n", target.name, mode,
                 jsonNumber(json, "answers_per_second"), jsonNumber(json, "p50"),
                 jsonNumber(json, "p90"), jsonNumber(json, "p99"), jsonNumber(json, "max"),
-                jsonNumber(json, "failed") + jsonNumber(json, "wrong"), jsonNumber(json, "late"));
+                jsonNumber(json, "failed") + std::max(0.0, jsonNumber(json, "wrong")) +
+                    jsonNumber(json, "malformed"),
+                jsonNumber(json, "late"));
 }
 
 }  // namespace
@@ -85,7 +89,8 @@ int main(int argc, char** argv) {
             row(target, mode, t.out);
         }
     }
-    std::printf("  (bad: failed or wrong answers; late: sends over 2 ms after their time)\n");
+    std::printf(
+        "  (bad: failed, malformed or wrong answers; late: sends over 2 ms after their time)\n");
     std::filesystem::remove_all(dir);
     return ok ? 0 : 1;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // unitsim at a shop chain's scale: its resident memory per idle unit with
 // 1,000 and 10,000 units, and unitfleet backing up 10,000 of them with 5 ms
 // before every reply (a real site's round trips) at -j 64 and -j 256, taking
@@ -8,7 +9,7 @@
 #include <thread>
 
 #include "bench/unitsim/bench_run.h"
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "tests/support/process.h"
 
 namespace {
@@ -16,10 +17,10 @@ namespace {
 using namespace std::chrono_literals;
 using unitsim_bench::timedRun;
 
-constexpr net::Ipv4 kFirst = 0x7F170001;  // 127.23.0.1
+constexpr platform::Ipv4 kFirst = 0x7F170001;  // 127.23.0.1
 
 std::string rangeOf(int units) {
-    return net::dotted(kFirst) + "-" + net::dotted(kFirst + static_cast<net::Ipv4>(units) - 1);
+    return platform::dotted(kFirst) + "-" + platform::dotted(kFirst + static_cast<platform::Ipv4>(units) - 1);
 }
 
 // Resident memory of one unitsim serving `units` idle units, in KiB.
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
     std::string inventory;
     for (int i = 0; i < kUnits; ++i)
         inventory +=
-            net::dotted(kFirst + static_cast<net::Ipv4>(i)) + " u" + std::to_string(i) + "\n";
+            platform::dotted(kFirst + static_cast<platform::Ipv4>(i)) + " u" + std::to_string(i) + "\n";
     support::writeFile(dir + "/all.txt", inventory);
     std::printf("unitfleet backup of %d units of one unitsim, replies delayed by 5 ms\n", kUnits);
     bool ok = true;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The windows talk to their outside controls through one late-bound entry
 // point, by dispatch id, exactly as they would call a real control's dispatch
 // interface: the window never sees the control's own type. Controls are made
@@ -38,6 +39,9 @@ class Control {
     // as the windows pass them. An empty Value means the call failed
     // (unknown id, wrong argument count or kind).
     virtual Value invoke(int dispatchId, Arguments& args) = 0;
+    // Why the last call failed, where the control knows (a missing library
+    // or export); empty otherwise.
+    virtual std::string problem() const { return {}; }
 };
 
 using ControlMaker = std::function<std::unique_ptr<Control>()>;

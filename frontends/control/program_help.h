@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `--help` for the window programs: checked before the window toolkit starts,
 // so it works without a display.
 #pragma once

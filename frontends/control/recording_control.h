@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A fake outside control for window tests: records every call with its
 // arguments and answers from a function the test supplies.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "frontends/fennick/form1_logic.h"
 
 #include <limits>
@@ -10,7 +11,7 @@ using frontends::Arguments;
 
 namespace {
 
-const LabelSpec kLabels[] = {
+const ui::ControlSpec kLabels[] = {
     {"Label1", "Unit IP Address:", {600, 360, 1215, 375}},
     {"Label2", "Data Rate:", {960, 1080, 855, 375}},
     {"Label3", "Data Bits:", {1080, 1800, 735, 375}},
@@ -49,7 +50,7 @@ std::optional<std::int32_t> parse(const std::string& text) {
 
 }  // namespace
 
-std::span<const LabelSpec> labels() {
+std::span<const ui::ControlSpec> labels() {
     return kLabels;
 }
 
@@ -112,8 +113,12 @@ void Form1Logic::okPressed() {
                       "No " + frontends::kLumetraControlName + " control is available.");
     Arguments args{std::move(address), *rate, *bits, std::move(parity), *stops, std::move(flow)};
     const auto result = frontends::toInt16(lumetra1_->invoke(kSetPort2, args));
-    if (!result)
-        return answer(kNotSentColour, "The call to the control failed.");
+    if (!result) {
+        const std::string problem = lumetra1_->problem();
+        return answer(kNotSentColour, problem.empty()
+                                          ? "The call to the control failed."
+                                          : "The call to the control failed: " + problem + ".");
+    }
     if (*result == 0)
         return answer(kNotSentColour, "The unit was not reached.");
     answer(kSentColour);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The logic of the "Configure Port 2" window, without a window toolkit: its
 // layout, OK's enabled state and colour, and the one call to the
 // LUMETRALib.Lumetra control that OK makes. A view (Qt or Win32) builds the
@@ -11,29 +12,18 @@
 #include <vector>
 
 #include "frontends/control/control.h"
-#include "frontends/control/twips.h"
 #include "frontends/fennick/form1_view.h"
+#include "ui/control_spec.h"
+#include "ui/twips.h"
 
 namespace fennick {
-
-struct LabelSpec {
-    const char* name;
-    const char* caption;
-    frontends::TwipsRect place;
-};
 
 struct ComboSpec {
     const char* name;
     Field field;
     std::vector<const char*> items;
     const char* initialText;
-    frontends::TwipsRect place;
-};
-
-struct ButtonSpec {
-    const char* name;
-    const char* caption;
-    frontends::TwipsRect place;
+    ui::TwipsRect place;
 };
 
 inline constexpr const char* kUsage =
@@ -47,12 +37,12 @@ inline constexpr const char* kTitle = "Configure Port 2";
 inline constexpr int kClientWidth = 4680;  // twips
 inline constexpr int kClientHeight = 5715;
 
-std::span<const LabelSpec> labels();
+std::span<const ui::ControlSpec> labels();
 // The address box `IP`, empty at start.
-inline constexpr frontends::TwipsRect kAddressPlace{2040, 360, 1815, 315};
+inline constexpr ui::TwipsRect kAddressPlace{2040, 360, 1815, 315};
 std::span<const ComboSpec> combos();
-inline constexpr ButtonSpec kOkButton{"Command1", "OK", {600, 4800, 1455, 495}};
-inline constexpr ButtonSpec kExitButton{"Command2", "Exit", {2640, 4800, 1455, 495}};
+inline constexpr ui::ControlSpec kOkButton{"Command1", "OK", {600, 4800, 1455, 495}};
+inline constexpr ui::ControlSpec kExitButton{"Command2", "Exit", {2640, 4800, 1455, 495}};
 
 // OK's colours after an answer: exact green when the settings were sent,
 // exact red when they were not.

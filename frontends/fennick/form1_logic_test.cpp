@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The port-2 window's logic with a recording view and a recording control:
 // no toolkit, every event and what it makes the view and the control do.
 #include "frontends/fennick/form1_logic.h"
@@ -162,6 +163,32 @@ TEST(Port2LogicControl, WithoutAControlOkTurnsRedAndExitCallsNothing) {
     exiting.exitPressed();
     EXPECT_EQ(second.events.back(), "close");
     EXPECT_TRUE(fake.log().calls.empty());
+}
+
+}  // namespace
+}  // namespace fennick
+
+namespace fennick {
+namespace {
+
+// A control that cannot reach its library says why; the note on OK says it.
+class MissingLibraryControl : public frontends::Control {
+  public:
+    frontends::Value invoke(int, frontends::Arguments&) override { return {}; }
+    std::string problem() const override { return "cannot load 'C:\\Suite\\Lumetra.dll'"; }
+};
+
+TEST(Port2LogicWithoutLibrary, TheNoteNamesTheMissingFile) {
+    frontends::registerControl(frontends::kLumetraControlName,
+                               [] { return std::make_unique<MissingLibraryControl>(); });
+    RecordingView view;
+    Form1Logic window{view};
+    view.texts[Field::Address] = "127.0.0.1";
+    window.addressChanged();
+    window.okPressed();
+    frontends::unregisterControl(frontends::kLumetraControlName);
+    EXPECT_EQ(view.colour, kNotSentColour);
+    EXPECT_EQ(view.note, "The call to the control failed: cannot load 'C:\\Suite\\Lumetra.dll'.");
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the "Configure Port 2" window logic needs of a window toolkit: the
 // texts of its fields, OK's state and colour, and closing. The Qt and Win32
 // views implement it; the logic decides everything else.

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "frontends/fennick/lumetra_control.h"
 
-#include "lumetra/lumetra.h"
+#include "frontends/fennick/lumetra_fennick.h"
 
 namespace fennick {
 
@@ -16,9 +17,12 @@ frontends::Value LumetraControl::invoke(int dispatchId, frontends::Arguments& ar
     const auto flow = stringArgument(args[5]);
     if (!address || !speed || !dataBits || !parity || !stopBits || !flow)
         return {};
-    const std::int16_t result =
-        Fennick(address->c_str(), *speed, *dataBits, parity->c_str(), *stopBits, flow->c_str());
-    return result;
+    problem_.clear();
+    const auto result =
+        callFennick({*address, *speed, *dataBits, *parity, *stopBits, *flow}, problem_);
+    if (!result)
+        return {};
+    return *result;
 }
 
 void registerLumetraControl() {

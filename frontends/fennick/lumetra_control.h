@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 // Stand-in for the outside control LUMETRALib.Lumetra: one method, dispatch
 // id 1, that hands a unit address and serial-port-2 settings to the Lumetra
-// library's Fennick export (linked: libLumetra.so, or Lumetra.dll on Windows)
-// and returns its 16-bit result: 1 when the settings were sent, 0 when the
-// unit was not reached.
+// library's Fennick export (lumetra_fennick.h: linked on Linux, Lumetra.dll
+// bound at run time on Windows) and returns its 16-bit result: 1 when the settings were sent, 0
+// when the unit was not reached.
 #pragma once
 
 #include "frontends/control/control.h"
@@ -19,6 +20,10 @@ inline constexpr int kSetPort2 = 1;
 class LumetraControl : public frontends::Control {
   public:
     frontends::Value invoke(int dispatchId, frontends::Arguments& args) override;
+    std::string problem() const override { return problem_; }
+
+  private:
+    std::string problem_;
 };
 
 // Registers LumetraControl under its name, LUMETRALib.Lumetra.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The methods of the ZORRELLib.Zorrel control by dispatch id, shared by the
 // control and the window logic that calls it (see zorrel_control.h).
 #pragma once

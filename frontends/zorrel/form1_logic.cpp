@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "frontends/zorrel/form1_logic.h"
 
 #include "frontends/zorrel/dispatch_ids.h"

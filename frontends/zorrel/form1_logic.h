@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The logic of the Zorrel window, without a window toolkit: the buttons'
 // states, the status texts and every call to the ZORRELLib.Zorrel control.
 // Start Server starts the control's server on port 1283 and the 100 ms poll;
@@ -11,8 +12,8 @@
 #include <memory>
 
 #include "frontends/control/control.h"
-#include "frontends/control/twips.h"
 #include "frontends/zorrel/form1_view.h"
+#include "ui/control_spec.h"
 
 namespace zorrel {
 
@@ -28,11 +29,11 @@ inline constexpr const char* kUsage =
 inline constexpr const char* kTitle = "Form1";
 inline constexpr int kClientWidth = 7425;  // twips
 inline constexpr int kClientHeight = 6990;
-inline constexpr frontends::TwipsRect kStartServerPlace{240, 480, 1695, 615};
-inline constexpr frontends::TwipsRect kExitServerPlace{2280, 480, 1695, 615};
-inline constexpr frontends::TwipsRect kInfoPlace{360, 1560, 6615, 735};
-inline constexpr const char* kStartServerCaption = "Start Server";
-inline constexpr const char* kExitServerCaption = "Exit Server";
+// The control table: Start Server and Exit Server (in tab order) and the
+// status line, emptied when the window loads.
+inline constexpr ui::ControlSpec kStartServer{"StartServer", "Start Server", {240, 480, 1695, 615}};
+inline constexpr ui::ControlSpec kExitServer{"ExitServer", "Exit Server", {2280, 480, 1695, 615}};
+inline constexpr ui::ControlSpec kInfo{"Info", "", {360, 1560, 6615, 735}};
 
 class Form1Logic {
   public:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Zorrel window's logic with a recording view and a recording control:
 // no toolkit and no real time; the test plays the timers.
 #include "frontends/zorrel/form1_logic.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the Zorrel window logic needs of a window toolkit: its two buttons,
 // the status line and two timers, the poll timer and the one-shot pause of
 // a trivial answer. The Qt and Win32 views implement it; their timers call

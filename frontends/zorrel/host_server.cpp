@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "frontends/zorrel/host_server.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <vector>
 
-#include "net/readiness.h"
+#include "platform/readiness.h"
 #include "protocol/file_frame.h"
 
 namespace zorrel {
@@ -24,14 +25,14 @@ bool isPlainFileName(std::string_view name) {
 HostServer::HostServer(std::string fileDirectory, HostServerLimits limits)
     : fileDirectory_(std::move(fileDirectory)), limits_(limits) {}
 
-bool HostServer::start(std::uint16_t port, net::Ipv4 address) {
+bool HostServer::start(std::uint16_t port, platform::Ipv4 address) {
     stop();
-    net::Socket socket = net::createTcpSocket();
+    platform::Socket socket = platform::createTcpSocket();
     // Non-blocking: a connection seen by the readiness check may be gone by
     // the accept (Windows and BSD drop a reset one), and that must not hold
     // the window until the next unit connects.
-    if (!socket || !net::setReuseAddress(socket) || !net::bindTo(socket, port, address) ||
-        !net::listenOn(socket, 10) || !net::setNonBlocking(socket, true))
+    if (!socket || !platform::setReuseAddress(socket) || !platform::bindTo(socket, port, address) ||
+        !platform::listenOn(socket, 10) || !platform::setNonBlocking(socket, true))
         return false;
     listener_ = std::move(socket);
     return true;
@@ -50,7 +51,7 @@ void HostServer::endConnection() {
 
 int HostServer::poll() {
     endConnection();
-    if (!listener_ || !net::waitReadable(listener_, std::chrono::milliseconds(0)))
+    if (!listener_ || !platform::waitReadable(listener_, std::chrono::milliseconds(0)))
         return kPollNothing;
     return takeWaitingUnit();
 }
@@ -59,12 +60,12 @@ int HostServer::takeWaitingUnit() {
     endConnection();
     if (!listener_)
         return kPollNothing;
-    connection_ = net::acceptFrom(listener_);
+    connection_ = platform::acceptFrom(listener_);
     if (!connection_) {
-        switch (net::lastAcceptFailure()) {
-            case net::AcceptFailure::WouldBlock:
-            case net::AcceptFailure::Interrupted:
-            case net::AcceptFailure::PeerGone:
+        switch (platform::lastAcceptFailure()) {
+            case platform::AcceptFailure::WouldBlock:
+            case platform::AcceptFailure::Interrupted:
+            case platform::AcceptFailure::PeerGone:
                 return kPollNothing;
             default:
                 return kPollFailed;
@@ -72,7 +73,7 @@ int HostServer::takeWaitingUnit() {
     }
     // Windows hands the listener's non-blocking mode on to the connection;
     // its reads wait with a bound of their own and its sends with a deadline.
-    net::setNonBlocking(connection_, false);
+    platform::setNonBlocking(connection_, false);
     if (!readRequest()) {
         endConnection();
         return kPollFailed;
@@ -88,9 +89,9 @@ bool HostServer::readRequest() {
     const auto deadline = Clock::now() + limits_.requestBound;
     while (size_ < buffer_.size() && !requestComplete()) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0 || !net::waitReadable(connection_, left))
+        if (left.count() <= 0 || !platform::waitReadable(connection_, left))
             break;
-        long got = net::receiveSome(connection_, buffer_.data() + size_, buffer_.size() - size_);
+        long got = platform::receiveSome(connection_, buffer_.data() + size_, buffer_.size() - size_);
         if (got <= 0)
             break;
         size_ += static_cast<std::size_t>(got);
@@ -136,7 +137,7 @@ protocol::Event HostServer::event() const {
 // One deadline for the whole answer: a unit that reads a trickle keeps each
 // single send going, but not the window past the bound.
 long HostServer::sendBytes(protocol::ConstBytes bytes) {
-    return net::sendAllWithin(connection_, bytes.data(), bytes.size(), limits_.sendBound)
+    return platform::sendAllWithin(connection_, bytes.data(), bytes.size(), limits_.sendBound)
                ? static_cast<long>(bytes.size())
                : -1;
 }

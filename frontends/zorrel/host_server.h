@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A small host server for units, run one step at a time by its caller (the
 // Zorrel window's poll timer): listen on a port, take at most one waiting
 // unit connection per poll and read its one request, answer it on the same
@@ -12,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "protocol/frame.h"
 #include "protocol/payload.h"
 #include "protocol/product_query.h"
@@ -42,7 +43,7 @@ class HostServer {
 
     // Listens on `port` of `address` (0: all addresses); an earlier listener
     // and connection are closed first. False when the port cannot be bound.
-    bool start(std::uint16_t port, net::Ipv4 address = 0);
+    bool start(std::uint16_t port, platform::Ipv4 address = 0);
     bool listening() const { return listener_.valid(); }
     // Closes the connection and the listener.
     void stop();
@@ -88,8 +89,8 @@ class HostServer {
 
     std::string fileDirectory_;
     HostServerLimits limits_;
-    net::Socket listener_;
-    net::Socket connection_;
+    platform::Socket listener_;
+    platform::Socket connection_;
     std::array<std::uint8_t, 8192> buffer_{};
     std::size_t size_ = 0;
     protocol::Request request_;

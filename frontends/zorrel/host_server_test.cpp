@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The host server behind the Zorrel control, on 127.0.15.x with ports
 // 21500-21599, units played by the simulated unit's host side.
 #include "frontends/zorrel/host_server.h"
@@ -11,6 +12,7 @@
 
 #include "protocol/file_frame.h"
 #include "tests/support/process.h"
+#include "unitsim/host.h"
 #include "unitsim/unit.h"
 
 namespace zorrel {
@@ -19,8 +21,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-net::Ipv4 loopback(int last) {
-    return (127u << 24) | (15u << 8) | static_cast<net::Ipv4>(last);
+platform::Ipv4 loopback(int last) {
+    return (127u << 24) | (15u << 8) | static_cast<platform::Ipv4>(last);
 }
 
 class HostServerTest : public ::testing::Test {
@@ -127,15 +129,15 @@ TEST_F(HostServerTest, ShortOrUnknownFramesCountAsTerminate) {
 
 TEST_F(HostServerTest, ASilentUnitFailsThePollWithinTheBoundAndIsClosed) {
     listenOn(6, 21506);
-    net::Socket silent = net::createTcpSocket();
-    ASSERT_TRUE(net::connectBlocking(silent, loopback(6), 21506));
+    platform::Socket silent = platform::createTcpSocket();
+    ASSERT_TRUE(platform::connectBlocking(silent, loopback(6), 21506));
     auto start = Clock::now();
     EXPECT_EQ(pollUntilTaken(), kPollFailed);
     EXPECT_LT(Clock::now() - start, 3s);
     EXPECT_FALSE(server.connected());
     char byte = 0;
-    net::setReceiveTimeout(silent, 2000ms);
-    EXPECT_EQ(net::receiveSome(silent, &byte, 1), 0) << "the server closed the connection";
+    platform::setReceiveTimeout(silent, 2000ms);
+    EXPECT_EQ(platform::receiveSome(silent, &byte, 1), 0) << "the server closed the connection";
 }
 
 TEST_F(HostServerTest, TakingAUnitWhenNoneWaitsReturnsAtOnce) {
@@ -165,16 +167,16 @@ TEST(HostServerSend, AnAnswerToATrickleReaderGivesUpAtItsDeadline) {
     std::atomic<bool> stop{false};
     std::atomic<bool> reading{false};
     std::thread unit([&] {
-        net::Socket socket = net::createTcpSocket();
-        if (!net::connectBlocking(socket, loopback(10), 21510))
+        platform::Socket socket = platform::createTcpSocket();
+        if (!platform::connectBlocking(socket, loopback(10), 21510))
             return;
         const std::uint8_t query[] = {0, 0, 0, 10, 'P', 'R', 'O', 'D', '1', 0};
-        net::sendAll(socket, query, sizeof query);
-        net::setReceiveTimeout(socket, 1000ms);
+        platform::sendAll(socket, query, sizeof query);
+        platform::setReceiveTimeout(socket, 1000ms);
         reading = true;
         char chunk[4096];
         const auto until = Clock::now() + 8s;
-        while (!stop && Clock::now() < until && net::receiveSome(socket, chunk, sizeof chunk) > 0)
+        while (!stop && Clock::now() < until && platform::receiveSome(socket, chunk, sizeof chunk) > 0)
             std::this_thread::sleep_for(10ms);
         reading = false;
     });

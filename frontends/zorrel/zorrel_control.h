@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Stand-in for the outside control ZORRELLib.Zorrel: a small host server for
 // units behind one late-bound entry point. Its methods, by dispatch id:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes a unit may send probe or Drosk after the status query: one reply
 // read into the 2048-byte buffer, keep-alives skipped, and its text.
 #include <cstddef>

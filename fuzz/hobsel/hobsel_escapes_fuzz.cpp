@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The answer escape decoders, key templates, touch rectangles and print
 // bodies on arbitrary text: nothing may be read or written past the text.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Event frames through processEvent against a data file from the input,
 // with the answers recorded instead of sent. Input: a settings byte, the
 // first 40 bytes of the frame, then the data file. A scan of "B" comes

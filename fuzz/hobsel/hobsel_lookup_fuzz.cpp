@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Data file look-ups: the first input line is the key, the rest the data
 // file. The first byte chooses history on or off, the touch point and the
 // key code, so touch records and key templates are reached too.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The touch demo's script loader on arbitrary text, then a few touches,
 // swipes and scans through the demo. No unit is ever reached: the touches
 // come from address 0, which names no unit.

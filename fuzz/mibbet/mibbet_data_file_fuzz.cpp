@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any "mibbetdata.dat": parsed whole, then asked for keys taken from its own
 // first line (so that keys which are there get found) and for the empty key.
 #include <cstddef>

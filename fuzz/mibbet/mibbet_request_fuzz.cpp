@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes a unit may send Mibbet in one read: the query text, its key and
 // the not-found answer built from it.
 #include <cstddef>

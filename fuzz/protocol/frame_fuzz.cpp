@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes a host might read from a connection: classify them, then read
 // every body the way the hosts do.
 #include <cstddef>

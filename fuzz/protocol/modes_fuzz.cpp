@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A unit's reply bodies through both mode-table parsers: the first half of
 // the input as the definition reply, the rest as the value reply.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hands a fuzzer's bytes to a client's reply reader the way a unit would:
 // through a connected socket whose other end has sent them all and closed,
 // so every read ends at once instead of waiting for more.
@@ -8,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 
 namespace fuzz {
 
@@ -24,25 +25,25 @@ class SocketFeed {
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
             return;
-        reader_ = net::Socket(fds[0]);
-        net::Socket writer(fds[1]);
+        reader_ = platform::Socket(fds[0]);
+        platform::Socket writer(fds[1]);
         if (size > kMostFed)
             size = kMostFed;
-        net::sendAll(writer, data, size);
+        platform::sendAll(writer, data, size);
         if (then == Then::StopSending) {
             ::shutdown(writer.fd(), SHUT_WR);
             writer_ = std::move(writer);
         }
     }
-    const net::Socket& socket() const { return reader_; }
+    const platform::Socket& socket() const { return reader_; }
     // The client's end, for a client that takes it over.
-    net::Socket take() { return std::move(reader_); }
+    platform::Socket take() { return std::move(reader_); }
     bool valid() const { return reader_.valid(); }
 
   private:
     static constexpr std::size_t kMostFed = 64 * 1024;
-    net::Socket reader_;
-    net::Socket writer_;  // kept open only with Then::StopSending
+    platform::Socket reader_;
+    platform::Socket writer_;  // kept open only with Then::StopSending
 };
 
 }  // namespace fuzz

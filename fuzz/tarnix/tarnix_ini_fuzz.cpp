@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any "Tarnix.ini": the target entry, the values applied to a small mode
 // table, and the set lines planned from them.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes a unit may send Tarnix: read frame after frame as Tarnix reads
 // its replies (keep-alives skipped, its 131072-byte buffer), the first as
 // the definition reply and the rest as value replies.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any inventory file: every line is a unit or a fault with its line number,
 // and the units' retry lines read back as the same units.
 #include <arpa/inet.h>
@@ -12,7 +13,7 @@
 namespace {
 
 // Dotted addresses only: a fuzzer's words must never reach a name server.
-std::optional<net::Ipv4> dottedOnly(const std::string& address) {
+std::optional<platform::Ipv4> dottedOnly(const std::string& address) {
     in_addr parsed{};
     if (::inet_pton(AF_INET, address.c_str(), &parsed) != 1)
         return std::nullopt;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes a unit may send unitfleet, read through a client session as
 // `unitfleet apply --commit` reads them: the opening flags, the mode table,
 // its values, the listing saved from them, the sets, the read-backs and the
@@ -54,14 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     unit.name = "fuzzed";
     unitfleet::WorkSettings settings;
     settings.backupDir = listingDir();
-    settings.iniText = "POSTimeout = 30\nTextReset = Welcome\nUnitID = till-07\n";
+    settings.settings =
+        unitfleet::iniSettings("POSTimeout = 30\nTextReset = Welcome\nUnitID = till-07\n");
     settings.commit = true;
     std::filesystem::path listing = unitfleet::listingPath(settings.backupDir, unit);
     std::error_code ec;
     std::filesystem::remove(listing, ec);
 
     unitfleet::UnitResult result =
-        unitfleet::workOnConnectedUnit(unitfleet::Command::Apply, unit, settings, session);
+        unitfleet::workOnConnectedUnit(unitfleet::Command::Apply, 0, unit, settings, session);
     if (result.saved != std::filesystem::exists(listing, ec))
         std::abort();
     if (result.saved && std::filesystem::file_size(listing, ec) > unitfleet::kLargestListing)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes as a help file: the reader must end, stay in bounds and never
 // make more text than it was given.
 #include <QByteArrayView>
@@ -7,7 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "veltrin/rtf/rtf_reader.h"
+#include "frontends/veltrin/rtf/rtf_reader.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     // Text documents use fonts, and fonts need a GUI application.

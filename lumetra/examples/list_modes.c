@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* list_modes UNIT-ADDRESS: prints each mode of a unit with its stored value. */
 #include <lumetra/lumetra.h>
 #include <stdio.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Checks the Debian packages in DIR the way a Debian user meets them: their
 # contents and metadata, lintian, and then (as root) installed with apt-get,
 # used (Tarnix against a simulated unit, pkg-config, a C program built against
@@ -18,14 +19,22 @@ deb_of() { ls "$dir/$1"_*.deb 2>/dev/null | head -1; }
 declare -A expected=(
     [liblumetra6]="/usr/lib/libLumetra.so.6 /usr/share/doc/liblumetra6/copyright"
     [liblumetra-dev]="/usr/include/lumetra/lumetra.h /usr/lib/libLumetra.so
+        /usr/share/doc/liblumetra-dev/examples/list_modes.c
         /usr/lib/pkgconfig/lumetra.pc /usr/lib/cmake/Lumetra/LumetraConfig.cmake
         /usr/lib/cmake/Lumetra/LumetraConfigVersion.cmake /usr/lib/cmake/Lumetra/LumetraTargets.cmake"
     [unitsuite-tools]="$(for p in Tarnix probe Drosk Hobsel Mibbet unitsim unitfleet; do
-        echo /usr/bin/$p /usr/share/man/man1/$p.1.gz; done)"
+        echo /usr/bin/$p /usr/share/man/man1/$p.1.gz; done)
+        /usr/share/man/man5/data.dat.5.gz /usr/share/man/man5/touch.dat.5.gz
+        /usr/share/man/man5/mibbetdata.dat.5.gz /usr/share/man/man7/unitsuite.7.gz
+        /usr/share/doc/unitsuite/protocol.md /usr/share/doc/unitsuite/data.dat.md
+        /usr/share/bash-completion/completions/unitfleet /usr/share/bash-completion/completions/unitsim"
     [unitsuite-gui]="/usr/bin/Veltrin /usr/bin/Fennick /usr/bin/Zorrel
         /usr/share/applications/veltrin.desktop /usr/share/applications/fennick.desktop
         /usr/share/applications/zorrel.desktop /usr/share/icons/hicolor/scalable/apps/unitsuite.svg
         /usr/share/unitsuite/VeltrinHelp.rtf /usr/share/unitsuite/header.gif"
+    [unitsuite-fleetd]="/usr/sbin/unitfleetd /usr/share/man/man8/unitfleetd.8.gz
+        /usr/share/man/man5/unitfleetd.conf.5.gz /lib/systemd/system/unitfleetd.service
+        /etc/unitsuite/unitfleetd.conf /etc/unitsuite/units.txt"
 )
 # package: a field of its control file and a pattern it must match
 declare -A metadata=(
@@ -33,6 +42,7 @@ declare -A metadata=(
     [liblumetra-dev]="Depends:liblumetra6 \(= [0-9.]+-[0-9]+\)"
     [unitsuite-tools]="Depends:libc6"
     [unitsuite-gui]="Depends:libqt6widgets6.*liblumetra6|liblumetra6.*libqt6widgets6"
+    [unitsuite-fleetd]="Depends:libsqlite3.*libargon2|libargon2.*libsqlite3"
 )
 
 echo "== package contents and metadata"
@@ -54,9 +64,21 @@ for package in "${!expected[@]}"; do
     value=$(dpkg-deb -f "$deb" "$field")
     grep -Eq "$pattern" <<<"$value" || fail "$package: $field '$value' does not match '$pattern'"
     [ "$(dpkg-deb -f "$deb" Package)" = "$package" ] || fail "$deb is not named $package"
-    echo "$package: $(du -k "$deb" | cut -f1) KiB, Depends: $(dpkg-deb -f "$deb" Depends)"
+    # The licence, in the machine-readable copyright file every package carries.
+    copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xOf - "./usr/share/doc/$package/copyright" 2>/dev/null) ||
+        fail "$package has no /usr/share/doc/$package/copyright"
+    grep -qx 'License: Apache-2.0' <<<"$copyright" ||
+        fail "$package: /usr/share/doc/$package/copyright does not name Apache-2.0"
+    grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' <<<"$copyright" ||
+        fail "$package: the copyright file is not machine-readable"
+    maintainer=$(dpkg-deb -f "$deb" Maintainer)
+    [ "$maintainer" = "Unit Suite maintainers <maintainers@unitsuite.dev>" ] ||
+        fail "$package: Maintainer is '$maintainer'"
+    echo "$package: $(du -k "$deb" | cut -f1) KiB, Depends: $(dpkg-deb -f "$deb" Depends), licence: Apache-2.0"
 done
 dpkg-deb -I "$(deb_of liblumetra6)" shlibs >/dev/null 2>&1 || fail "liblumetra6 has no shlibs file"
+dpkg-deb -I "$(deb_of unitsuite-fleetd)" conffiles 2>/dev/null | grep -qx /etc/unitsuite/unitfleetd.conf ||
+    fail "unitsuite-fleetd does not keep its configuration as a conffile"
 duplicates=$(sort "$all_files" | uniq -d | grep -v '^/usr/share/doc/' || true)
 [ -z "$duplicates" ] || fail "files in more than one package: $duplicates"
 
@@ -64,6 +86,9 @@ echo "== lintian"
 if ! lintian --fail-on error "$dir"/*.deb; then
     fail "lintian reports errors"
 fi
+# The copyright and licence checks in particular, warnings and notes included.
+copyright_tags=$(lintian -I "$dir"/*.deb 2>&1 | grep -Ei 'copyright|licen[cs]e' || true)
+[ -z "$copyright_tags" ] || fail "lintian's copyright checks: $copyright_tags"
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "Not root: the packages are not installed and tried (run as root for that)."
@@ -100,13 +125,39 @@ if [ -x "$work/list_modes" ]; then
 fi
 man -P cat Tarnix 2>/dev/null | grep -q 'list, get and set the modes' || fail "man Tarnix shows no page"
 QT_QPA_PLATFORM=offscreen Veltrin --help | grep -q 'Read Modes' || fail "Veltrin --help failed"
+for page in data.dat touch.dat mibbetdata.dat; do
+    man -P cat 5 "$page" 2>/dev/null | grep -q "$page" || fail "man 5 $page shows no page"
+done
+man -P cat 7 unitsuite 2>/dev/null | grep -q 'unitfleet' || fail "man unitsuite shows no page"
+bash -c 'source /usr/share/bash-completion/completions/unitfleet && complete -p unitfleet' >/dev/null ||
+    fail "the unitfleet completion does not load"
+
+echo "== the README's commands for installed packages"
+"$source_dir/packaging/tests/readme_commands.sh" "$source_dir/README.md" ||
+    fail "a README command block fails against the installed programs"
+getent passwd _unitfleetd >/dev/null || fail "unitsuite-fleetd made no _unitfleetd user"
+if command -v systemd-analyze >/dev/null; then
+    systemd-analyze verify /lib/systemd/system/unitfleetd.service ||
+        fail "systemd-analyze verify rejects unitfleetd.service"
+fi
+if [ -d /run/systemd/system ]; then
+    systemctl start unitfleetd.service || fail "unitfleetd.service does not start"
+    systemctl is-active --quiet unitfleetd.service || fail "unitfleetd.service is not running"
+    systemctl stop unitfleetd.service || true
+else
+    # No systemd running here: the daemon started by hand as its user.
+    runuser -u _unitfleetd -- /usr/sbin/unitfleetd --version >/dev/null || fail "unitfleetd --version failed"
+fi
+man -P cat 5 unitfleetd.conf 2>/dev/null | grep -q 'configuration of the unitfleetd daemon' ||
+    fail "man 5 unitfleetd.conf shows no page"
 
 echo "== removal"
-packages=(liblumetra6 liblumetra-dev unitsuite-tools unitsuite-gui)
+packages=(liblumetra6 liblumetra-dev unitsuite-tools unitsuite-gui unitsuite-fleetd)
 installed=$(dpkg -L "${packages[@]}" | sort -u)
 apt purge "${packages[@]}"
 left=$(while read -r path; do [ -f "$path" ] && echo "$path"; done <<<"$installed" || true)
 [ -z "$left" ] || fail "files left after removal: $left"
+[ ! -e /var/lib/unitfleetd ] || fail "the purge left /var/lib/unitfleetd"
 
 if [ $failures -ne 0 ]; then
     echo "$failures package checks failed" >&2

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Tries the Windows installer under Wine as a user would: installs it silently
 # into a fresh Wine prefix, runs the installed Tarnix.exe against a simulated
 # unit, looks for the Start-menu shortcuts, then uninstalls silently and checks
@@ -51,6 +52,7 @@ for file in $listed; do
     [ -f "$target/$file" ] || fail "not installed: $file"
 done
 [ -f "$target/Uninstall.exe" ] || fail "no uninstaller"
+grep -q 'Apache License' "$target/LICENSE.txt" 2>/dev/null || fail "no LICENSE.txt naming the Apache License"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Unit Suite"
 for window in Veltrin Fennick Zorrel; do
     if grep -qx "$window.exe" <<<"$listed"; then

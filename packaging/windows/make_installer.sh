@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Makes the Windows installer (.exe, with makensis) and a plain .zip of the
 # same files from a mingw cross-build:
 #   packaging/windows/make_installer.sh BUILD_WINDOWS_DIR OUT_DIR VERSION
@@ -31,7 +32,10 @@ for window in Veltrin Fennick Zorrel; do
 done
 # The windows' data files live beside the .exe on Windows; they come along
 # even where the cross-build made no window yet, for a window built on Windows.
-cp -n "$source_dir/veltrin/VeltrinHelp.rtf" "$source_dir/frontends/zorrel/header.gif" "$stage/"
+cp -n "$source_dir/frontends/veltrin/VeltrinHelp.rtf" "$source_dir/frontends/zorrel/header.gif" "$stage/"
+# The licence: shown on the installer's licence page and installed beside
+# the programs, with Windows line ends so Notepad shows it whole.
+sed 's/$/\r/' "$source_dir/LICENSE" >"$stage/LICENSE.txt"
 
 # The lists the script includes: every staged file, to install and remove.
 nsis=$out/stage/nsis
@@ -51,7 +55,8 @@ for window in "${windows[@]}"; do
 done
 
 mkdir -p "$out"
-makensis -V2 -DVERSION="$version" -DOUTFILE="$out/$name-setup.exe" "$nsis/unitsuite.nsi"
+makensis -V2 -DVERSION="$version" -DOUTFILE="$out/$name-setup.exe" \
+    -DLICENSE_FILE="$stage/LICENSE.txt" "$nsis/unitsuite.nsi"
 rm -f "$out/$name.zip"
 (cd "$out/stage" && zip -qrX "$out/$name.zip" "$name")
 echo "$out/$name-setup.exe"

@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: Apache-2.0
 ; The Windows installer of the unit suite, built by make_installer.sh with
 ; Debian's makensis. The files come from one staged folder (STAGE); the lists
 ; of files and Start-menu shortcuts are written beside this script per build
@@ -18,10 +19,16 @@ InstallDirRegKey HKLM "Software\UnitSuite" "InstallDir"
 ShowInstDetails show
 ShowUninstDetails show
 
-Page directory
-Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+; The modern UI: a welcome page, the licence (LICENSE, Apache License 2.0),
+; the folder, the files.
+!include "MUI2.nsh"
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_LICENSE "${LICENSE_FILE}"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
 
 Section "Install"
     SetShellVarContext all
@@ -34,7 +41,7 @@ Section "Install"
     WriteRegStr HKLM "Software\UnitSuite" "InstallDir" "$INSTDIR"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Unit suite developers"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Unit Suite maintainers"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
     WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // probe and Drosk as processes: their command lines, exact output and exit
 // statuses, against the simulated unit and a scripted one.
 #include <gtest/gtest.h>
@@ -136,7 +137,7 @@ TEST(Probe, AsksTheSimulatedUnitForItsStatus) {
     support::RunResult r = probe({"127.0.3.32"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, "UnitStatus = OK");
+    EXPECT_EQ(r.out, "UnitStatus = OK\r\n");  // the unit's answer line, printed whole
     ASSERT_TRUE(unit.waitForReceived(1, 2s));
     std::string expected("\0\0\0\x13MDSQUnitStatus\0", 19);
     EXPECT_EQ(unit.received().at(0).bytes, Bytes(expected.begin(), expected.end()));
@@ -225,8 +226,10 @@ TEST(Drosk, AnswersFromTheSimulatedUnit) {
     std::string why;
     ASSERT_TRUE(unit.start(&why)) << why;
     support::Background d({DROSK_BIN, "/d1", "127.0.3.38"});
-    ASSERT_TRUE(d.waitForOutput("1: UnitStatus = OK", 8s)) << d.outputSoFar();
-    EXPECT_TRUE(d.stop().out.starts_with("Delay in seconds: 1\n0: UnitStatus = OK1: UnitStatus = OK"));
+    ASSERT_TRUE(d.waitForOutput("1: UnitStatus = OK\r\n", 8s)) << d.outputSoFar();
+    // One answer a line: the unit ends its answer line with CR LF.
+    EXPECT_TRUE(d.stop().out.starts_with(
+        "Delay in seconds: 1\n0: UnitStatus = OK\r\n1: UnitStatus = OK\r\n"));
     EXPECT_GE(unit.connections(), 2);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Units that would hold probe or Drosk for ever: each check ends within the
 // stated limit (10 s a reply, 5 s a connect) with its message; keep-alives
 // ahead of the reply are skipped, not printed as the status.
@@ -102,7 +103,7 @@ TEST(ProbeKeepAlives, AreSkippedSoTheRealStatusIsPrinted) {
     std::string why;
     ASSERT_TRUE(unit.start(&why)) << why;
     support::RunResult r = support::run({PROBE_BIN, "127.0.3.62"});
-    EXPECT_EQ(r.out, "UnitStatus = OK");
+    EXPECT_EQ(r.out, "UnitStatus = OK\r\n");
     EXPECT_EQ(r.status, 0);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hobsel stays available to every unit while others misbehave: units that
 // connect and say nothing, bursts of units, a unit that never reads its
 // answer, and records that name files that cannot be sent.
@@ -11,8 +12,8 @@
 #include <sstream>
 #include <thread>
 
-#include "net/readiness.h"
-#include "net/socket.h"
+#include "platform/readiness.h"
+#include "platform/socket.h"
 #include "tests/hobsel/pushing_unit.h"
 #include "tests/support/storm.h"
 
@@ -22,21 +23,21 @@ namespace {
 using namespace std::chrono_literals;
 
 // A connection from `from` to Hobsel that sends nothing.
-net::Socket silentConnection(std::uint16_t port, const std::string& from) {
-    net::Socket socket = net::createTcpSocket();
-    if (!net::bindTo(socket, 0, *net::lookupHost(from)) ||
-        !net::connectBlocking(socket, *net::lookupHost("127.0.0.1"), port)) {
+platform::Socket silentConnection(std::uint16_t port, const std::string& from) {
+    platform::Socket socket = platform::createTcpSocket();
+    if (!platform::bindTo(socket, 0, *platform::lookupHost(from)) ||
+        !platform::connectBlocking(socket, *platform::lookupHost("127.0.0.1"), port)) {
         return {};
     }
     return socket;
 }
 
 // True once the server has closed `socket` (without sending anything).
-bool closedByServer(const net::Socket& socket, std::chrono::milliseconds within) {
-    if (!net::waitReadable(socket, within))
+bool closedByServer(const platform::Socket& socket, std::chrono::milliseconds within) {
+    if (!platform::waitReadable(socket, within))
         return false;
     char byte;
-    return net::receiveSome(socket, &byte, 1) <= 0;
+    return platform::receiveSome(socket, &byte, 1) <= 0;
 }
 
 // A valid unit is not held up by silent ones: the answer comes well within
@@ -50,14 +51,14 @@ unitsim::HostTarget quickUnit(const HobselServer& server, int last) {
 TEST(HobselAvailability, SilentConnectionsDoNotHoldOtherUnits) {
     HobselServer server(23001, {}, "A\tfound A\n", "127.0.6.");
     ASSERT_TRUE(server.ready());
-    std::vector<net::Socket> silent;
+    std::vector<platform::Socket> silent;
     for (int i = 0; i < 20; ++i)
         silent.push_back(silentConnection(23001, "127.0.6." + std::to_string(100 + i % 4)));
-    for (const net::Socket& s : silent) ASSERT_TRUE(s);
+    for (const platform::Socket& s : silent) ASSERT_TRUE(s);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(unitsim::sendBarcodeText(quickUnit(server, 1), "A").bytes, z("found A"));
     // Still held open, unanswered: nothing was closed for want of room.
-    for (const net::Socket& s : silent) EXPECT_FALSE(net::waitReadable(s, 0ms));
+    for (const platform::Socket& s : silent) EXPECT_FALSE(platform::waitReadable(s, 0ms));
 }
 
 TEST(HobselAvailability, SilentClientsThatReconnectDoNotHoldOtherUnits) {
@@ -69,10 +70,10 @@ TEST(HobselAvailability, SilentClientsThatReconnectDoNotHoldOtherUnits) {
         pests.emplace_back([&, p] {
             // Reconnects as soon as its connection is closed; bounded in count.
             for (int round = 0; round < 50 && !stop; ++round) {
-                net::Socket s = silentConnection(23002, "127.0.6." + std::to_string(101 + p));
+                platform::Socket s = silentConnection(23002, "127.0.6." + std::to_string(101 + p));
                 if (!s)
                     return;
-                while (!stop && !net::waitReadable(s, 50ms)) {
+                while (!stop && !platform::waitReadable(s, 50ms)) {
                 }
             }
         });
@@ -90,8 +91,8 @@ TEST(HobselAvailability, SilentClientsThatReconnectDoNotHoldOtherUnits) {
 TEST(HobselAvailability, SilentConnectionsPushOutTheirOwnAddresssFirst) {
     HobselServer server(23003, {}, "A\tfound A\n", "127.0.6.");
     ASSERT_TRUE(server.ready());
-    net::Socket lone = silentConnection(23003, "127.0.6.99");  // the oldest of all
-    std::vector<net::Socket> silent;
+    platform::Socket lone = silentConnection(23003, "127.0.6.99");  // the oldest of all
+    std::vector<platform::Socket> silent;
     for (int i = 0; i < 8; ++i) silent.push_back(silentConnection(23003, "127.0.6.100"));
     EXPECT_FALSE(closedByServer(silent[0], 300ms)) << "8 are held";
     silent.push_back(silentConnection(23003, "127.0.6.100"));
@@ -102,8 +103,8 @@ TEST(HobselAvailability, SilentConnectionsPushOutTheirOwnAddresssFirst) {
     }
     EXPECT_TRUE(closedByServer(silent[1], 5s)) << "the 65th: 127.0.6.100 holds the most";
     EXPECT_EQ(unitsim::sendBarcodeText(quickUnit(server, 1), "A").bytes, z("found A"));
-    EXPECT_FALSE(net::waitReadable(lone, 0ms));
-    EXPECT_FALSE(net::waitReadable(silent.back(), 0ms));
+    EXPECT_FALSE(platform::waitReadable(lone, 0ms));
+    EXPECT_FALSE(platform::waitReadable(silent.back(), 0ms));
 }
 
 // Connection attempts the listen queue could not hold, as the kernel counts
@@ -148,12 +149,12 @@ TEST(HobselAvailability, AUnitThatNeverReadsIsDroppedAfterTheSendTimeOut) {
     ASSERT_TRUE(server.ready());
     std::string content(8 << 20, 'x');
     support::writeFile(server.dir() + "/big.bin", content);
-    net::Socket lazy = net::createTcpSocket();
+    platform::Socket lazy = platform::createTcpSocket();
     int small = 4096;
     ::setsockopt(lazy.fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    ASSERT_TRUE(net::bindTo(lazy, 0, *net::lookupHost("127.0.6.50")));
-    ASSERT_TRUE(net::connectBlocking(lazy, *net::lookupHost("127.0.0.1"), 23005));
-    ASSERT_TRUE(net::sendAll(lazy, "BIG", 4));
+    ASSERT_TRUE(platform::bindTo(lazy, 0, *platform::lookupHost("127.0.6.50")));
+    ASSERT_TRUE(platform::connectBlocking(lazy, *platform::lookupHost("127.0.0.1"), 23005));
+    ASSERT_TRUE(platform::sendAll(lazy, "BIG", 4));
     // The next unit waits for at most the send time-out (5 s), then is served.
     unitsim::HostTarget next = server.unit(1);
     next.timeout = 20s;  // the 5 s time-out, with room for a busy machine
@@ -161,9 +162,9 @@ TEST(HobselAvailability, AUnitThatNeverReadsIsDroppedAfterTheSendTimeOut) {
     // The lazy unit got part of the file and then its connection was closed.
     std::vector<char> buffer(1 << 16);
     std::size_t got = 0;
-    net::setReceiveTimeout(lazy, 5s);
+    platform::setReceiveTimeout(lazy, 5s);
     for (int i = 0; i < 100000; ++i) {
-        long n = net::receiveSome(lazy, buffer.data(), buffer.size());
+        long n = platform::receiveSome(lazy, buffer.data(), buffer.size());
         if (n <= 0)
             break;
         got += static_cast<std::size_t>(n);

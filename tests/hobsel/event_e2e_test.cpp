@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Events sent by the simulated unit to the real Hobsel, and the answers
 // Hobsel pushes back to the unit's port 1283.
 #include <gtest/gtest.h>

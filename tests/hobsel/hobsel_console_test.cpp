@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hobsel's command line and console mode, run as a process: exact standard
 // output and exit status.
 #include <gtest/gtest.h>

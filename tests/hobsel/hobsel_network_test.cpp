@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hobsel on a port of its own with the simulated unit as its client: the
 // exact bytes of every kind of answer, and what is logged and recorded.
 #include <gtest/gtest.h>
@@ -5,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "protocol/payload.h"
 #include "tests/hobsel/hobsel_server.h"
 #include "tests/support/scripted_unit.h"
@@ -140,8 +141,8 @@ TEST(HobselNetwork, NotFoundShowsTheRequestCounter) {
     EXPECT_EQ(server.barcode("A"), z("found"));
     // A connection that closes without sending anything still counts.
     {
-        net::Socket silent = net::createTcpSocket();
-        ASSERT_TRUE(net::connectBlocking(silent, *net::lookupHost("127.0.0.1"), 21003));
+        platform::Socket silent = platform::createTcpSocket();
+        ASSERT_TRUE(platform::connectBlocking(silent, *platform::lookupHost("127.0.0.1"), 21003));
     }
     EXPECT_EQ(server.barcode("x"), z("x\r\n  3"));
     EXPECT_EQ(server.barcode("nothere"), z("nothere\r\n  4"));
@@ -154,15 +155,15 @@ TEST(HobselNetwork, NotFoundShowsTheRequestCounter) {
 TEST(HobselNetwork, OnlyTheFirstSegmentOfARequestIsRead) {
     HobselServer server(21019, {}, "A\tfound A\nAB\tfound AB\n");
     ASSERT_TRUE(server.ready());
-    net::Socket unit = net::createTcpSocket();
-    ASSERT_TRUE(net::bindTo(unit, 0, *net::lookupHost("127.0.4.2")));
-    ASSERT_TRUE(net::connectBlocking(unit, *net::lookupHost("127.0.0.1"), 21019));
-    net::setReceiveTimeout(unit, 5000ms);
-    ASSERT_TRUE(net::sendAll(unit, "A", 1));
+    platform::Socket unit = platform::createTcpSocket();
+    ASSERT_TRUE(platform::bindTo(unit, 0, *platform::lookupHost("127.0.4.2")));
+    ASSERT_TRUE(platform::connectBlocking(unit, *platform::lookupHost("127.0.0.1"), 21019));
+    platform::setReceiveTimeout(unit, 5000ms);
+    ASSERT_TRUE(platform::sendAll(unit, "A", 1));
     char answer[32] = {};
     std::size_t got = 0;
     for (long n; got < sizeof answer &&
-                 (n = net::receiveSome(unit, answer + got, sizeof answer - got)) > 0;)
+                 (n = platform::receiveSome(unit, answer + got, sizeof answer - got)) > 0;)
         got += static_cast<std::size_t>(n);
     EXPECT_EQ(std::string(answer, got), std::string("found A\0", 8));
 }

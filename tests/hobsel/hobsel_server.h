@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A Hobsel process on a port of its own, serving from a fresh folder with a
 // data file, and the simulated unit's view of it.
 #pragma once
@@ -9,7 +10,7 @@
 #include <vector>
 
 #include "tests/support/process.h"
-#include "unitsim/unit.h"
+#include "unitsim/host.h"
 
 namespace hobsel_test {
 
@@ -35,6 +36,9 @@ class HobselServer {
     std::string output() { return process_->outputSoFar(); }
     bool waitForOutput(const std::string& text) {
         return process_->waitForOutput(text, std::chrono::seconds(10));
+    }
+    bool waitForError(const std::string& text, std::chrono::milliseconds timeout) {
+        return process_->waitForError(text, timeout);
     }
     bool running() const { return process_->running(); }
     int pid() const { return process_->pid(); }

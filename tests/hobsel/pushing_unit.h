@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hobsel on a port of its own, and a simulated unit that both sends it
 // events from 127.0.5.N and listens on 127.0.5.N:1283 for what Hobsel
 // pushes back.
@@ -13,6 +14,7 @@
 #include "protocol/frame.h"
 #include "tests/hobsel/hobsel_server.h"
 #include "tests/support/scripted_unit.h"
+#include "unitsim/unit.h"
 
 namespace hobsel_test {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The touch demo run by the real Hobsel with -z: touches from the simulated
 // unit, and the mode sets and images Hobsel pushes to its port 1283.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Counts the heap allocations (operator new) the calling thread makes while
 // a counter is alive, to show which paths allocate nothing. Linking this
 // replaces the program's global operator new and delete.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every frame is built in and read into the one frame buffer: the send and
 // receive path allocates nothing, however many frames go by.
 #include <memory>

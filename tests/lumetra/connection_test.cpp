@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // uxOpen, ReOpen, uxClose, uxGetLastError and what every export does while
 // no connection is open.
 #include <functional>

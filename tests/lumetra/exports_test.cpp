@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The built shared library as its users see it: exactly the C API exported,
 // loadable by name at run time, and the example program against a unit.
 #include <dlfcn.h>

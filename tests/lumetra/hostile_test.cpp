@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Units that would hold a caller of the library for ever: with the library's
 // own limits (10 s a reply, 0.5 s a connect) every call ends in time and
 // fails as the header promises.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shared set-up of the library's tests: the library's state is per process,
 // so every test starts from a closed connection and a short reply wait.
 #pragma once

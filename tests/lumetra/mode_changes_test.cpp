@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Set lines, commit and restart on the open connection.
 #include <string>
 #include <vector>

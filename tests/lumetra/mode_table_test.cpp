@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The mode table read at uxOpen, its getters, the enumeration and GetMode.
 #include <string>
 #include <vector>

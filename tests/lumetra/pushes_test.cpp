@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text, image, file and bare-frame pushes, Push and Fennick: the exact
 // frames on the wire.
 #include <sys/socket.h>
@@ -182,12 +183,12 @@ TEST_F(LumetraPushes, PushToAnAddressThatDoesNotAnswerGivesUpAfterTheConnectTime
 
 TEST_F(LumetraPushes, PushReportsASendThatFailed) {
     // Accepts, then closes at once and with a reset: the big frame cannot go.
-    net::Socket listener = net::createTcpSocket();
-    ASSERT_TRUE(net::setReuseAddress(listener));
-    ASSERT_TRUE(net::bindTo(listener, 1283, *net::lookupHost("127.0.1.79")));
-    ASSERT_TRUE(net::listenOn(listener, 1));
+    platform::Socket listener = platform::createTcpSocket();
+    ASSERT_TRUE(platform::setReuseAddress(listener));
+    ASSERT_TRUE(platform::bindTo(listener, 1283, *platform::lookupHost("127.0.1.79")));
+    ASSERT_TRUE(platform::listenOn(listener, 1));
     std::thread closer([&] {
-        net::Socket c = net::acceptFrom(listener);
+        platform::Socket c = platform::acceptFrom(listener);
         std::this_thread::sleep_for(100ms);  // the client is sending by now
         linger hard{1, 0};
         setsockopt(c.fd(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
@@ -202,10 +203,10 @@ TEST_F(LumetraPushes, PushReportsASendThatFailed) {
 
 TEST_F(LumetraPushes, PushToAUnitThatStopsReadingGivesUp) {
     // Connections complete in the backlog but are never accepted or read.
-    net::Socket listener = net::createTcpSocket();
-    ASSERT_TRUE(net::setReuseAddress(listener));
-    ASSERT_TRUE(net::bindTo(listener, 1283, *net::lookupHost("127.0.1.81")));
-    ASSERT_TRUE(net::listenOn(listener, 1));
+    platform::Socket listener = platform::createTcpSocket();
+    ASSERT_TRUE(platform::setReuseAddress(listener));
+    ASSERT_TRUE(platform::bindTo(listener, 1283, *platform::lookupHost("127.0.1.81")));
+    ASSERT_TRUE(platform::listenOn(listener, 1));
     testing::internal::CaptureStdout();
     EXPECT_EQ(Push("127.0.1.81", file("big.bin", pattern(32 << 20)).c_str(), "x"), 0);
     testing::internal::GetCapturedStdout();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library against the simulated unit: a whole configuration session as
 // a window program runs it, and the unit's own misbehaviours.
 #include <string>

@@ -1,22 +1,23 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/mibbet/mibbet_client.h"
 
 #include <poll.h>
 #include <sys/socket.h>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 
 namespace mibbet_test {
 
 Reply exchange(const Bytes& request, std::chrono::milliseconds timeout) {
     Reply reply;
     auto deadline = std::chrono::steady_clock::now() + timeout;
-    net::Socket socket = net::createTcpSocket();
-    auto loopback = net::lookupHost("127.0.0.1");
-    if (!socket || !loopback || !net::connectBlocking(socket, *loopback, 1283)) return reply;
+    platform::Socket socket = platform::createTcpSocket();
+    auto loopback = platform::lookupHost("127.0.0.1");
+    if (!socket || !loopback || !platform::connectBlocking(socket, *loopback, 1283)) return reply;
     reply.connected = true;
     if (request.empty()) {
         ::shutdown(socket.fd(), SHUT_WR);
-    } else if (!net::sendAll(socket, request.data(), request.size())) {
+    } else if (!platform::sendAll(socket, request.data(), request.size())) {
         return reply;
     }
     char buffer[16384];
@@ -26,7 +27,7 @@ Reply exchange(const Bytes& request, std::chrono::milliseconds timeout) {
         if (left.count() <= 0) return reply;
         pollfd p{socket.fd(), POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return reply;
-        long n = net::receiveSome(socket, buffer, sizeof buffer);
+        long n = platform::receiveSome(socket, buffer, sizeof buffer);
         if (n <= 0) {
             reply.closedByServer = true;
             return reply;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A unit's side of one Mibbet connection, for the tests: connect, send,
 // collect everything until the server closes.
 #pragma once

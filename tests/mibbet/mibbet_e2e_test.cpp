@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Mibbet program in a network namespace of its own (it always binds port
 // 1283 on all addresses): answers, silences, the counter and the data file
 // changing under it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Mibbet's serving loop in-process, where a short receive time-out can be
 // chosen: a silent client must not stop the server for everyone.
 #include "mibbet/server.h"
@@ -8,7 +9,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "tests/mibbet/mibbet_client.h"
 #include "tests/support/process.h"
 
@@ -31,13 +32,13 @@ TEST(MibbetServer, SilentClientIsClosedAfterTheTimeOutAndCounted) {
         for (int i = 0; i < 3; ++i) server.serveOne();
     });
     // A client that connects and says nothing, holding its connection open.
-    net::Socket silent = net::createTcpSocket();
-    ASSERT_TRUE(net::connectBlocking(silent, *net::lookupHost("127.0.0.1"), 1283));
+    platform::Socket silent = platform::createTcpSocket();
+    ASSERT_TRUE(platform::connectBlocking(silent, *platform::lookupHost("127.0.0.1"), 1283));
     // The next unit still gets its answer once the silent one is dropped.
     EXPECT_EQ(mibbet_test::exchangeText("K").bytes, "v\0"s);
     char byte = 0;
-    net::setReceiveTimeout(silent, 5s);
-    EXPECT_EQ(net::receiveSome(silent, &byte, 1), 0) << "closed without an answer";
+    platform::setReceiveTimeout(silent, 5s);
+    EXPECT_EQ(platform::receiveSome(silent, &byte, 1), 0) << "closed without an answer";
     EXPECT_EQ(mibbet_test::exchangeText("X").bytes, "X\r\n  2\0"s);
     serving.join();
     std::remove(options.dataPath.c_str());

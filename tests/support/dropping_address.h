@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A loopback address whose port 1283 drops connection attempts, as a unit
 // behind a filtering firewall or a powered-off host on a switched network
 // does: a client's connect gets no answer at all, not a refusal.
@@ -6,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 
 namespace support {
 
@@ -20,8 +21,8 @@ class DroppingAddress {
     bool dropping() const { return dropping_; }
 
   private:
-    net::Socket listener_;
-    std::vector<net::Socket> queued_;
+    platform::Socket listener_;
+    std::vector<platform::Socket> queued_;
     bool dropping_ = false;
 };
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/support/hostile_peer.h"
 
 #include <arpa/inet.h>
@@ -7,8 +8,8 @@
 
 #include <deque>
 
-#include "net/readiness.h"
-#include "net/socket.h"
+#include "platform/readiness.h"
+#include "platform/socket.h"
 
 namespace support {
 
@@ -19,8 +20,8 @@ using Clock = std::chrono::steady_clock;
 
 // A socket bound to `from`, with a small receive buffer so the server's
 // answer backs up at once, and (for the slow reader) a LAN's segment size.
-net::Socket peerSocket(const std::string& from, bool lanSegments) {
-    net::Socket s = net::createTcpSocket();
+platform::Socket peerSocket(const std::string& from, bool lanSegments) {
+    platform::Socket s = platform::createTcpSocket();
     int small = 4096;
     ::setsockopt(s.fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     if (lanSegments) {
@@ -28,12 +29,12 @@ net::Socket peerSocket(const std::string& from, bool lanSegments) {
         ::setsockopt(s.fd(), IPPROTO_TCP, TCP_MAXSEG, &segment, sizeof segment);
     }
     if (!from.empty())
-        net::bindTo(s, 0, *net::lookupHost(from));
+        platform::bindTo(s, 0, *platform::lookupHost(from));
     return s;
 }
 
 bool loopback(const std::string& host) {
-    std::optional<net::Ipv4> address = net::lookupHost(host);
+    std::optional<platform::Ipv4> address = platform::lookupHost(host);
     return address && (*address >> 24) == 127;
 }
 
@@ -74,20 +75,20 @@ void HostilePeer::run() {
 // Asks once, then holds the connection without reading (or reading a
 // segment every 20 ms) until the server gives up on it or 30 s pass.
 void HostilePeer::oneAnswer(bool readSlowly) {
-    net::Socket s = peerSocket(options_.from, readSlowly);
-    if (!net::connectBlocking(s, *net::lookupHost(options_.host), options_.port)) {
+    platform::Socket s = peerSocket(options_.from, readSlowly);
+    if (!platform::connectBlocking(s, *platform::lookupHost(options_.host), options_.port)) {
         std::this_thread::sleep_for(50ms);
         return;
     }
     ++connections_;
-    net::sendAll(s, options_.request.data(), options_.request.size());
+    platform::sendAll(s, options_.request.data(), options_.request.size());
     std::vector<char> segment(1460);
     auto end = Clock::now() + 30s;
     while (!stop_ && Clock::now() < end) {
         std::this_thread::sleep_for(20ms);
         if (!readSlowly)
             continue;
-        if (net::waitReadable(s, 0ms) && net::receiveSome(s, segment.data(), segment.size()) <= 0)
+        if (platform::waitReadable(s, 0ms) && platform::receiveSome(s, segment.data(), segment.size()) <= 0)
             return;  // dropped by the server
     }
 }
@@ -95,11 +96,11 @@ void HostilePeer::oneAnswer(bool readSlowly) {
 // Starts connections as fast as it can without waiting for any, sends
 // nothing, keeps the last 64 open; at most 40,000 a second.
 void HostilePeer::flood() {
-    std::deque<net::Socket> open;
+    std::deque<platform::Socket> open;
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(options_.port);
-    to.sin_addr.s_addr = htonl(*net::lookupHost(options_.host));
+    to.sin_addr.s_addr = htonl(*platform::lookupHost(options_.host));
     auto end = Clock::now() + options_.longest;
     auto second = Clock::now();
     std::size_t thisSecond = 0;
@@ -109,8 +110,8 @@ void HostilePeer::flood() {
             second = Clock::now();
             thisSecond = 0;
         }
-        net::Socket s = peerSocket(options_.from, false);
-        net::setNonBlocking(s, true);
+        platform::Socket s = peerSocket(options_.from, false);
+        platform::setNonBlocking(s, true);
         ::connect(s.fd(), reinterpret_cast<sockaddr*>(&to), sizeof to);
         ++connections_;
         open.push_back(std::move(s));
@@ -126,22 +127,22 @@ UnitReply askAfter(const std::string& host, std::uint16_t port, const std::strin
     if (!loopback(host))
         return reply;
     auto start = Clock::now();
-    net::Socket s = peerSocket(from, false);
+    platform::Socket s = peerSocket(from, false);
     int large = 1 << 16;
     ::setsockopt(s.fd(), SOL_SOCKET, SO_RCVBUF, &large, sizeof large);
-    if (!net::connectWithTimeout(s, *net::lookupHost(host), port, timeout,
-                                 net::OnRefusal::FailAtOnce)) {
+    if (!platform::connectWithTimeout(s, *platform::lookupHost(host), port, timeout,
+                                 platform::OnRefusal::FailAtOnce)) {
         return reply;
     }
     reply.connected = true;
     std::this_thread::sleep_for(delay);
-    net::sendAll(s, request.data(), request.size());
+    platform::sendAll(s, request.data(), request.size());
     char buffer[4096];
     for (;;) {
         auto left = std::chrono::ceil<std::chrono::milliseconds>(start + timeout - Clock::now());
-        if (left.count() <= 0 || !net::waitReadable(s, left))
+        if (left.count() <= 0 || !platform::waitReadable(s, left))
             break;
-        long n = net::receiveSome(s, buffer, sizeof buffer);
+        long n = platform::receiveSome(s, buffer, sizeof buffer);
         if (n <= 0) {
             reply.closedByServer = n == 0;
             break;

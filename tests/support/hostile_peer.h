@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hostile peers of a host server, each in a thread of its own until it is
 // stopped (the destructor stops it): one that asks for a large answer and
 // never reads it, one that reads it slowly in LAN-sized segments, and one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The hostile units every configuration client must survive, as one table:
 // each answers the first query so that a client that bounds only each
 // receive, not the whole reply, would wait for minutes.
@@ -23,8 +24,10 @@ struct HostileCase {
 std::vector<HostileCase> hostileAnswers(std::uint32_t largest);
 
 // How long a client may take beyond its stated limit before a test calls it
-// stuck: room for a loaded two-core machine, far below any real hang.
-inline constexpr std::chrono::seconds kSlack{5};
+// stuck: room for a two-core machine running the whole suite four tests at a
+// time (a bound of a few seconds failed there), still far below the hostile
+// answers' own lengths (half a minute, or for ever).
+inline constexpr std::chrono::seconds kSlack{20};
 
 inline std::chrono::milliseconds elapsedSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/support/process.h"
 
 #include <arpa/inet.h>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -183,13 +185,32 @@ std::string Background::outputSoFar() {
     return out_;
 }
 
-bool Background::waitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+std::string Background::errorSoFar() {
+    drain();
+    return err_;
+}
+
+namespace {
+
+bool waitForText(const std::function<std::string()>& soFar, const std::string& text,
+                 std::chrono::milliseconds timeout) {
     auto deadline = Clock::now() + timeout;
     while (Clock::now() < deadline) {
-        if (outputSoFar().find(text) != std::string::npos) return true;
+        if (soFar().find(text) != std::string::npos)
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return outputSoFar().find(text) != std::string::npos;
+    return soFar().find(text) != std::string::npos;
+}
+
+}  // namespace
+
+bool Background::waitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+    return waitForText([this] { return outputSoFar(); }, text, timeout);
+}
+
+bool Background::waitForError(const std::string& text, std::chrono::milliseconds timeout) {
+    return waitForText([this] { return errorSoFar(); }, text, timeout);
 }
 
 bool waitForPort(const std::string& address, unsigned short port,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running the suite's programs from end-to-end tests: one-shot runs with
 // captured output, and background servers that are always stopped.
 #pragma once
@@ -42,6 +43,9 @@ public:
     std::string outputSoFar();
     // Waits until standard output contains `text` or the time-out passes.
     bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout);
+    // The same for standard error.
+    std::string errorSoFar();
+    bool waitForError(const std::string& text, std::chrono::milliseconds timeout);
 
 private:
     void drain();

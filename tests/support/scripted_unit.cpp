@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/support/scripted_unit.h"
 
 #include <poll.h>
@@ -142,10 +143,10 @@ ScriptedUnit::~ScriptedUnit() {
 }
 
 bool ScriptedUnit::start() {
-    net::Socket listener = net::createTcpSocket();
-    std::optional<net::Ipv4> ip = net::lookupHost(address_);
-    if (!listener || !ip || !net::setReuseAddress(listener) ||
-        !net::bindTo(listener, protocol::kUnitPort, *ip) || !net::listenOn(listener, 4)) {
+    platform::Socket listener = platform::createTcpSocket();
+    std::optional<platform::Ipv4> ip = platform::lookupHost(address_);
+    if (!listener || !ip || !platform::setReuseAddress(listener) ||
+        !platform::bindTo(listener, protocol::kUnitPort, *ip) || !platform::listenOn(listener, 4)) {
         return false;
     }
     stop_ = false;
@@ -215,7 +216,7 @@ void ScriptedUnit::count(int& counter) {
 
 void ScriptedUnit::run() {
     while (readable(listener_.fd(), stop_)) {
-        net::Socket connection = net::acceptFrom(listener_);
+        platform::Socket connection = platform::acceptFrom(listener_);
         if (!connection)
             continue;
         count(connections_);
@@ -223,13 +224,13 @@ void ScriptedUnit::run() {
     }
 }
 
-bool ScriptedUnit::readExactly(const net::Socket& connection, std::uint8_t* data,
+bool ScriptedUnit::readExactly(const platform::Socket& connection, std::uint8_t* data,
                                std::size_t size) {
     std::size_t got = 0;
     while (got < size) {
         if (!readable(connection.fd(), stop_))
             return false;
-        long n = net::receiveSome(connection, data + got, size - got);
+        long n = platform::receiveSome(connection, data + got, size - got);
         if (n <= 0) {
             // End of stream, or a reset when the client closed with our
             // answer still unread: either way the client hung up.
@@ -241,12 +242,12 @@ bool ScriptedUnit::readExactly(const net::Socket& connection, std::uint8_t* data
     return true;
 }
 
-void ScriptedUnit::serve(const net::Socket& connection) {
+void ScriptedUnit::serve(const platform::Socket& connection) {
     if (silent_) {
         // Take what comes but never answer, until the client gives up.
         std::uint8_t sink[256];
         while (readable(connection.fd(), stop_) &&
-               net::receiveSome(connection, sink, sizeof sink) > 0) {
+               platform::receiveSome(connection, sink, sizeof sink) > 0) {
         }
         if (!stop_)
             count(closedByClient_);
@@ -289,14 +290,14 @@ bool ScriptedUnit::pause(std::chrono::milliseconds gap) {
     return !stop_;
 }
 
-bool ScriptedUnit::send(const net::Socket& connection, const Answer& answer) {
+bool ScriptedUnit::send(const platform::Socket& connection, const Answer& answer) {
     if (answer.byteGap.count() == 0) {
         if (!answer.bytes.empty() &&
-            !net::sendAll(connection, answer.bytes.data(), answer.bytes.size()))
+            !platform::sendAll(connection, answer.bytes.data(), answer.bytes.size()))
             return false;
     } else {
         for (std::uint8_t byte : answer.bytes) {
-            if (!net::sendAll(connection, &byte, 1) || !pause(answer.byteGap))
+            if (!platform::sendAll(connection, &byte, 1) || !pause(answer.byteGap))
                 return false;
         }
     }
@@ -305,7 +306,7 @@ bool ScriptedUnit::send(const net::Socket& connection, const Answer& answer) {
     // Bounded: a client that never hangs up still ends this after a minute.
     auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
     while (std::chrono::steady_clock::now() < end) {
-        if (!net::sendAll(connection, answer.repeat.data(), answer.repeat.size()) ||
+        if (!platform::sendAll(connection, answer.repeat.data(), answer.repeat.size()) ||
             !pause(answer.repeatGap))
             return false;
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A stand-in unit whose answers a test scripts byte for byte, for replies the
 // simulated unit never gives (a broken length, half a frame, a table that
 // changes between queries, silence). It listens on ADDRESS:1283, serves one
@@ -16,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "protocol/frame.h"
 
 namespace support {
@@ -93,14 +94,14 @@ class ScriptedUnit {
 
   private:
     void run();
-    void serve(const net::Socket& connection);
-    bool readExactly(const net::Socket& connection, std::uint8_t* data, std::size_t size);
-    bool send(const net::Socket& connection, const Answer& answer);
+    void serve(const platform::Socket& connection);
+    bool readExactly(const platform::Socket& connection, std::uint8_t* data, std::size_t size);
+    bool send(const platform::Socket& connection, const Answer& answer);
     bool pause(std::chrono::milliseconds gap);
     void count(int& counter);
 
     std::string address_;
-    net::Socket listener_;
+    platform::Socket listener_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> silent_{false};
     mutable std::mutex mutex_;

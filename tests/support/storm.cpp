@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/support/storm.h"
 
 #include <sys/socket.h>
@@ -7,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "net/readiness.h"
-#include "net/socket.h"
+#include "platform/readiness.h"
+#include "platform/socket.h"
 
 namespace support {
 
@@ -49,9 +50,9 @@ Bytes badRequest(std::size_t i, std::mt19937& random) {
 }  // namespace
 
 std::size_t runStorm(const StormOptions& options) {
-    std::optional<net::Ipv4> host = net::lookupHost(options.host);
-    std::optional<net::Ipv4> from =
-        options.from.empty() ? std::optional<net::Ipv4>(0) : net::lookupHost(options.from);
+    std::optional<platform::Ipv4> host = platform::lookupHost(options.host);
+    std::optional<platform::Ipv4> from =
+        options.from.empty() ? std::optional<platform::Ipv4>(0) : platform::lookupHost(options.from);
     if (!host || !from || (*host >> 24) != 127)
         return 0;
     std::mt19937 random(1283);
@@ -59,19 +60,19 @@ std::size_t runStorm(const StormOptions& options) {
     auto deadline = std::chrono::steady_clock::now() + options.total;
     for (std::size_t i = 0; i < options.connections && std::chrono::steady_clock::now() < deadline;
          ++i) {
-        net::Socket s = net::createTcpSocket();
+        platform::Socket s = platform::createTcpSocket();
         if (*from != 0)
-            net::bindTo(s, 0, *from);
-        if (!net::connectBlocking(s, *host, options.port))
+            platform::bindTo(s, 0, *from);
+        if (!platform::connectBlocking(s, *host, options.port))
             continue;
         ++connected;
         Bytes request = badRequest(i, random);
         if (!request.empty()) {
-            net::sendAll(s, request.data(), request.size());
+            platform::sendAll(s, request.data(), request.size());
             // Read whatever comes back until the server closes, briefly.
             char sink[512];
-            while (net::waitReadable(s, options.answerWait) &&
-                   net::receiveSome(s, sink, sizeof sink) > 0) {
+            while (platform::waitReadable(s, options.answerWait) &&
+                   platform::receiveSome(s, sink, sizeof sink) > 0) {
             }
         } else if (i % 8 == 7) {
             linger reset{1, 0};  // close with a reset instead of a FIN

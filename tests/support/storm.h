@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A storm of malformed requests for host-server tests: absurd length
 // fields, truncated frames, junk, connections closed at once and connections
 // reset. Bounded in count and time; loopback only.

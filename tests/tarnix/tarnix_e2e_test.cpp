@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real Tarnix binary against the simulated unit: exact standard output,
 // standard error, exit status and the exact bytes the unit received.
 #include <chrono>
@@ -285,7 +286,7 @@ TEST_F(TarnixE2e, SingleSetIsSentAloneAndNoReplyAwaited) {
 TEST_F(TarnixE2e, SingleGetPrintsTheReplyBodyAsItIs) {
     unitsim::Unit& unit = startUnit(12);
     support::RunResult r = tarnix({"-gunitid", address(12)});
-    EXPECT_EQ(r.out, "UnitID = Wistrel1");
+    EXPECT_EQ(r.out, "UnitID = Wistrel1\r\n");  // the unit's answer line, CR LF and all
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(queries(unit), (std::vector<std::string>{"ForceResponse=TRUE", "unitid"}));

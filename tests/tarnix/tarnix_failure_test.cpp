@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A unit that misbehaves: Tarnix reports the failure on standard error and
 // ends with status 1, never hanging and never reading past its buffer.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Units that would hold Tarnix for ever: each run ends within the stated
 // limit (10 s a reply, 5 s a connect) with its message and status; and
 // keep-alives ahead of the replies are skipped, not taken as replies.
@@ -86,7 +87,7 @@ TEST_F(TarnixKeepAlives, AreSkippedSoListingSetAndGetShowTheRealReplies) {
     EXPECT_EQ(r.status, 0);
 
     r = tarnix({"-gUnitID", address(97)});
-    EXPECT_EQ(r.out, "UnitID = Changed");
+    EXPECT_EQ(r.out, "UnitID = Changed\r\n");
     EXPECT_EQ(r.status, 0);
 }
 

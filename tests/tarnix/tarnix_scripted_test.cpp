@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Replies the simulated unit never gives, scripted byte for byte, against the
 // real Tarnix binary.
 #include "protocol/frame.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A simulated unit with a small known mode table on a loopback address of
 // Tarnix's own range (127.0.2.x), and helpers to check what it received.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* Loaded ahead of the C library (LD_PRELOAD) into a program under test: no
    thread can be started, as on a system out of processes or memory. */
 #include <errno.h>

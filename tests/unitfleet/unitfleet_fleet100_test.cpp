@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Rollouts, restore, discover and status against one simulated-unit process
 // serving 100 units on 127.19.`net`.1-100, with faults at known positions:
 //   unit 12, 25 and 31  refuse sets of POSTimeout
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -167,7 +169,7 @@ TEST_F(Fleet100, BadRolloutOptionsStopBeforeAnythingIsSent) {
         {{"discover", "127.19.0.0/15", "--force"},
          "unitfleet: the ranges hold 131072 addresses; at most 65536 can be tried\n"},
         {{"discover", "127.19.0.9-127.19.0.1"},
-         "unitfleet: range '127.19.0.9-127.19.0.1' ends before it starts\n"},
+         "unitfleet: address range runs backwards: '127.19.0.9-127.19.0.1'\n"},
         {{"status", "none.txt"},
          "unitfleet: cannot read inventory none.txt: No such file or directory\n"},
     };
@@ -222,11 +224,17 @@ TEST_F(Fleet100, RestoreBringsEveryChangedValueBack) {
             line += "no saved listing";
         else if (kRefusing.count(i))
             line += "committed, nothing to set";  // the apply stopped at its refused first set
+        else if (i == 2)  // its listing's UnitStatus differs: named, not put back
+            line += "applied 3 modes, committed; not restored: identity UnitStatus";
         else
             line += "applied 3 modes, committed";
         EXPECT_NE(r.out.find(line + "\n"), std::string::npos) << r.out;
         if (i == 5 || i == kSilent || i == kDropping) {
-            EXPECT_EQ(since, "");
+            // Not contacted: nothing received. (The close of the apply's
+            // connection to the silent unit may be noted this late on a
+            // loaded machine.)
+            EXPECT_EQ(since.find("recv "), std::string::npos) << since;
+            EXPECT_EQ(since.find("open from"), std::string::npos) << since;
         } else {
             bool changed = kRefusing.count(i) == 0;
             EXPECT_EQ(since.find("recv MDSQ \"POSTimeout = 10\"") != std::string::npos, changed);
@@ -259,8 +267,12 @@ TEST_F(Fleet100, DiscoverFindsExactlyTheUnitsAndItsOutputBacksThemUp) {
         {UNITFLEET_BIN, "discover", "127.19.3.0/24", "-j", "32", "--timeout", "3"}, in(dir_));
     EXPECT_EQ(r.status, 0) << r.err;
     std::string expected = "# units found by unitfleet discover 127.19.3.0/24\n";
-    for (int i = 0; i < 20; ++i)
-        expected += address(i) + "  UNIT0001" + (i == 0 ? "" : "-" + std::to_string(i + 1)) + "\n";
+    // Each simulated unit has a UnitID of its own: TILL0001 ... in address order.
+    for (int i = 0; i < 20; ++i) {
+        char id[16];
+        std::snprintf(id, sizeof id, "TILL%04d", i + 1);
+        expected += address(i) + "  " + id + "\n";
+    }
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(r.err,
               "discover: 256 addresses, 20 units, 236 without (236 not accepting, 0 not answering "
@@ -269,7 +281,7 @@ TEST_F(Fleet100, DiscoverFindsExactlyTheUnitsAndItsOutputBacksThemUp) {
     r = fleet({"backup", "found.txt", "saved"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("backup: 20 units, 20 saved, 0 failed\n"), std::string::npos);
-    EXPECT_TRUE(fs::exists(dir_ + "/saved/UNIT0001-20.ini"));
+    EXPECT_TRUE(fs::exists(dir_ + "/saved/TILL0020.ini"));
 }
 
 // The exposition format, strictly: HELP and TYPE lines before the samples of

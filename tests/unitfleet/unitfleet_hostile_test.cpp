@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // unitfleet against units that work against it, and an operator who is
 // careless with pipes and file names: every failure is reported as one, no
 // unit's result is lost, and no unit can cost more than its bounds. Units on
@@ -14,6 +15,7 @@
 
 #include "tests/support/process.h"
 #include "tests/support/scripted_unit.h"
+#include "tests/unitfleet/fleet_fixture.h"
 
 namespace {
 
@@ -40,43 +42,7 @@ support::ScriptedUnit::Responder tableUnit(std::string definitions, std::string 
     };
 }
 
-class Hostile : public ::testing::Test {
-  protected:
-    void SetUp() override { dir_ = support::makeTempDir("unitfleet-hostile"); }
-
-    // Simulated units on 127.18.`net`.1 to .`count`, with `extra` options.
-    void simulate(int net, int count, std::vector<std::string> extra = {}) {
-        std::vector<std::string> argv{UNITSIM_BIN, "--address",
-                                      address(net, 1) + "-" + address(net, count), "--journal",
-                                      dir_ + "/journal-%a"};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        sim_ = std::make_unique<support::Background>(argv);
-        std::string ready = count == 1 ? "listening" : std::to_string(count) + " units listening";
-        ASSERT_TRUE(sim_->waitForOutput(ready, 10s)) << sim_->stop().err;
-    }
-    static std::string address(int net, int host) {
-        return "127.18." + std::to_string(net) + "." + std::to_string(host);
-    }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    void write(const std::string& name, const std::string& text) {
-        support::writeFile(path(name), text);
-    }
-    std::string read(const std::string& name) const { return support::readFile(path(name)); }
-
-    support::RunResult fleet(std::vector<std::string> args) {
-        args.insert(args.begin(), UNITFLEET_BIN);
-        return program(args);
-    }
-    support::RunResult program(const std::vector<std::string>& argv) {
-        support::RunOptions options;
-        options.workingDirectory = dir_;
-        options.timeout = 60000ms;
-        return support::run(argv, options);
-    }
-
-    std::string dir_;
-    std::unique_ptr<support::Background> sim_;
-};
+using Hostile = unitfleet_test::FleetFixture<18>;
 
 // The unit refuses every query, or only the two that list its modes: either
 // way no command may call it a success.
@@ -141,7 +107,7 @@ TEST_F(Hostile, ApplyThenApplyCommitSendsExactlyOneCommitAndTheValuesSurviveARes
         ++commits;
     EXPECT_EQ(commits, 1u);
     EXPECT_EQ(program({TARNIX_BIN, "-iRESTART=TRUE", unit}).status, 0);
-    EXPECT_EQ(program({TARNIX_BIN, "-gPOSTimeout", unit}).out, "POSTimeout = 30");
+    EXPECT_EQ(program({TARNIX_BIN, "-gPOSTimeout", unit}).out, "POSTimeout = 30\r\n");
 }
 
 // getrusage's peak for the children reaped so far, in KiB.
@@ -276,7 +242,7 @@ TEST_F(Hostile, UnitTextIsEscapedOnTheTerminalAndExactInJson) {
     EXPECT_EQ(r.out, address(6, 1) +
                          " till: 1 change\n"
                          "    TextReset: \"\\x1B]0;pwned\\x07\\x1B[2J\" -> \"Welcome\"\n"
-                         "diff: 1 units, 1 with changes, 0 without, 0 failed\n");
+                         "diff: 1 unit, 1 with changes, 0 without, 0 failed\n");
     r = fleet({"diff", "fleet.txt", "modes.ini", "--json"});
     EXPECT_EQ(r.out.find('\x1B'), std::string::npos);
     nlohmann::json doc = nlohmann::json::parse(r.out);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Backups kept with --git, read back with the git command as an independent
 // reader: which runs made commits, what they hold, and unitfleet history.
 #include <gtest/gtest.h>
@@ -21,17 +22,26 @@ class GitBackups : public ::testing::Test {
                                                     ".3 scale-01\n");
     }
     void TearDown() override {
-        sim_.reset();
+        first_.reset();
+        rest_.reset();
         fs::remove_all(dir_);
     }
 
-    // Serves units FIRST to 3; their clocks move at every read.
+    // Serves units FIRST to 3; their clocks move at every read. Unit 1 has a
+    // process of its own, so that taking it away leaves the others (and the
+    // UnitIDs a process gives its units in address order) as they were.
     void serve(int first) {
-        sim_.reset();
-        std::string range = address(first) + "-" + address(3);
-        sim_ = std::make_unique<support::Background>(
-            std::vector<std::string>{UNITSIM_BIN, "--address", range, "--drift", "DateTime"});
-        ASSERT_TRUE(sim_->waitForOutput("listening", 10s)) << sim_->stop().err;
+        first_.reset();
+        if (!rest_)
+            rest_ = start(address(2) + "-" + address(3));
+        if (first == 1)
+            first_ = start(address(1));
+    }
+    std::unique_ptr<support::Background> start(const std::string& addresses) {
+        auto sim = std::make_unique<support::Background>(
+            std::vector<std::string>{UNITSIM_BIN, "--address", addresses, "--drift", "DateTime"});
+        EXPECT_TRUE(sim->waitForOutput("listening", 10s)) << sim->stop().err;
+        return sim;
     }
     std::string address(int n) const { return "127.27." + net_ + "." + std::to_string(n); }
 
@@ -54,7 +64,7 @@ class GitBackups : public ::testing::Test {
 
     std::string net_ = "1";
     std::string dir_;
-    std::unique_ptr<support::Background> sim_;
+    std::unique_ptr<support::Background> first_, rest_;
 };
 
 std::string lastLine(const std::string& text) {
@@ -131,7 +141,8 @@ TEST_F(GitBackups, ApplyCommitsTheStatesBeforeAndAfter) {
     support::RunResult r = fleet({"apply", "fleet.txt", "modes.ini", "--commit", "--git", "saved"});
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(git({"log", "--format=%s"}),
-              "apply of 3 units: 3 changed, 0 failed\nbackup of 3 units: 3 changed, 0 failed\n");
+              "apply of 3 units: 3 changed, 0 failed\n"
+              "apply of 3 units (state before): 3 changed, 0 failed\n");
     EXPECT_NE(git({"show", "HEAD~1:till-02.ini"}).find("POSTimeout           = 10\n"),
               std::string::npos);
     EXPECT_NE(git({"show", "HEAD:till-02.ini"}).find("POSTimeout           = 30\n"),
@@ -151,7 +162,8 @@ TEST_F(GitBackups, RestoreFromARevisionPutsTheOldValueBack) {
     tarnix("POSTimeout=20", 1);
     ASSERT_EQ(fleet({"backup", "fleet.txt", "saved", "--git"}).status, 0);
 
-    support::RunResult r = fleet({"restore", "fleet.txt", "saved@HEAD~1", "--backup-dir", "before"});
+    support::RunResult r =
+        fleet({"restore", "fleet.txt", "saved@HEAD~1", "--backup-dir", "before"});
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     ASSERT_EQ(fleet({"backup", "fleet.txt", "after"}).status, 0);
     EXPECT_NE(support::readFile(dir_ + "/after/till-01.ini").find("\nPOSTimeout           = 10\n"),

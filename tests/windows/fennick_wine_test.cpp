@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fennick.exe under Wine on a virtual screen, typed into and clicked as a
 // person would, against simulated units on 127.0.24.x: the settings frame
 // each unit receives, byte for byte, and OK's exact colours in screenshots.
@@ -10,6 +11,7 @@
 #include "tests/windows/wine.h"
 #include "tests/windows/x_display.h"
 #include "ui/colour.h"
+#include "ui/twips.h"
 #include "unitsim/unit.h"
 
 namespace windows_test {
@@ -24,7 +26,7 @@ struct Point {
 };
 
 // The centre of a control's place, in client pixels.
-Point centre(const frontends::TwipsRect& r) {
+Point centre(const ui::TwipsRect& r) {
     return {ui::twipsToPixels(r.left + r.width / 2), ui::twipsToPixels(r.top + r.height / 2)};
 }
 
@@ -63,6 +65,7 @@ class FennickUnderWine : public WineTest {
         fennick_ = std::make_unique<support::Background>(wineCommand("Fennick.exe", {}));
         const auto window = display_->findWindow(fennick::kTitle, 120s);
         ASSERT_TRUE(window) << "no \"Configure Port 2\" window: " << fennick_->stop().err;
+        window_ = *window;
         // Without a window manager the X window is the client area, and it
         // stays where it is.
         ASSERT_TRUE(display_->windowOrigin(*window, left_, top_));
@@ -70,14 +73,14 @@ class FennickUnderWine : public WineTest {
 
     // Replaces the text of the field at `place` by `text` (click, select it
     // all, type).
-    void retype(const frontends::TwipsRect& place, const std::string& text) {
+    void retype(const ui::TwipsRect& place, const std::string& text) {
         const Point at = centre(place);
         display_->click(left_ + at.x - 30, top_ + at.y);
         for (const char* key : {"End", "shift+Home", "BackSpace"}) display_->key(key);
         if (!text.empty())
             display_->type(text);
     }
-    const frontends::TwipsRect& combo(fennick::Field field) {
+    const ui::TwipsRect& combo(fennick::Field field) {
         for (const auto& spec : fennick::combos()) {
             if (spec.field == field)
                 return spec.place;
@@ -111,6 +114,7 @@ class FennickUnderWine : public WineTest {
     }
 
     std::unique_ptr<XDisplay> display_;
+    std::string window_;
     int left_ = 0;
     int top_ = 0;
     std::unique_ptr<unitsim::Unit> unit_;
@@ -166,6 +170,42 @@ TEST_F(FennickUnderWine, SendsTheExactFramesAndShowsTheExactColours) {
         std::this_thread::sleep_for(200ms);
     }
     EXPECT_TRUE(ended) << "Escape ends Fennick.exe";
+}
+
+// No mouse at all: the address typed, the settings chosen with the arrow
+// keys (each a pick that makes OK usable), Tab to OK and Enter presses it;
+// OK disabled hands the focus on to Exit, and Escape ends the program.
+TEST_F(FennickUnderWine, KeyboardOnly) {
+    display_->focus(window_);
+    display_->type("127.0.24.1");
+    display_->key("Tab");
+    display_->key("Down");  // 9600 -> 19200
+    display_->key("Tab");
+    display_->key("Up");  // 8 -> 7
+    display_->key("Tab");
+    display_->key("Up");
+    display_->key("Up");  // None -> Odd -> Even
+    display_->key("Tab");
+    display_->key("Down");  // 1 -> 2
+    display_->key("Tab");
+    display_->key("Up");   // Hardware -> Xon / Xoff
+    display_->key("Tab");  // OK
+    display_->key("Return");
+    ASSERT_TRUE(unit_->waitForReceived(1, 30s))
+        << (display_->shoot(shot("fennick_exe_keyboard_failed.png")), "screenshot saved");
+    EXPECT_EQ(unit_->streams()[0],
+              settingsFrame(settingsLine(
+                  "19200", "7", "cstopb parenb -parodd icrnl hupcl -icanon clocal ixon -crtscts")));
+    EXPECT_TRUE(okShows(ui::kGreen));
+    display_->shoot(shot("fennick_exe_keyboard.png"));
+
+    display_->key("Escape");
+    bool ended = false;
+    for (auto until = Clock::now() + 30s; Clock::now() < until && !ended;) {
+        ended = !fennick_->running();
+        std::this_thread::sleep_for(200ms);
+    }
+    EXPECT_TRUE(ended) << "Escape ends Fennick.exe after OK";
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The functions Lumetra.dll exports by name: what window programs look up.
 // Shared by the Windows test program and the Linux test of the export table.
 #pragma once

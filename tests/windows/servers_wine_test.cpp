@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Mibbet.exe and Hobsel.exe under Wine, serving port 1283 on all addresses in
 // the test's own network namespace: a Linux client's barcode gets the same
 // answer as from the Linux build of the same server.
@@ -7,7 +8,7 @@
 #include <cstdio>
 
 #include "tests/windows/wine.h"
-#include "unitsim/unit.h"
+#include "unitsim/host.h"
 
 namespace windows_test {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // unitfleet.exe under Wine against Linux simulated units on
 // 127.0.17.1-10 (unit 4 refuses POSTimeout): backup and apply do what the
 // Linux build does, and write the same files.
@@ -74,6 +75,44 @@ TEST_F(UnitfleetUnderWine, BackupAndApplyAsOnLinux) {
     EXPECT_NE(retry.find("127.0.17.4 till-4  # refused mode POSTimeout\n"), std::string::npos);
     EXPECT_EQ(fleetLinux({"diff", "fleet.txt", "modes.ini"}).out.find("till-1: 2 changes"),
               std::string::npos);  // till-1 has the new values now
+}
+
+// The causes of failures come from the Windows socket errors: a refused
+// connect, a unit behind another port and a name that does not resolve read
+// as they do on Linux, and fail only their own units.
+TEST_F(UnitfleetUnderWine, FailuresNameTheirCausesAsOnLinux) {
+    support::writeFile(dir_ + "/causes.txt",
+                       "127.0.17.1 till-1\n"
+                       "127.0.17.2:1999 closed-port\n"
+                       "no-such-unit.invalid stale-name\n"
+                       "127.0.17.11 nobody\n");
+    support::RunResult r = fleetExe({"backup", "causes.txt", "win", "--timeout", "5"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    std::string out = unixLineEnds(r.out);
+    for (const char* line : {"127.0.17.2:1999 closed-port: unreachable: connection refused\n",
+                             "no-such-unit.invalid stale-name: cannot resolve",
+                             "127.0.17.11 nobody: unreachable: connection refused\n",
+                             "backup: 4 units, 1 saved, 3 failed\n"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+    support::RunResult linux = fleetLinux({"backup", "causes.txt", "lin", "--timeout", "5"});
+    EXPECT_EQ(linux.status, 1) << linux.err;
+    // The same units to retry, with the same reasons (the headings differ by
+    // their time only).
+    auto body = [](std::string text) { return text.substr(text.find('\n') + 1); };
+    EXPECT_EQ(body(unixLineEnds(support::readFile(dir_ + "/win/retry.inventory"))),
+              body(support::readFile(dir_ + "/lin/retry.inventory")));
+}
+
+// The Windows build keeps no git history: --git is refused before any unit
+// is contacted, and the refused run leaves no folder behind.
+TEST_F(UnitfleetUnderWine, GitHistoryIsRefusedAndLeavesNoFolder) {
+    support::RunResult r = fleetExe({"backup", "fleet.txt", "history", "--git"});
+    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("keeps no git history"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ + "/history"));
+    r = fleetExe({"apply", "fleet.txt", "modes.ini", "--git", "store"});
+    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    EXPECT_FALSE(fs::exists(dir_ + "/store"));
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Veltrin.exe under Wine on a display of its own, driven with xdotool against
 // simulated units on 127.0.23.x: the queries each click sends, the exact
 // colours of cells and buttons in a screenshot, the saved report, the help
@@ -83,10 +84,10 @@ class VeltrinUnderWine : public WineTest {
             veltrin_->stop();
     }
 
-    unitsim::Unit& startUnit(int host) {
+    unitsim::Unit& startUnit(int host, std::vector<unitsim::ModeDef> table = modes()) {
         unitsim::Options options;
         options.address = address(host);
-        options.modes = modes();
+        options.modes = std::move(table);
         unit_ = std::make_unique<unitsim::Unit>(options);
         std::string error;
         EXPECT_TRUE(unit_->start(&error)) << error;
@@ -94,27 +95,39 @@ class VeltrinUnderWine : public WineTest {
     }
 
     // Veltrin.exe in a folder of its own with `library` beside it (empty:
-    // none) and the help file; started and waited for.
-    void startVeltrin(const std::string& library = "Lumetra.dll") {
+    // none) and the help file; started and waited for. With `byKeyboard`
+    // the window is given the keyboard without a click.
+    void startVeltrin(const std::string& library = "Lumetra.dll", bool byKeyboard = false) {
         fs::copy_file(windowsBin() + "/Veltrin.exe", dir_ + "/Veltrin.exe");
         fs::copy_file(windowsBin() + "/VeltrinHelp.rtf", dir_ + "/VeltrinHelp.rtf");
         if (!library.empty())
             fs::copy_file(library.front() == '/' ? library : windowsBin() + "/" + library,
                           dir_ + "/Lumetra.dll");
         veltrin_ = std::make_unique<support::Background>(
-            std::vector<std::string>{WINE_LOADER, dir_ + "/Veltrin.exe"}, dir_);
-        ASSERT_TRUE(display_->findWindow(kTitle, 120s)) << "no Veltrin window";
+            own_ != nullptr ? own_->command(dir_ + "/Veltrin.exe")
+                            : std::vector<std::string>{WINE_LOADER, dir_ + "/Veltrin.exe"},
+            dir_);
+        const auto window = display_->findWindow(kTitle, 120s);
+        ASSERT_TRUE(window) << "no Veltrin window";
         ASSERT_TRUE(waitFor([&] { return peek().count(kIp) != 0; }, 60s));
-        // The address box has the focus; a click makes sure the window has
-        // the keyboard as well.
-        click(kIp);
+        // The address box has the focus; the window gets the keyboard.
+        if (byKeyboard)
+            display_->focus(*window);
+        else
+            click(kIp);
     }
 
     // What window_peek.exe sees of the window titled `title`.
     std::map<int, Control> peek(const std::string& title = kTitle) {
         std::string program = "Z:" + dir_ + "/Veltrin.exe";
         std::replace(program.begin(), program.end(), '/', '\\');
-        support::RunResult r = wine("window_peek.exe", {title, program});
+        support::RunOptions options;
+        options.timeout = 60s;
+        support::RunResult r =
+            own_ != nullptr
+                ? support::run(own_->command(windowsBin() + "/window_peek.exe", {title, program}),
+                               options)
+                : wine("window_peek.exe", {title, program});
         std::map<int, Control> out;
         std::istringstream lines(r.out);
         for (std::string line; std::getline(lines, line);) {
@@ -139,6 +152,32 @@ class VeltrinUnderWine : public WineTest {
         return out;
     }
     Control control(int id) { return peek()[id]; }
+
+    // Types `text` (UTF-8) into the focused edit box `id` until it shows
+    // it: xdotool types a character the keyboard map lacks by remapping a
+    // key, and Wine may read the new map late, so a character can be lost;
+    // each try empties the box first (bounded: three tries).
+    bool typeInto(int id, const std::string& text) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            for (const char* key : {"End", "shift+Home", "BackSpace"}) display_->key(key);
+            for (std::size_t i = 0; i < text.size();) {
+                std::size_t length = 1;
+                const auto lead = static_cast<unsigned char>(text[i]);
+                if (lead >= 0xF0)
+                    length = 4;
+                else if (lead >= 0xE0)
+                    length = 3;
+                else if (lead >= 0xC0)
+                    length = 2;
+                display_->type(text.substr(i, length));
+                std::this_thread::sleep_for(300ms);
+                i += length;
+            }
+            if (waitFor([&] { return control(id).text == text; }, 5s))
+                return true;
+        }
+        return false;
+    }
 
     template <typename Condition>
     bool waitFor(Condition condition, std::chrono::milliseconds timeout = 60s) {
@@ -175,6 +214,7 @@ class VeltrinUnderWine : public WineTest {
     }
 
     std::unique_ptr<XDisplay> display_;
+    OwnPrefix* own_ = nullptr;  // set before startVeltrin: the window runs there
     std::unique_ptr<unitsim::Unit> unit_;
     std::unique_ptr<support::Background> veltrin_;
     std::string dir_;
@@ -243,7 +283,8 @@ TEST_F(VeltrinUnderWine, ReadSetCommitSaveAndHelpAsTheLinuxWindowDoes) {
     Screenshot set = display_->shoot(shots_ + "/veltrin_wine_set_mode.png");
     ASSERT_TRUE(set.valid());
     Control setMode = control(kSetMode);
-    EXPECT_EQ(set.at(setMode.left + 4, setMode.y()), (Pixel{0, 255, 0}));
+    // Inside the focus frame (4 pixels in): Set Mode keeps the focus after a click.
+    EXPECT_EQ(set.at(setMode.left + 8, setMode.y()), (Pixel{0, 255, 0}));
     EXPECT_EQ(set.at(editor.left + 3, rowY(1)), (Pixel{0, 255, 0}));  // New Content green
 
     click(kCommit);
@@ -352,6 +393,175 @@ TEST_F(VeltrinUnderWine, LibraryWithoutAnExportIsNamedInTheStatusLine) {
     })) << control(kInfo).text;
     EXPECT_TRUE(control(kDisconnect).enabled);  // the window goes on
 }
+
+// A whole session without a mouse: the address typed, Tab to Read Modes and
+// Space; the grid takes the arrows, the editor opens on the current cell
+// and takes a value, Enter moves on, Tab goes on to Set Mode and Space sets
+// the value: the unit's journal shows the set and the cell turns pure green.
+// PageDown then moves the editor with the current cell.
+TEST_F(VeltrinUnderWine, KeyboardOnly) {
+    std::vector<unitsim::ModeDef> table = modes();
+    for (int i = 1; i <= 40; ++i) {
+        const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
+        table.push_back({"Extra" + n, "STRING", 8, "Extra mode " + n, "x" + n, false});
+    }
+    startUnit(24, table);
+    startVeltrin("Lumetra.dll", true);
+    display_->type(address(24));
+    display_->key("Tab");  // the grid: nothing to enter before a read
+    display_->key("Tab");  // the editor is hidden: Read Modes
+    display_->key("space");
+    ASSERT_TRUE(waitFor([&] { return control(kDisconnect).enabled; }))
+        << "Read Modes did not read: " << control(kInfo).text;
+
+    // The grid has the focus and no current cell: Down enters UnitID, the
+    // editor's Down moves on to ServerType, a STRING mode.
+    display_->key("Down");
+    ASSERT_TRUE(waitFor([&] { return control(kText1).visible; })) << "no editor";
+    EXPECT_EQ(control(kInfo).text, "Name the unit reports");
+    display_->key("Down");
+    display_->key("Down");
+    ASSERT_TRUE(waitFor([&] { return control(kInfo).text == "Host message form"; }))
+        << control(kInfo).text;
+    const Control editor = control(kText1);
+    display_->type("KEYS");
+    display_->key("Return");  // taken, and on to the next row
+    ASSERT_TRUE(waitFor([&] { return control(kInfo).text == "Display backlight"; }));
+    display_->key("Tab");  // Read Modes is disabled: Set Mode
+    display_->key("space");
+    ASSERT_TRUE(waitFor([&] { return control(kCommit).enabled; })) << "Set Mode did not set";
+    const std::vector<std::string> sent = queriesWhenThere(11);
+    EXPECT_NE(std::find(sent.begin(), sent.end(), "\"ServerType = KEYS\""), sent.end());
+    EXPECT_EQ(unit_->value("ServerType"), "KEYS");
+    Screenshot set = display_->shoot(shots_ + "/veltrin_wine_keyboard_set.png");
+    ASSERT_TRUE(set.valid());
+    EXPECT_EQ(set.at(editor.left + 3, editor.top + 2), (Pixel{0, 255, 0}));
+
+    // Back into the grid with Shift+Tab (Set Mode, Read Modes disabled, the
+    // hidden editor), then PageDown: the current cell and the editor go a
+    // page down together, inside the grid.
+    display_->key("shift+Tab");
+    display_->key("Down");
+    ASSERT_TRUE(waitFor([&] { return control(kText1).visible; }));
+    const std::string before = control(kInfo).text;
+    display_->key("Next");
+    ASSERT_TRUE(waitFor([&] {
+        const std::string now = control(kInfo).text;
+        return now != before && now.rfind("Extra mode ", 0) == 0;
+    })) << control(kInfo).text;
+    const std::map<int, Control> paged = peek();
+    const Control& moved = paged.at(kText1);
+    const Control& grid = paged.at(kGrid);
+    EXPECT_TRUE(moved.visible);
+    EXPECT_GT(moved.top, grid.top);
+    EXPECT_LT(moved.bottom, grid.bottom);
+    display_->shoot(shots_ + "/veltrin_wine_keyboard_page_down.png");
+
+    // Enter on the focused Exit ends the program.
+    display_->key("Tab");  // the editor: on to Set Mode
+    for (const char* key : {"Tab", "Tab", "Tab", "Tab"}) display_->key(key);  // .. Exit
+    display_->key("Return");
+    EXPECT_TRUE(waitFor([&] { return !veltrin_->running(); }, 60s));
+}
+
+// The texts of a unit in the system code page: shown widened (the status
+// line holds the mode's help text), the report byte for byte in that code
+// page, and a value typed in the editor reaches the unit as the code page's
+// bytes. Wine takes its code page from the locale.
+struct CodePage {
+    const char* codePage;    // Windows' number for it
+    const char* locale;      // localedef input
+    const char* charmap;     // localedef charmap
+    const char* held;        // the unit's bytes in that code page
+    const char* heldShown;   // the same as UTF-8
+    const char* typed;       // typed in the editor, UTF-8
+    const char* typedBytes;  // what the unit must receive
+};
+
+class VeltrinCodePage : public VeltrinUnderWine, public ::testing::WithParamInterface<CodePage> {};
+
+TEST_P(VeltrinCodePage, TextsRoundTripThroughGridReportAndSet) {
+    const CodePage& page = GetParam();
+    const std::string locales = dir_ + "/locales";
+    OwnPrefix prefix;
+    std::string error;
+    ASSERT_TRUE(prefix.make(dir_ + "/wine", error)) << error;
+    if (page.charmap == std::string("UTF-8")) {
+        // The machine's own C.UTF-8: Wine takes it as English, code page 1252.
+        prefix.setEnvironment({"LC_ALL=C.UTF-8"});
+    } else {
+        const std::string name = std::string(page.locale) + "." + page.charmap;
+        if (!makeLocale(locales, page.locale, page.charmap, name))
+            GTEST_SKIP() << "the system cannot make the locale " << name;
+        prefix.setEnvironment({"LOCPATH=" + locales, "LC_ALL=" + name});
+    }
+    own_ = &prefix;
+
+    std::vector<unitsim::ModeDef> table = modes();
+    table.insert(table.begin(),
+                 {"Motto", "STRING", 16, std::string("Says ") + page.held, page.held, false});
+    startUnit(30, table);
+    startVeltrin("Lumetra.dll", true);
+    display_->type(address(30));
+    display_->key("Return");
+    ASSERT_TRUE(waitFor([&] { return control(kDisconnect).enabled; }))
+        << "Read Modes did not read: " << control(kInfo).text;
+    display_->key("Down");  // Motto
+    ASSERT_TRUE(waitFor([&] { return control(kText1).visible; })) << "no editor";
+    EXPECT_EQ(control(kInfo).text, std::string("Says ") + page.heldShown);
+    EXPECT_TRUE(typeInto(kText1, page.typed)) << control(kText1).text;
+    display_->key("Return");
+    display_->key("Tab");  // Set Mode
+    display_->key("space");
+    ASSERT_TRUE(waitFor([&] { return control(kCommit).enabled; }))
+        << "Set Mode did not set: "
+        << (display_->shoot(shots_ + "/veltrin_wine_cp" + page.codePage + "_failed.png"),
+            control(kInfo).text);
+    EXPECT_EQ(unit_->value("Motto"), page.typedBytes);
+
+    // The report: the Content column as shown, in the code page's bytes.
+    for (const char* key : {"Tab", "Tab", "Tab", "Tab", "Tab", "Tab"}) display_->key(key);
+    display_->key("Return");  // SaveToFile
+    // The save dialog, titled in the locale's language.
+    ASSERT_TRUE(display_->findOtherWindow(kTitle, 60s)) << "no save dialog";
+    std::this_thread::sleep_for(1s);
+    std::string typed = "Z:" + dir_ + "/report";
+    std::replace(typed.begin(), typed.end(), '/', '\\');
+    display_->type(typed);
+    display_->key("Return");
+    std::string report;
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            std::string file = entry.path().filename().string();
+            std::transform(file.begin(), file.end(), file.begin(), ::tolower);
+            if (file == "report.txt" && entry.file_size() > 60)
+                report = entry.path().string();
+        }
+        return !report.empty();
+    })) << "no report written";
+    EXPECT_EQ(support::readFile(report), std::string("Mode\t\t\tContent\r\n\r\n") +
+                                             "Motto       = " + page.held + "\r\n" +
+                                             "UnitID      = UNIT0001\r\n"
+                                             "POSTimeout  = 10\r\n"
+                                             "ServerType  = NOMINAL\r\n"
+                                             "Backlight   = 80\r\n");
+    display_->shoot(shots_ + "/veltrin_wine_cp" + page.codePage + ".png");
+    veltrin_->stop();
+}
+
+// cp1252 holds the euro sign and e acute, cp1251 the euro sign and the
+// Cyrillic letters; the typed value differs from the unit's, so the value
+// sent is the typed one. (xdotool cannot type an e acute into Wine, so the
+// cp1252 case types the euro sign only.)
+INSTANTIATE_TEST_SUITE_P(
+    CodePages, VeltrinCodePage,
+    ::testing::Values(CodePage{"1252", "C", "UTF-8", "\xe9\x80", "\xc3\xa9\xe2\x82\xac",
+                               "A\xe2\x82\xac", "A\x80"},
+                      CodePage{"1251", "ru_RU", "CP1251", "\xc6\x88", "\xd0\x96\xe2\x82\xac",
+                               "\xe2\x82\xac\xd0\x96", "\x88\xc6"}),
+    [](const ::testing::TestParamInfo<CodePage>& info) {
+        return "Cp" + std::string(info.param.codePage);
+    });
 
 }  // namespace
 }  // namespace windows_test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The cross-built Windows files: what Lumetra.dll exports, what every file
 // imports, and the programs under Wine against simulated units on
 // 127.0.16.x, compared with the Linux build where both should agree.
@@ -249,7 +250,8 @@ TEST_F(UnderWine, DroskNumbersItsAnswers) {
     std::string out = unixLineEnds(drosk.stop().out);
     ASSERT_TRUE(second) << out;
     EXPECT_EQ(out.rfind("Delay in seconds: 1\n0: ", 0), 0u) << out;
-    EXPECT_NE(out.find("Ready and waiting1: "), std::string::npos) << out;
+    // The unit ends its answer line with CR LF: one answer a line.
+    EXPECT_NE(out.find("Ready and waiting\r\n1: "), std::string::npos) << out;
 }
 
 }  // namespace

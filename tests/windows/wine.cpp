@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/windows/wine.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 namespace windows_test {
 
@@ -58,7 +60,18 @@ std::string wineStartFailure(const std::string& prefix) {
 // files, which Wine rewrites.
 std::string copyPrefix(const std::string& folder) {
     // cp keeps the prefix's drive links (z: is the root folder) as links.
-    support::RunResult r = support::run({"/bin/cp", "-a", "--link", WINE_PREFIX, folder});
+    // A Wine program of another test may write a temporary registry file
+    // into the shared prefix meanwhile, which vanishes under cp: try again
+    // (three times at most) on a fresh copy.
+    support::RunResult r;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+        r = support::run({"/bin/cp", "-a", "--link", WINE_PREFIX, folder});
+        if (r.status == 0)
+            break;
+        std::this_thread::sleep_for(500ms);
+    }
     if (r.status != 0)
         return "cannot copy the Wine prefix: " + r.err;
     std::error_code error;
@@ -75,6 +88,51 @@ std::string copyPrefix(const std::string& folder) {
 }
 
 }  // namespace
+
+OwnPrefix::~OwnPrefix() {
+    if (prefix_.empty())
+        return;
+    support::run({"/usr/bin/env", "WINEPREFIX=" + prefix_, WINESERVER, "-k"});
+    std::error_code ignored;
+    fs::remove_all(prefix_, ignored);
+}
+
+bool OwnPrefix::make(const std::string& folder, std::string& error) {
+    error = copyPrefix(folder);
+    if (!error.empty())
+        return false;
+    prefix_ = folder;
+    return true;
+}
+
+std::vector<std::string> OwnPrefix::command(const std::string& program,
+                                            std::vector<std::string> args) const {
+    std::vector<std::string> argv{"/usr/bin/env", "WINEPREFIX=" + prefix_, "WINEDEBUG=-all"};
+    argv.insert(argv.end(), settings_.begin(), settings_.end());
+    argv.push_back(WINE_LOADER);
+    argv.push_back(program);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
+bool OwnPrefix::setRegistry(const std::string& key, const std::string& name,
+                            const std::string& type, const std::string& data) {
+    support::RunOptions options;
+    options.timeout = 120s;
+    support::RunResult r = support::run(
+        command("reg", {"add", key, "/v", name, "/t", type, "/d", data, "/f"}), options);
+    return r.status == 0;
+}
+
+bool makeLocale(const std::string& folder, const std::string& input, const std::string& charmap,
+                const std::string& name) {
+    fs::create_directories(folder);
+    support::RunOptions options;
+    options.timeout = 60s;
+    support::RunResult r = support::run(
+        {"/usr/bin/localedef", "-i", input, "-f", charmap, folder + "/" + name}, options);
+    return fs::exists(fs::path(folder) / name / "LC_CTYPE");
+}
 
 void WineTest::SetUp() {
     if (windowsBin().empty()) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running the cross-built Windows programs under Wine from Linux tests.
 #pragma once
 
@@ -44,5 +45,39 @@ class WineInOwnNetwork : public ::testing::Test {
     std::string dir_;  // a scratch folder; the prefix is its wine/
     std::string prefix_;
 };
+
+// A copy of the shared Wine prefix for a test that changes Wine's settings
+// (the screen's DPI, the locale and with it the system code page), with a
+// Wine server of its own that is stopped when the test ends. Programs of
+// the test run through command(), window_peek.exe included, so that they
+// share that server and its desktop.
+class OwnPrefix {
+  public:
+    OwnPrefix() = default;
+    ~OwnPrefix();
+    OwnPrefix(const OwnPrefix&) = delete;
+    OwnPrefix& operator=(const OwnPrefix&) = delete;
+
+    // Copies the prefix into `folder`; false with the reason in `error`.
+    bool make(const std::string& folder, std::string& error);
+    // Environment settings (NAME=value) for every program started after.
+    void setEnvironment(std::vector<std::string> settings) { settings_ = std::move(settings); }
+    // `program` (a path) under Wine with this prefix and the settings.
+    std::vector<std::string> command(const std::string& program,
+                                     std::vector<std::string> args = {}) const;
+    // A registry value through Wine's own reg.exe; false when that failed.
+    bool setRegistry(const std::string& key, const std::string& name, const std::string& type,
+                     const std::string& data);
+
+  private:
+    std::string prefix_;
+    std::vector<std::string> settings_;
+};
+
+// A locale made with localedef into `folder` (for LOCPATH) from the system's
+// locale sources; false when the system has none for it (the test then
+// skips). Nothing is downloaded.
+bool makeLocale(const std::string& folder, const std::string& input, const std::string& charmap,
+                const std::string& name);
 
 }  // namespace windows_test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/windows/x_display.h"
 
 #include <cstdlib>
@@ -15,10 +16,11 @@ Pixel Screenshot::at(int x, int y) const {
     return {rgb[i], rgb[i + 1], rgb[i + 2]};
 }
 
-XDisplay::XDisplay() {
+XDisplay::XDisplay(int width, int height) : width_(width), height_(height) {
     // -displayfd: Xvfb picks a free display number and writes it to stdout.
     server_ = std::make_unique<support::Background>(std::vector<std::string>{
-        "/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        "/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0",
+        std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp"});
     if (!server_->waitForOutput("\n", 30s)) {
         why_ = "Xvfb did not start: " + server_->stop().err;
         return;
@@ -50,6 +52,22 @@ std::optional<std::string> XDisplay::findWindow(const std::string& title,
     return std::nullopt;
 }
 
+std::optional<std::string> XDisplay::findOtherWindow(const std::string& title,
+                                                     std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        support::RunResult r = xdotool({"search", "--onlyvisible", "--name", "."});
+        std::istringstream ids(r.out);
+        for (std::string id; std::getline(ids, id);) {
+            support::RunResult name = xdotool({"getwindowname", id});
+            if (name.status == 0 && !name.out.empty() && name.out != title + "\n")
+                return id;
+        }
+        std::this_thread::sleep_for(250ms);
+    }
+    return std::nullopt;
+}
+
 bool XDisplay::windowOrigin(const std::string& window, int& x, int& y) {
     support::RunResult r = xdotool({"getwindowgeometry", "--shell", window});
     std::istringstream lines(r.out);
@@ -61,6 +79,10 @@ bool XDisplay::windowOrigin(const std::string& window, int& x, int& y) {
             gotY = (y = std::atoi(line.c_str() + 2), true);
     }
     return gotX && gotY;
+}
+
+void XDisplay::focus(const std::string& window) {
+    xdotool({"windowfocus", "--sync", window});
 }
 
 void XDisplay::click(int x, int y) {
@@ -86,10 +108,10 @@ Screenshot XDisplay::shoot(const std::string& png) {
     if (support::run({"/usr/bin/convert", png, "-depth", "8", "rgb:" + raw}, options).status != 0)
         return shot;
     const std::string bytes = support::readFile(raw);
-    if (bytes.size() != 1024u * 768u * 3u)
+    if (bytes.size() != static_cast<std::size_t>(width_) * height_ * 3u)
         return shot;
-    shot.width = 1024;
-    shot.height = 768;
+    shot.width = width_;
+    shot.height = height_;
     shot.rgb.assign(bytes.begin(), bytes.end());
     return shot;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A display of its own for a window test: Xvfb on a free display number,
 // xdotool to click and type, ImageMagick for screenshots whose pixels the
 // test reads. Every wait is bounded.
@@ -31,8 +32,9 @@ struct Screenshot {
 
 class XDisplay {
   public:
-    // Starts Xvfb; started() says whether it came up (why() tells why not).
-    XDisplay();
+    // Starts Xvfb with a screen of the given size; started() says whether
+    // it came up (why() tells why not).
+    explicit XDisplay(int width = 1024, int height = 768);
     bool started() const { return !name_.empty(); }
     const std::string& why() const { return why_; }
     // ":N", also put in DISPLAY for the programs this process starts.
@@ -41,9 +43,15 @@ class XDisplay {
     // The first window whose title is `title`, waited for up to `timeout`.
     std::optional<std::string> findWindow(const std::string& title,
                                           std::chrono::milliseconds timeout);
+    // A window other than `title` that appears within `timeout` (a dialog
+    // whose title the locale translates).
+    std::optional<std::string> findOtherWindow(const std::string& title,
+                                               std::chrono::milliseconds timeout);
     // The window's position on the screen.
     bool windowOrigin(const std::string& window, int& x, int& y);
 
+    // Gives `window` the keyboard (no click).
+    void focus(const std::string& window);
     // Screen coordinates.
     void click(int x, int y);
     void type(const std::string& text);
@@ -55,6 +63,8 @@ class XDisplay {
   private:
     support::RunResult xdotool(std::vector<std::string> args);
     std::unique_ptr<support::Background> server_;
+    int width_ = 0;
+    int height_ = 0;
     std::string name_;
     std::string why_;
 };

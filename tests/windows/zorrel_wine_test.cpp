@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Zorrel.exe under Wine on a virtual screen, serving port 1283 of every
 // address in the test's own network namespace with a private Wine prefix;
 // its buttons clicked as a person would, units played from the Linux side.
@@ -6,12 +7,14 @@
 #include <future>
 
 #include "frontends/zorrel/form1_logic.h"
-#include "net/socket.h"
+#include "platform/socket.h"
 #include "protocol/file_frame.h"
 #include "protocol/frame.h"
 #include "tests/windows/wine.h"
 #include "tests/windows/x_display.h"
 #include "ui/colour.h"
+#include "ui/twips.h"
+#include "unitsim/host.h"
 #include "unitsim/unit.h"
 
 namespace windows_test {
@@ -20,7 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr net::Ipv4 kLoopback = (127u << 24) | 1u;
+constexpr platform::Ipv4 kLoopback = (127u << 24) | 1u;
 
 std::vector<std::uint8_t> bytesOf(std::string_view text) {
     return {text.begin(), text.end()};
@@ -37,6 +40,7 @@ class ZorrelUnderWine : public WineInOwnNetwork {
         zorrel_ = std::make_unique<support::Background>(wineCommand("Zorrel.exe", {}), dir_);
         const auto window = display_->findWindow(zorrel::kTitle, 120s);
         ASSERT_TRUE(window) << "no Zorrel window: " << zorrel_->stop().err;
+        window_ = *window;
         ASSERT_TRUE(display_->windowOrigin(*window, left_, top_));
         target_.timeout = 20s;
     }
@@ -45,16 +49,17 @@ class ZorrelUnderWine : public WineInOwnNetwork {
         display_.reset();
         WineInOwnNetwork::TearDown();
     }
-    void press(const frontends::TwipsRect& button) {
+    void press(const ui::TwipsRect& button) {
         display_->click(left_ + ui::twipsToPixels(button.left + button.width / 2),
                         top_ + ui::twipsToPixels(button.top + button.height / 2));
     }
     void startServer() {
-        press(zorrel::kStartServerPlace);
+        press(zorrel::kStartServer.place);
         ASSERT_TRUE(support::waitForPort("127.0.0.1", 1283, 60s)) << "the server did not start";
     }
 
     std::unique_ptr<XDisplay> display_;
+    std::string window_;
     int left_ = 0;
     int top_ = 0;
     std::unique_ptr<support::Background> zorrel_;
@@ -80,26 +85,46 @@ TEST_F(ZorrelUnderWine, AnswersUnitsAndStopsCleanly) {
 
     // A unit that connects and says nothing does not hold the window: the
     // next unit is still answered.
-    net::Socket silent = net::createTcpSocket();
-    ASSERT_TRUE(net::connectBlocking(silent, kLoopback, 1283));
+    platform::Socket silent = platform::createTcpSocket();
+    ASSERT_TRUE(platform::connectBlocking(silent, kLoopback, 1283));
     EXPECT_EQ(unitsim::sendBarcodeFrame(target_, "after").bytes, *image);
 
     // Exit Server in the pause: the unit has its first message, then the
     // connection ends without the second; the window serves again after
     // Start Server.
-    net::Socket unit = net::createTcpSocket();
-    ASSERT_TRUE(net::connectBlocking(unit, kLoopback, 1283));
-    net::sendAll(unit, "12345", 6);
-    net::setReceiveTimeout(unit, 20000ms);
+    platform::Socket unit = platform::createTcpSocket();
+    ASSERT_TRUE(platform::connectBlocking(unit, kLoopback, 1283));
+    platform::sendAll(unit, "12345", 6);
+    platform::setReceiveTimeout(unit, 20000ms);
     std::vector<std::uint8_t> first(14);
-    ASSERT_EQ(net::receiveExactly(unit, first.data(), first.size()), net::ReceiveStatus::Complete);
+    ASSERT_EQ(platform::receiveExactly(unit, first.data(), first.size()), platform::ReceiveStatus::Complete);
     EXPECT_EQ(first, bytesOf(std::string_view("First Message\0", 14)));
-    press(zorrel::kExitServerPlace);
+    press(zorrel::kExitServer.place);
     char more = 0;
-    EXPECT_EQ(net::receiveSome(unit, &more, 1), 0) << "closed, no second message";
+    EXPECT_EQ(platform::receiveSome(unit, &more, 1), 0) << "closed, no second message";
     EXPECT_TRUE(zorrel_->running());
     startServer();
     EXPECT_EQ(unitsim::sendBarcodeFrame(target_, "again").bytes, *image);
+    EXPECT_TRUE(zorrel_->running());
+}
+
+// Start and stop without a mouse: Space on Start Server, which has the
+// focus; the focus follows to Exit Server, where Enter stops the server;
+// back on Start Server, Space starts it again.
+TEST_F(ZorrelUnderWine, KeyboardOnly) {
+    display_->focus(window_);
+    display_->key("space");
+    ASSERT_TRUE(support::waitForPort("127.0.0.1", 1283, 60s)) << "the server did not start";
+    display_->key("Return");
+    bool stopped = false;
+    for (auto until = Clock::now() + 30s; Clock::now() < until && !stopped;) {
+        stopped = !unitsim::sendBarcodeText(target_, "1").connected;
+        if (!stopped)
+            std::this_thread::sleep_for(300ms);
+    }
+    EXPECT_TRUE(stopped) << "Enter on Exit Server stops the server";
+    display_->key("space");
+    ASSERT_TRUE(support::waitForPort("127.0.0.1", 1283, 60s)) << "the server did not start again";
     EXPECT_TRUE(zorrel_->running());
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A push button that shows an exact background colour. Styles paint a
 // button's palette colour as they like (Fusion as a lightened gradient, a
 // native style not at all), so a coloured button paints its face itself and

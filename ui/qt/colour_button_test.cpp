@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The colour button's face carries the exact colour on every style Qt has
 // here, and the neutral button is left to the style.
 #include "ui/qt/colour_button.h"
@@ -6,6 +7,8 @@
 
 #include <QApplication>
 #include <QStyleFactory>
+
+#include "ui/twips.h"
 
 namespace {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An owner-drawn Win32 push button that shows an exact background colour:
 // the common controls ignore a button's colour, so the parent hands the
 // button's WM_DRAWITEM to drawColourButton. The colour lives on the button
@@ -13,7 +14,7 @@
 
 namespace ui::win32 {
 
-HWND createColourButton(HWND parent, int id, const std::wstring& caption, const Twips& at,
+HWND createColourButton(HWND parent, int id, const std::wstring& caption, const ui::TwipsRect& at,
                         DWORD style = WS_VISIBLE | WS_TABSTOP);
 
 // Stores the colour and redraws the button.

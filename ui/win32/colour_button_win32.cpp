@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <cstdint>
 
 #include "ui/win32/colour_button.h"
@@ -13,7 +14,7 @@ constexpr std::uintptr_t kSetBit = 1u << 24;
 
 }  // namespace
 
-HWND createColourButton(HWND parent, int id, const std::wstring& caption, const Twips& at,
+HWND createColourButton(HWND parent, int id, const std::wstring& caption, const ui::TwipsRect& at,
                         DWORD style) {
     return createChild(parent, L"BUTTON", caption, style | BS_OWNERDRAW, id, at);
 }

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 // Twips layouts as Qt rectangles.
 #pragma once
 
 #include <QRect>
 #include <QSize>
 
-#include "frontends/control/twips.h"
+#include "ui/twips.h"
 
 namespace frontends {
 
@@ -13,7 +14,7 @@ inline QRect twipsRect(int left, int top, int width, int height) {
                  ui::twipsToPixels(height));
 }
 
-inline QRect twipsRect(TwipsRect r) {
+inline QRect twipsRect(ui::TwipsRect r) {
     return twipsRect(r.left, r.top, r.width, r.height);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Window tests run GoogleTest inside a QApplication. Without a display they
 // use Qt's offscreen platform, so they run on any build machine.
 #include <gtest/gtest.h>

@@ -1,12 +1,16 @@
+// SPDX-License-Identifier: Apache-2.0
 // The frame of the small Win32 windows: a top-level window whose messages go
-// to a C++ object, and the message loop with the dialog keys (Tab between
-// the controls, Enter for the default button IDOK, Escape for IDCANCEL).
+// to a C++ object, and the message loop with the suite's dialog keys
+// (ui/win32/focus.h: Tab in the window's tab order, Enter for a focused
+// button or the default one, Escape for the cancel button) and focus rules.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <string_view>
+
+#include "ui/win32/focus.h"
 
 namespace frontends::win32 {
 
@@ -33,12 +37,21 @@ class FormWindow {
     // Every message of the window; the default is Windows' own handling.
     // WM_DESTROY ends the message loop.
     virtual LRESULT handle(UINT message, WPARAM w, LPARAM l);
+    // Windows' own handling, with the focus kept across deactivation.
     LRESULT defaultHandling(UINT message, WPARAM w, LPARAM l);
+
+    // Set by the view once its controls are there.
+    ui::win32::TabOrder& tabOrder() { return tabOrder_; }
+    const ui::win32::TabOrder& tabOrder() const { return tabOrder_; }
+    void setDialogButtons(const ui::win32::DialogButtons& buttons) { buttons_ = buttons; }
 
   private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
 
     HWND window_ = nullptr;
+    ui::win32::TabOrder tabOrder_;
+    ui::win32::FocusKeeper focusKeeper_;
+    ui::win32::DialogButtons buttons_;
 };
 
 // Shows `usage` in a message box when the command line asks for help (a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "frontends/control/win32/form_window.h"
 #include "ui/win32/window.h"
 
@@ -18,11 +19,11 @@ FormWindow::~FormWindow() {
 
 bool FormWindow::create(HINSTANCE instance, const wchar_t* className, std::string_view title,
                         int clientWidthTwips, int clientHeightTwips) {
-    if (!ui::win32::registerWindowClass(
-            instance, className, procedure,
-            LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION))))
+    if (!ui::win32::registerWindowClass(instance, className, procedure))
         return false;
-    RECT frame{0, 0, ui::twipsToPixels(clientWidthTwips), ui::twipsToPixels(clientHeightTwips)};
+    const int dpi = ui::win32::dpiOf(nullptr);
+    RECT frame{0, 0, ui::win32::twipsToPixels(clientWidthTwips, dpi),
+               ui::win32::twipsToPixels(clientHeightTwips, dpi)};
     AdjustWindowRectEx(&frame, kFixedFrame, FALSE, 0);
     CreateWindowExW(WS_EX_CONTROLPARENT, className, ui::win32::widen(title).c_str(),
                     kFixedFrame | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -35,11 +36,12 @@ int FormWindow::run(int show) {
     ShowWindow(window_, show);
     UpdateWindow(window_);
     // The keyboard focus starts in the first control that takes it.
-    if (HWND first = GetNextDlgTabItem(window_, nullptr, FALSE))
+    if (HWND first = tabOrder_.next(nullptr))
         SetFocus(first);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (window_ != nullptr && IsDialogMessageW(window_, &message))
+        if (window_ != nullptr &&
+            ui::win32::handleDialogKeys(window_, message, tabOrder_, buttons_))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
@@ -57,6 +59,8 @@ LRESULT FormWindow::defaultHandling(UINT message, WPARAM w, LPARAM l) {
         PostQuitMessage(0);
         return 0;
     }
+    if (message == WM_ACTIVATE && focusKeeper_.activate(window_, w, tabOrder_))
+        return 0;
     return DefWindowProcW(window_, message, w, l);
 }
 

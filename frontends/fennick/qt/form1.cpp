@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "frontends/fennick/qt/form1.h"
 
 #include <QAbstractItemView>
@@ -10,6 +11,8 @@
 #include <algorithm>
 
 #include "frontends/control/qt/twips.h"
+#include "ui/qt/focus.h"
+#include "ui/qt/text.h"
 
 namespace fennick {
 
@@ -41,7 +44,7 @@ class PickComboBox : public QComboBox {
 // The labels end where their field begins. When the font on this system is
 // wider than the one the layout was drawn with, a label grows to the left so
 // its whole caption shows.
-void addLabel(QWidget* parent, const LabelSpec& spec) {
+void addLabel(QWidget* parent, const ui::ControlSpec& spec) {
     auto* label = new QLabel(QString::fromUtf8(spec.caption), parent);
     label->setObjectName(QString::fromLatin1(spec.name));
     label->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -53,7 +56,7 @@ void addLabel(QWidget* parent, const LabelSpec& spec) {
 }
 
 template <typename Button = QPushButton>
-Button* addButton(QWidget* parent, const ButtonSpec& spec) {
+Button* addButton(QWidget* parent, const ui::ControlSpec& spec) {
     auto* button = new Button(QString::fromUtf8(spec.caption), parent);
     button->setObjectName(QString::fromLatin1(spec.name));
     button->setGeometry(twipsRect(spec.place));
@@ -74,7 +77,7 @@ void Form1::buildUi() {
     setWindowTitle(QString::fromUtf8(kTitle));
     setFixedSize(frontends::twipsSize(kClientWidth, kClientHeight));
 
-    for (const LabelSpec& label : labels()) addLabel(this, label);
+    for (const ui::ControlSpec& label : labels()) addLabel(this, label);
     ip_ = new QLineEdit(this);
     ip_->setObjectName(QStringLiteral("IP"));
     ip_->setGeometry(twipsRect(kAddressPlace));
@@ -84,7 +87,8 @@ void Form1::buildUi() {
     ok_->setDefault(true);
     ok_->setEnabled(false);
     exit_ = addButton(this, kExitButton);
-    exit_->setAutoDefault(false);
+    // Enter on the focused Exit presses Exit, not the default button OK.
+    exit_->setAutoDefault(true);
 
     connect(ip_, &QLineEdit::textChanged, this, &Form1::onAddressChanged);
     for (auto& [field, combo] : combos_)
@@ -133,12 +137,12 @@ void Form1::onExitClicked() {
 
 std::string Form1::text(Field field) const {
     if (field == Field::Address)
-        return ip_->text().toStdString();
-    return combos_.at(field)->currentText().toStdString();
+        return ui::qt::narrow(ip_->text());
+    return ui::qt::narrow(combos_.at(field)->currentText());
 }
 
 void Form1::setOkEnabled(bool enabled) {
-    ok_->setEnabled(enabled);
+    ui::qt::setEnabled(ok_, enabled);
 }
 
 void Form1::showOkColour(const ui::Colour& colour, std::string_view why) {

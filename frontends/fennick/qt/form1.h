@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The "Configure Port 2" window on Qt: a thin view over Form1Logic, which
 // decides OK's state and colour and makes the control call.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The port-2 window driven with real key and mouse events, a recording fake
 // in place of its control.
 #include "frontends/fennick/qt/form1.h"
@@ -166,6 +167,38 @@ TEST_F(Form1Logic, ExitAndEscapeEndWithoutACall) {
     EXPECT_EQ(finished.count(), 2);
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(fake.log().calls.empty());
+}
+
+// Enter on a focused button presses that button: Exit ends the program
+// without a call, though OK is usable and the default button.
+TEST_F(Form1Logic, EnterOnTheFocusedExitIsExitNotOk) {
+    QTest::keyClicks(ip, "addr");
+    ASSERT_TRUE(ok->isEnabled());
+    QSignalSpy finished(form.get(), &QDialog::finished);
+    auto* exit = form->findChild<QPushButton*>("Command2");
+    exit->setFocus();
+    QTest::keyClick(exit, Qt::Key_Return);
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_TRUE(fake.log().calls.empty());
+}
+
+// The arrow keys pick a list item (a pick makes OK usable), Enter in the
+// combo box then presses OK, and after the answer the focus is still in the
+// window, so Escape ends it.
+TEST_F(Form1Logic, ArrowKeysPickEnterSendsEscapeEnds) {
+    QComboBox* rate = combo("Combo3");
+    rate->setFocus();
+    QTest::keyClick(rate, Qt::Key_Down);
+    EXPECT_TRUE(ok->isEnabled());
+    EXPECT_EQ(rate->currentText(), QStringLiteral("19200"));
+    pressEnterIn(rate);
+    ASSERT_EQ(fake.log().calls.size(), 1u);
+    EXPECT_FALSE(ok->isEnabled());
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QSignalSpy finished(form.get(), &QDialog::finished);
+    QTest::keyClick(focus, Qt::Key_Escape);
+    EXPECT_EQ(finished.count(), 1);
 }
 
 TEST_F(Form1Logic, ABadNumberTurnsOkRedWithoutACall) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fennick: sets the second serial port of a unit through the Lumetra library.
 #include <QApplication>
 

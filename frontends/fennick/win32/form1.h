@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The "Configure Port 2" window on Win32: a thin view over Form1Logic. The
 // combo boxes are of the drop-down kind (a list item or any typed text), OK
 // is the owner-drawn colour button of ui/win32 with the control id IDOK, so

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <windows.h>
 
 #include "frontends/fennick/win32/form1.h"
 // After windows.h, which it needs.
 #include <commctrl.h>
+
+#include <algorithm>
 
 #include "ui/win32/colour_button.h"
 #include "ui/win32/window.h"
@@ -10,8 +13,6 @@
 namespace fennick::win32 {
 
 namespace {
-
-using ui::win32::Twips;
 
 const wchar_t kWindowClass[] = L"FennickForm1";
 constexpr int kAddressId = 100;
@@ -21,8 +22,33 @@ constexpr UINT_PTR kOkTipId = 1;
 // A drop-down combo box is created with the height of its open list.
 constexpr int kListHeightTwips = 3000;
 
-Twips twips(const frontends::TwipsRect& r, int extraHeight = 0) {
+ui::TwipsRect twips(const ui::TwipsRect& r, int extraHeight = 0) {
     return {r.left, r.top, r.width, r.height + extraHeight};
+}
+
+// The labels end where their field begins. When the system's font is wider
+// than the one the layout was drawn with (a larger DPI rounds the other
+// way), a label grows to the left so its caption stays on one line, as in
+// the Qt view.
+void growToTheLeft(HWND label) {
+    const std::wstring caption = ui::win32::windowText(label);
+    HDC dc = GetDC(label);
+    if (dc == nullptr)
+        return;
+    auto font = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE needed{};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &needed);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    RECT box;
+    GetWindowRect(label, &box);
+    MapWindowPoints(nullptr, GetParent(label), reinterpret_cast<POINT*>(&box), 2);
+    const int width = box.right - box.left;
+    if (needed.cx + 2 > width) {
+        const int left = std::max(0L, box.right - needed.cx - 2);
+        MoveWindow(label, left, box.top, box.right - left, box.bottom - box.top, FALSE);
+    }
 }
 
 }  // namespace
@@ -43,9 +69,9 @@ TTTOOLINFOW Form1::okTool() const {
 void Form1::buildControls() {
     HWND form = window();
     int labelId = kFirstLabelId;
-    for (const LabelSpec& label : labels())
-        ui::win32::createChild(form, L"STATIC", ui::win32::widen(label.caption),
-                               WS_VISIBLE | SS_RIGHT, labelId++, twips(label.place));
+    for (const ui::ControlSpec& label : labels())
+        growToTheLeft(ui::win32::createChild(form, L"STATIC", ui::win32::widen(label.caption),
+                                             WS_VISIBLE | SS_RIGHT, labelId++, twips(label.place)));
     ip_ = ui::win32::createChild(form, L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
                                  kAddressId, twips(kAddressPlace), WS_EX_CLIENTEDGE);
     int comboId = kFirstComboId;
@@ -67,9 +93,16 @@ void Form1::buildControls() {
     ok_ = ui::win32::createColourButton(form, IDOK, ui::win32::widen(kOkButton.caption),
                                         twips(kOkButton.place),
                                         WS_VISIBLE | WS_TABSTOP | WS_DISABLED);
-    ui::win32::createChild(form, L"BUTTON", ui::win32::widen(kExitButton.caption),
-                           WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL,
-                           twips(kExitButton.place));
+    HWND exit = ui::win32::createChild(form, L"BUTTON", ui::win32::widen(kExitButton.caption),
+                                       WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL,
+                                       twips(kExitButton.place));
+    std::vector<HWND> order{ip_};
+    for (const ComboSpec& spec : combos()) order.push_back(combos_[spec.field]);
+    order.push_back(ok_);
+    order.push_back(exit);
+    tabOrder().set(std::move(order));
+    // OK is the default button, Exit the cancel button.
+    setDialogButtons({ok_, exit});
 
     tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form,
@@ -124,7 +157,7 @@ std::string Form1::text(Field field) const {
 }
 
 void Form1::setOkEnabled(bool enabled) {
-    EnableWindow(ok_, enabled ? TRUE : FALSE);
+    tabOrder().enable(ok_, enabled);
 }
 
 void Form1::showOkColour(const ui::Colour& colour, std::string_view why) {

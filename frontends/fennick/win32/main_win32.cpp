@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fennick.exe: sets the second serial port of a unit through Lumetra.dll,
 // which sits beside it.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "frontends/zorrel/qt/form1.h"
 
 #include <QCloseEvent>
@@ -6,6 +7,8 @@
 #include <QTimer>
 
 #include "frontends/control/qt/twips.h"
+#include "ui/qt/focus.h"
+#include "ui/qt/text.h"
 
 namespace zorrel {
 
@@ -23,16 +26,19 @@ void Form1::buildUi() {
     setWindowTitle(QString::fromUtf8(kTitle));
     setFixedSize(frontends::twipsSize(kClientWidth, kClientHeight));
 
-    startServer_ = new QPushButton(QString::fromUtf8(kStartServerCaption), this);
-    startServer_->setObjectName(QStringLiteral("StartServer"));
-    startServer_->setGeometry(twipsRect(kStartServerPlace));
-    exitServer_ = new QPushButton(QString::fromUtf8(kExitServerCaption), this);
-    exitServer_->setObjectName(QStringLiteral("ExitServer"));
-    exitServer_->setGeometry(twipsRect(kExitServerPlace));
+    startServer_ = new QPushButton(QString::fromUtf8(kStartServer.caption), this);
+    startServer_->setObjectName(QString::fromLatin1(kStartServer.name));
+    startServer_->setGeometry(twipsRect(kStartServer.place));
+    exitServer_ = new QPushButton(QString::fromUtf8(kExitServer.caption), this);
+    exitServer_->setObjectName(QString::fromLatin1(kExitServer.name));
+    exitServer_->setGeometry(twipsRect(kExitServer.place));
     exitServer_->setEnabled(false);
+    // Enter on a focused button presses it, as Space does.
+    startServer_->setAutoDefault(true);
+    exitServer_->setAutoDefault(true);
     info_ = new QLabel(this);
-    info_->setObjectName(QStringLiteral("Info"));
-    info_->setGeometry(twipsRect(kInfoPlace));
+    info_->setObjectName(QString::fromLatin1(kInfo.name));
+    info_->setGeometry(twipsRect(kInfo.place));
     info_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     info_->setWordWrap(true);
 
@@ -70,15 +76,15 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::setStartServerEnabled(bool enabled) {
-    startServer_->setEnabled(enabled);
+    ui::qt::setEnabled(startServer_, enabled);
 }
 
 void Form1::setExitServerEnabled(bool enabled) {
-    exitServer_->setEnabled(enabled);
+    ui::qt::setEnabled(exitServer_, enabled);
 }
 
 void Form1::showInfo(std::string_view text) {
-    info_->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    info_->setText(ui::qt::widen(text));
 }
 
 void Form1::startPollTimer(std::chrono::milliseconds interval) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Zorrel window on Qt: a thin view over Form1Logic, which decides the
 // buttons, the status line and every call to the control. Timer1 is the
 // poll timer; a second, one-shot timer ends the pause of a trivial answer.

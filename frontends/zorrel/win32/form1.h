@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Zorrel window on Win32: a thin view over Form1Logic. Timer1 is a
 // Win32 timer of the window, and so is the pause of a trivial answer: both
 // arrive as WM_TIMER in the one message loop, so no handler ever runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "frontends/zorrel/win32/form1.h"
 #include "ui/win32/window.h"
 
@@ -5,18 +6,12 @@ namespace zorrel::win32 {
 
 namespace {
 
-using ui::win32::Twips;
-
 const wchar_t kWindowClass[] = L"ZorrelForm1";
 constexpr int kStartServerId = 101;
 constexpr int kExitServerId = 102;
 constexpr int kInfoId = 103;
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT_PTR kPauseTimer = 2;
-
-Twips twips(const frontends::TwipsRect& r) {
-    return {r.left, r.top, r.width, r.height};
-}
 
 UINT milliseconds(std::chrono::milliseconds duration) {
     return static_cast<UINT>(duration.count());
@@ -33,14 +28,15 @@ Form1::Form1(HINSTANCE instance) {
 
 void Form1::buildControls() {
     HWND form = window();
-    startServer_ = ui::win32::createChild(form, L"BUTTON", ui::win32::widen(kStartServerCaption),
+    startServer_ = ui::win32::createChild(form, L"BUTTON", ui::win32::widen(kStartServer.caption),
                                           WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, kStartServerId,
-                                          twips(kStartServerPlace));
-    exitServer_ = ui::win32::createChild(form, L"BUTTON", ui::win32::widen(kExitServerCaption),
+                                          kStartServer.place);
+    exitServer_ = ui::win32::createChild(form, L"BUTTON", ui::win32::widen(kExitServer.caption),
                                          WS_VISIBLE | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON,
-                                         kExitServerId, twips(kExitServerPlace));
-    info_ = ui::win32::createChild(form, L"STATIC", L"", WS_VISIBLE | SS_LEFT, kInfoId,
-                                   twips(kInfoPlace));
+                                         kExitServerId, kExitServer.place);
+    info_ = ui::win32::createChild(form, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
+                                   kInfoId, kInfo.place);
+    tabOrder().set({startServer_, exitServer_});
 }
 
 LRESULT Form1::handle(UINT message, WPARAM w, LPARAM l) {
@@ -71,16 +67,11 @@ LRESULT Form1::handle(UINT message, WPARAM w, LPARAM l) {
 }
 
 void Form1::setStartServerEnabled(bool enabled) {
-    EnableWindow(startServer_, enabled ? TRUE : FALSE);
+    tabOrder().enable(startServer_, enabled);
 }
 
 void Form1::setExitServerEnabled(bool enabled) {
-    EnableWindow(exitServer_, enabled ? TRUE : FALSE);
-    // A disabled button cannot keep the keyboard focus: hand it on.
-    if (enabled && GetFocus() == startServer_)
-        SetFocus(exitServer_);
-    else if (!enabled && GetFocus() == exitServer_)
-        SetFocus(startServer_);
+    tabOrder().enable(exitServer_, enabled);
 }
 
 void Form1::showInfo(std::string_view text) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* A C program using the installed library: it opens a tiny unit of its own
  * (a child process on ADDRESS:1283), reads the mode table and checks the
  * string results. Usage: c_client ADDRESS */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A Windows program that uses Lumetra.dll the way the window programs do:
 // loaded by file name, every export looked up by its plain name. Run under
 // Wine by the Linux tests against a simulated unit:

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 // window_peek TITLE [PROGRAM]: prints the top-level window titled TITLE (of
 // the process running PROGRAM, a full path, when given: tests running side by
 // side share one Wine server and so one set of windows) and each of its child
 // controls, one line each, for tests that drive a window from outside:
 //   window LEFT TOP RIGHT BOTTOM          (its client area, screen pixels)
 //   ID CLASS ENABLED VISIBLE LEFT TOP RIGHT BOTTOM TEXT
-// Texts are written as 8-bit bytes (Latin-1), line ends inside them as "\n".
+// Texts are written as UTF-8, line ends inside them as "\n".
 // Exit status 1 when no such window exists.
 #include <windows.h>
 
@@ -14,16 +15,24 @@
 
 namespace {
 
-std::string latin1(const std::wstring& text) {
-    std::string out;
+std::string utf8(const std::wstring& text) {
+    std::wstring flat;
     for (wchar_t c : text) {
         if (c == L'\r')
             continue;
         if (c == L'\n')
-            out += "\\n";
+            flat += L"\\n";
         else
-            out += c <= 0xFF ? static_cast<char>(c) : '?';
+            flat += c;
     }
+    if (flat.empty())
+        return {};
+    const int size = static_cast<int>(flat.size());
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, flat.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_UTF8, 0, flat.data(), size, out.data(), bytes, nullptr, nullptr);
     return out;
 }
 
@@ -40,9 +49,9 @@ BOOL CALLBACK printChild(HWND child, LPARAM) {
     GetClassNameW(child, className, 64);
     RECT r{};
     GetWindowRect(child, &r);
-    std::printf("%d %s %d %d %ld %ld %ld %ld %s\n", GetDlgCtrlID(child), latin1(className).c_str(),
+    std::printf("%d %s %d %d %ld %ld %ld %ld %s\n", GetDlgCtrlID(child), utf8(className).c_str(),
                 IsWindowEnabled(child) ? 1 : 0, IsWindowVisible(child) ? 1 : 0, r.left, r.top,
-                r.right, r.bottom, latin1(textOf(child)).c_str());
+                r.right, r.bottom, utf8(textOf(child)).c_str());
     return TRUE;
 }
 
@@ -80,6 +89,8 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: window_peek TITLE [PROGRAM]\n");
         return 2;
     }
+    // Places in the screen's own pixels, whatever its DPI.
+    SetProcessDPIAware();
     Search search{argv[1], argc == 3 ? argv[2] : nullptr};
     EnumWindows(match, reinterpret_cast<LPARAM>(&search));
     HWND window = search.found;

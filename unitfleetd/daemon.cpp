@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "unitfleetd/daemon.h"
+
+#include "platform/signal_wait.h"
+
+
+namespace unitfleetd {
+
+std::shared_ptr<const unitfleet::Inventory> loadInventory(const Config& config,
+                                                          std::vector<std::string>& errors) {
+    auto text = unitfleet::readTextFile(config.inventory);
+    if (!text) {
+        errors.push_back("cannot read the inventory '" + config.inventory + "'");
+        return nullptr;
+    }
+    auto inventory =
+        std::make_shared<unitfleet::Inventory>(unitfleet::parseInventory(*text, config.inventory));
+    errors.insert(errors.end(), inventory->errors.begin(), inventory->errors.end());
+    for (const auto& [group, file] : config.baselines)
+        if (!unitfleet::readTextFile(file))
+            errors.push_back("cannot read the baseline of group '" + group + "': '" + file + "'");
+    if (!errors.empty())
+        return nullptr;
+    return inventory;
+}
+
+// One daemon per state folder: a second one would mark the first one's
+// running jobs interrupted. The system drops the lock when the process ends.
+std::optional<platform::FileLock> lockStateFolder(const std::string& folder, std::string& error) {
+    bool busy = false;
+    auto lock = platform::FileLock::take(folder + "/unitfleetd.lock", busy, error);
+    if (!lock && busy)
+        error = "another unitfleetd uses the state folder '" + folder + "'";
+    return lock;
+}
+
+std::unique_ptr<Daemon> Daemon::create(Config config, std::FILE* log,
+                                       std::vector<std::string>& errors) {
+    auto inventory = loadInventory(config, errors);
+    if (!inventory)
+        return nullptr;
+    std::string error;
+    auto store = StateStore::open(config.stateFolder, error);
+    auto lock = store ? lockStateFolder(config.stateFolder, error) : std::nullopt;
+    if (store && !lock) {
+        errors.push_back(error);
+        return nullptr;
+    }
+    auto interrupted = store ? store->markInterrupted(error) : std::nullopt;
+    if (!interrupted) {
+        errors.push_back(error);
+        return nullptr;
+    }
+    return std::unique_ptr<Daemon>(new Daemon(std::make_shared<const Config>(std::move(config)),
+                                              std::move(inventory), std::move(*lock),
+                                              std::move(*store), log, *interrupted));
+}
+
+Daemon::Daemon(std::shared_ptr<const Config> config,
+               std::shared_ptr<const unitfleet::Inventory> inventory, platform::FileLock lock,
+               StateStore store, std::FILE* log, int interrupted)
+    : config_(std::move(config)),
+      inventory_(std::move(inventory)),
+      log_(log),
+      interrupted_(interrupted),
+      lock_(std::move(lock)),
+      store_(std::move(store)),
+      accounts_(store_),
+      server_([this](HttpRequest request, Reply reply) {
+          api_->handle(std::move(request), std::move(reply));
+      }),
+      jobs_(store_, hub_, counters_,
+            [this](std::function<void()> fn) { server_.post(std::move(fn)); }) {
+    context_.reset(new ApiContext{store_, accounts_, limiter_, jobs_, hub_, counters_, fleet_,
+                                  config_, inventory_,
+                                  [this](std::function<void()> work, std::function<void()> then) {
+                                      server_.offload(std::move(work), std::move(then));
+                                  },
+                                  [this] { return server_.connections(); }, log_});
+    api_ = std::make_unique<Api>(*context_);
+    if (interrupted_ > 0)
+        say("unitfleetd: " + std::to_string(interrupted_) +
+            " job(s) were cut short by the last stop and are marked interrupted");
+}
+
+Daemon::~Daemon() = default;
+
+void Daemon::say(const std::string& line) {
+    if (log_ == nullptr)
+        return;
+    std::fprintf(log_, "%s\n", line.c_str());
+    std::fflush(log_);
+}
+
+bool Daemon::listen(std::string& error) {
+    const Config& c = *config_;
+    auto faults = startFaults(c);
+    if (!faults.empty()) {
+        error = faults.front();
+        return false;
+    }
+    if (!c.tls() && !c.listen.loopback())
+        say("unitfleetd: warning: serving plain HTTP on " + c.listen.host +
+            " (insecure): passwords, sessions and tokens cross the network unencrypted");
+    ServerSettings s;
+    s.address = c.listen.host;
+    s.port = c.listen.port;
+    s.tlsCertificate = c.tlsCertificate;
+    s.tlsKey = c.tlsKey;
+    auto ms = [](double seconds) {
+        return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+    };
+    s.idleTimeout = ms(c.idleTimeoutSeconds);
+    s.requestTimeout = ms(c.requestTimeoutSeconds);
+    s.writeTimeout = ms(c.writeTimeoutSeconds);
+    s.maxConnections = c.maxConnections;
+    s.maxHeaderBytes = c.maxHeaderBytes;
+    s.maxBodyBytes = c.maxBodyBytes;
+    s.answered = [this](int status) { ++counters_.httpRequests[status]; };
+    if (!server_.listen(s, error))
+        return false;
+    say("unitfleetd: listening on " + std::string(c.tls() ? "https://" : "http://") +
+        c.listen.host + ":" + std::to_string(server_.port()) + " with " +
+        std::to_string(inventory_->units.size()) + " units");
+    return true;
+}
+
+void Daemon::handleSignals() {
+    server_.onSignal(platform::kHangUpSignal, [this] {
+        auto faults = reload();
+        if (faults.empty()) {
+            say("unitfleetd: reloaded " + config_->path + " (" +
+                std::to_string(inventory_->units.size()) + " units)");
+            return;
+        }
+        say("unitfleetd: reload failed, the old configuration stays:");
+        for (const auto& f : faults) say("  " + f);
+    });
+    for (int s : {platform::kTerminateSignal, platform::kInterruptSignal})
+        server_.onSignal(s, [this] {
+            say("unitfleetd: stopping");
+            server_.stop();
+        });
+}
+
+std::vector<std::string> Daemon::reload() {
+    std::vector<std::string> errors;
+    auto config = loadConfig(config_->path, errors);
+    if (!config)
+        return errors;
+    auto inventory = loadInventory(*config, errors);
+    if (!inventory)
+        return errors;
+    // What the listening socket and the state file were opened with stays
+    // until a restart; the rest takes effect now.
+    const Config& old = *config_;
+    if (config->listen.host != old.listen.host || config->listen.port != old.listen.port ||
+        config->tlsCertificate != old.tlsCertificate || config->tlsKey != old.tlsKey ||
+        config->stateFolder != old.stateFolder)
+        say("unitfleetd: the listen address, TLS files and state folder change only at a restart");
+    auto kept = std::make_shared<Config>(std::move(*config));
+    kept->listen = old.listen;
+    kept->tlsCertificate = old.tlsCertificate;
+    kept->tlsKey = old.tlsKey;
+    kept->stateFolder = old.stateFolder;
+    config_ = std::move(kept);
+    inventory_ = std::move(inventory);
+    return {};
+}
+
+}  // namespace unitfleetd
