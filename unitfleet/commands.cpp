@@ -230,11 +230,11 @@ struct RetryPlan {
 RetryPlan retryPlan(Command command, const UnitRunOptions& options, const std::string& backupDir) {
     if (!options.retryFile.empty() || backupDir.empty())
         return {options.retryFile, false};
-    std::string shared = backupDir + "/retry.inventory";
+    std::string shared = pathInFolder(backupDir, "retry.inventory");
     if (options.groups.empty() && !sameFile(shared, options.inventory))
         return {shared, false};
-    return {backupDir + "/retry-" + std::string(commandName(command)) + "-" +
-                localTime("%Y%m%d-%H%M%S"),
+    return {pathInFolder(backupDir, "retry-" + std::string(commandName(command)) + "-" +
+                                         localTime("%Y%m%d-%H%M%S")),
             true};
 }
 
@@ -273,7 +273,7 @@ std::string removeStaleRetryFile(const RetryPlan& plan, const UnitRunOptions& op
 std::string reportPath(const UnitRunOptions& options, const std::string& backupDir) {
     if (backupDir.empty())
         return {};
-    return backupDir + (options.json ? "/report.json" : "/report.txt");
+    return pathInFolder(backupDir, options.json ? "report.json" : "report.txt");
 }
 
 }  // namespace

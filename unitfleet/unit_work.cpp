@@ -296,10 +296,14 @@ UnitResult work(Command command, std::size_t index, const InventoryUnit& unit,
 
 }  // namespace
 
-std::string listingPath(const std::string& dir, const InventoryUnit& unit) {
+std::string pathInFolder(const std::string& dir, const std::string& name) {
     if (!dir.empty() && dir.back() == '/')
-        return dir + unit.fileStem() + ".ini";
-    return dir + "/" + unit.fileStem() + ".ini";
+        return dir + name;
+    return dir + "/" + name;
+}
+
+std::string listingPath(const std::string& dir, const InventoryUnit& unit) {
+    return pathInFolder(dir, unit.fileStem() + ".ini");
 }
 
 bool readUnit(const InventoryUnit& unit, const WorkSettings& settings,

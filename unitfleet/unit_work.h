@@ -21,7 +21,10 @@ namespace unitfleet {
 
 enum class Command { Backup, Diff, Apply, Restore };
 
-// Where a unit's listing goes: DIR/STEM.ini (no doubled '/').
+// DIR/NAME, with no doubled '/' when DIR ends in one.
+std::string pathInFolder(const std::string& dir, const std::string& name);
+
+// Where a unit's listing goes: DIR/STEM.ini.
 std::string listingPath(const std::string& dir, const InventoryUnit& unit);
 
 // restore: what was found for one unit before any unit was contacted.

@@ -474,6 +474,8 @@ TEST_F(Strict, SmallerMendsOfTheCommandLine) {
         {{"restore", "fleet.txt", "saved", "--backup-dir", "fresh", "--batch", "x"},
          2,
          "--batch takes N or N%"},
+        // No unit answers on this address: the run fails, its record is kept.
+        {{"backup", "fleet.txt", "saved/", "--timeout", "2"}, 1, "report: saved/report.txt"},
     };
     write("fleet.txt", "127.21.12.1\n");
     fs::create_directory(path("saved"));
