@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 
 #include "platform/atomic_file.h"
@@ -317,6 +318,10 @@ bool checkStoreBranch(const std::string& dir, std::string& error) {
 
 std::optional<GitCommit> commitListings(const std::string& dir, const GitRun& run,
                                         std::string& error) {
+    // A service runs several jobs in one process, and they may record into
+    // one store at once: one commit at a time, each on the one before.
+    static std::mutex commits;
+    std::lock_guard lock(commits);
     Repository repo = openRepository(dir, true, error);
     if (!repo || !checkBranch(repo.get(), dir, error))
         return std::nullopt;

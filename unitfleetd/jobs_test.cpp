@@ -3,6 +3,7 @@
 // simulated units on loopback.
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "tests/support/process.h"
@@ -176,6 +177,30 @@ TEST_F(Jobs, StopEndsAJobBetweenUnits) {
     EXPECT_EQ(static_cast<int>(iniFiles(storeFolder()).size()), saved);
     auto next = startJob(token, {{"kind", "status"}});
     EXPECT_EQ(waitForJob(token, next)["state"], "done");
+}
+
+// Two jobs on units of their own record into the one store at once: both
+// commits are there, each naming its user.
+TEST_F(Jobs, JobsOnOtherUnitsRunSideBySideIntoOneStore) {
+    startUnits(8, [](int, unitsim::Options& o) { o.faults.replyDelay = 5ms; });
+    startWithCore();
+    auto even = addToken("gina", Role::Operator);
+    auto odd = addToken("hal", Role::Operator);
+    auto first = startJob(even, {{"kind", "backup"}, {"group", "even"}});
+    auto second = startJob(odd, {{"kind", "backup"}, {"group", "odd"}});
+    // The same units again while they are busy: refused, naming one.
+    auto a = tokenCall(odd, "POST", "/api/v1/jobs", R"({"kind": "status", "units": ["u0"]})");
+    EXPECT_TRUE(a->status == 409 || a->status == 201) << a->body;
+    if (a->status == 409)
+        EXPECT_NE(a->body.find("u0 (job " + std::to_string(first) + ")"), std::string::npos);
+    EXPECT_EQ(waitForJob(even, first)["state"], "done");
+    EXPECT_EQ(waitForJob(odd, second)["state"], "done");
+    auto log = gitLog(storeFolder());
+    ASSERT_EQ(log.size(), 2u) << ::testing::PrintToString(log);
+    std::set<std::string> authors;
+    for (const auto& line : log) authors.insert(line.substr(0, line.find('|')));
+    EXPECT_EQ(authors, (std::set<std::string>{"gina", "hal"}));
+    EXPECT_EQ(iniFiles(storeFolder()).size(), 8u);
 }
 
 struct ParamCase {
