@@ -230,6 +230,10 @@ void Daemon::tick() {
         if (!pollNow())
             say("unitfleetd: status poll skipped: the last one is still under way");
     }
+    // A reload may turn the backup on, or off (then it waits, and runs only
+    // if turned on again).
+    if (config_->backup.enabled && nextBackup_ == std::chrono::steady_clock::time_point::max())
+        nextBackup_ = nextDailyBackup();
     if (config_->backup.enabled && now >= nextBackup_)
         scheduledBackup();
 }
