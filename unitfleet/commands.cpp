@@ -142,6 +142,14 @@ bool loadUnits(Command command, const UnitRunOptions& options, UnitRun& run, std
                             "never written)");
         return false;
     }
+    if (options.units) {
+        if (options.units->empty()) {
+            inputError(err, "the run has no units");
+            return false;
+        }
+        run.units = *options.units;
+        return true;
+    }
     std::optional<std::vector<InventoryUnit>> units =
         loadInventory(options.inventory, options.groups, err);
     if (!units)
@@ -150,9 +158,10 @@ bool loadUnits(Command command, const UnitRunOptions& options, UnitRun& run, std
     return true;
 }
 
-// diff, apply: the ini file's settings, checked as data.
-std::optional<std::vector<ModeSetting>> iniModes(const std::string& path, std::FILE* err) {
-    std::optional<std::string> ini = readTextFile(path);
+// diff, apply: the ini file's settings (or `text`, named `path`), checked as data.
+std::optional<std::vector<ModeSetting>> iniModes(const std::string& path, std::FILE* err,
+                                                 const std::optional<std::string>& text = {}) {
+    std::optional<std::string> ini = text ? text : readTextFile(path);
     if (!ini) {
         inputError(err, "cannot read ini file " + path + ": " + std::strerror(errno));
         return std::nullopt;
@@ -231,7 +240,7 @@ RetryPlan retryPlan(Command command, const UnitRunOptions& options, const std::s
     if (!options.retryFile.empty() || backupDir.empty())
         return {options.retryFile, false};
     std::string shared = pathInFolder(backupDir, "retry.inventory");
-    if (options.groups.empty() && !sameFile(shared, options.inventory))
+    if (options.groups.empty() && !options.someUnits && !sameFile(shared, options.inventory))
         return {shared, false};
     return {pathInFolder(backupDir, "retry-" + std::string(commandName(command)) + "-" +
                                          localTime("%Y%m%d-%H%M%S")),
@@ -327,18 +336,31 @@ int runUnits(UnitRun& run, Streams streams) {
     work.backupDir = run.backupDir;
     work.durable = run.command == Command::Apply || run.command == Command::Restore;
     work.targets = &run.targets;
+    const RunControl* control = options.control;
+    work.control = control;
 
     // From here a stop signal ends the run in order: no new unit starts, the
-    // record is written, and the exit status says which signal it was.
-    platform::catchStopSignals();
+    // record is written, and the exit status says which signal it was. A
+    // service's run has its own stop and leaves the process's signals alone.
+    if (control == nullptr)
+        platform::catchStopSignals();
     Progress progress(streams.err, streams.terminal, run.units);
     if (run.plan.batch || run.plan.canary > 0)
         progress.setBatches(batchSizes(run.units.size(), run.plan));
     auto recordStart = std::chrono::steady_clock::now();
-    Rollout rollout =
-        runRollout(run.command, run.units, work, jobs, run.plan,
-                   [&](std::size_t i, const UnitResult& r) { progress.finished(i, r); });
+    std::vector<bool> told(run.units.size(), false);
+    Rollout rollout = runRollout(run.command, run.units, work, jobs, run.plan,
+                                 [&](std::size_t i, const UnitResult& r) {
+                                     progress.finished(i, r);
+                                     told[i] = true;
+                                     if (control != nullptr && control->finished)
+                                         control->finished(i, r);
+                                 });
     progress.end();
+    // The units a ceiling or a stop left out are done with too.
+    for (std::size_t i = 0; i < told.size(); ++i)
+        if (!told[i] && control != nullptr && control->finished)
+            control->finished(i, rollout.results[i]);
     recordStart = std::chrono::steady_clock::now();
     std::vector<UnitResult>& results = rollout.results;
 
@@ -347,6 +369,7 @@ int runUnits(UnitRun& run, Streams streams) {
     summary.backupDir = run.backupDir;
     summary.rollout = stopText(rollout);
     summary.signal = rollout.signal;
+    summary.stopRequested = rollout.stopRequested;
     bool anyFailed = false;
     for (const UnitResult& r : results) anyFailed = anyFailed || isFailure(r.outcome);
     RetryPlan plan = retryPlan(run.command, options, run.backupDir);
@@ -366,6 +389,8 @@ int runUnits(UnitRun& run, Streams streams) {
         if (!platform::writeFileAtomically(summary.reportFile, report, false, error))
             std::fprintf(streams.err, "unitfleet: cannot write the report: %s\n", error.c_str());
     }
+    if (control != nullptr && control->ended)
+        control->ended(summary);
     // A closed output (unitfleet ... | head -1) ends the output, not the run:
     // the files above are written whatever becomes of it.
     std::fputs(report.c_str(), streams.out);
@@ -425,7 +450,8 @@ int runApply(const ApplyOptions& options, Streams streams) {
     run.volatileModes = options.volatileModes;
     if (!loadUnits(Command::Apply, options.run, run, streams.err))
         return kExitInputError;
-    std::optional<std::vector<ModeSetting>> settings = iniModes(options.ini, streams.err);
+    std::optional<std::vector<ModeSetting>> settings =
+        iniModes(options.ini, streams.err, options.iniText);
     if (!settings)
         return kExitInputError;
     run.work.settings = std::move(*settings);

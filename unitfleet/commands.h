@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "unitfleet/run_control.h"
 #include "unitfleet/unit_work.h"
 
 namespace unitfleet {
@@ -30,6 +31,12 @@ struct UnitRunOptions {
     bool json = false;
     std::string
         retryFile;  // empty: BACKUPDIR/retry.inventory (backup, apply, restore), none (diff)
+    // A service that holds the inventory already: these units instead of the
+    // file's (`inventory` still names the run in its reports). `someUnits`:
+    // they are part of the inventory, so the retry file is named after the run.
+    std::optional<std::vector<InventoryUnit>> units;
+    bool someUnits = false;
+    const RunControl* control = nullptr;  // a service's run; none: the command line's
 };
 
 // apply and restore: the change goes out in batches with a failure ceiling.
@@ -55,6 +62,7 @@ struct DiffOptions {
 struct ApplyOptions {
     UnitRunOptions run;
     std::string ini;
+    std::optional<std::string> iniText;  // the settings themselves; `ini` then only names them
     bool commit = false;
     bool restart = false;
     std::string backupDir;  // empty: unitfleet-backup-YYYYMMDD-HHMMSS

@@ -59,6 +59,8 @@ int recordRunInGit(Command command, const std::vector<std::string>& volatileMode
     GitRun run;
     run.verb = std::string(commandName(command));
     run.units = units.size();
+    if (work.control != nullptr)
+        run.author = work.control->author;
     for (const std::string& mode : volatileModes) run.volatileModes.names.push_back(mode);
     std::size_t applied = 0;
     for (std::size_t i = 0; i < units.size(); ++i) {
@@ -83,7 +85,14 @@ int recordRunInGit(Command command, const std::vector<std::string>& volatileMode
         if (results[i].saved && wasReached(results[i].outcome))
             reached.push_back(units[i]);
     }
-    std::vector<UnitResult> after = runAll(Command::Backup, reached, work, jobs, nullptr);
+    // The run's observers count its own units: this second read is not told
+    // to them; its stop still holds.
+    WorkSettings again = work;
+    RunControl quiet;
+    if (work.control != nullptr)
+        quiet.stop = work.control->stop;
+    again.control = &quiet;
+    std::vector<UnitResult> after = runAll(Command::Backup, reached, again, jobs, nullptr);
     run.state.clear();
     run.changed = applied;
     run.stems.clear();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 
 #include "platform/atomic_file.h"
@@ -317,6 +318,10 @@ bool checkStoreBranch(const std::string& dir, std::string& error) {
 
 std::optional<GitCommit> commitListings(const std::string& dir, const GitRun& run,
                                         std::string& error) {
+    // A service runs several jobs in one process, and they may record into
+    // one store at once: one commit at a time, each on the one before.
+    static std::mutex commits;
+    std::lock_guard lock(commits);
     Repository repo = openRepository(dir, true, error);
     if (!repo || !checkBranch(repo.get(), dir, error))
         return std::nullopt;
@@ -337,18 +342,24 @@ std::optional<GitCommit> commitListings(const std::string& dir, const GitRun& ru
         return std::nullopt;
     git_tree* newTree = nullptr;
     git_signature* signature = nullptr;
+    git_signature* author = nullptr;
+    // A service's run names who started it as the author; unitfleet commits.
     if (git_tree_lookup(&newTree, repo.get(), &*treeId) != 0 ||
-        git_signature_now(&signature, kAuthor, kAuthorEmail) != 0) {
+        git_signature_now(&signature, kAuthor, kAuthorEmail) != 0 ||
+        git_signature_now(&author, run.author.empty() ? kAuthor : run.author.c_str(),
+                          kAuthorEmail) != 0) {
+        if (signature != nullptr)
+            git_signature_free(signature);
         error = lastError("cannot make the commit");
         return std::nullopt;
     }
     Tree ownedTree(newTree);
-    Signature ownedSignature(signature);
+    Signature ownedSignature(signature), ownedAuthor(author);
     std::string message = result.summary + "\n\n";
     for (const std::string& line : staged->lines) message += line + "\n";
     const git_commit* parents[] = {head.get()};
     git_oid id;
-    if (git_commit_create(&id, repo.get(), "HEAD", signature, signature, nullptr, message.c_str(),
+    if (git_commit_create(&id, repo.get(), "HEAD", author, signature, nullptr, message.c_str(),
                           newTree, head ? 1 : 0, parents) != 0) {
         error = lastError("cannot make the commit");
         return std::nullopt;

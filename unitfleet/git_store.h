@@ -27,6 +27,7 @@ struct GitRun {
     // and whatever the user staged are left as they are.
     std::vector<std::string> stems;
     VolatileModes volatileModes;
+    std::string author;  // the commit's author; empty: "unitfleet"
 };
 
 struct GitCommit {

@@ -4,17 +4,17 @@
 #include <algorithm>
 #include <atomic>
 
-#include "platform/stop_signals.h"
 #include "platform/worker_threads.h"
 
 namespace unitfleet {
 
-std::size_t forEachIndex(std::size_t count, int workers, const IndexFn& work, std::string& whyNot) {
+std::size_t forEachIndex(std::size_t count, int workers, const IndexFn& work, std::string& whyNot,
+                         const RunControl* control) {
     std::atomic<std::size_t> next{0};
     std::function<void()> worker = [&] {
         protocol::ClientSession session;
         // A stop signal ends the taking of new indexes; those taken finish.
-        while (platform::stopSignal() == 0) {
+        while (!stopAsked(control)) {
             std::size_t i = next++;
             if (i >= count)
                 break;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "protocol/client_session.h"
+#include "unitfleet/run_control.h"
 
 namespace unitfleet {
 
@@ -18,7 +19,9 @@ using IndexFn = std::function<void(std::size_t index, protocol::ClientSession& s
 // returns when all are done: the first index not taken (`count` when every
 // one was). Indexes are left undone when not even one thread can be started
 // (the reason in `whyNot`; threads that did start take every index) or when
-// a stop signal came (platform/stop_signals.h): from then on no index is taken.
-std::size_t forEachIndex(std::size_t count, int workers, const IndexFn& work, std::string& whyNot);
+// a stop signal came (platform/stop_signals.h), or `control` asked the run
+// to stop: from then on no index is taken.
+std::size_t forEachIndex(std::size_t count, int workers, const IndexFn& work, std::string& whyNot,
+                         const RunControl* control = nullptr);
 
 }  // namespace unitfleet

@@ -105,6 +105,8 @@ std::string textReport(const std::vector<InventoryUnit>& units,
     if (summary.signal != 0)
         text += "stopped: by signal " + std::to_string(summary.signal) +
                 "; units not done are listed as interrupted\n";
+    if (summary.stopRequested)
+        text += "stopped: on request; units not done are listed as interrupted\n";
     if (!summary.backupDir.empty())
         text += "backups: " + summary.backupDir + "\n";
     if (!summary.reportFile.empty())
@@ -181,6 +183,8 @@ std::string jsonReport(const std::vector<InventoryUnit>& units,
         doc["rollout_stopped"] = summary.rollout;
     if (summary.signal != 0)
         doc["stopped_by_signal"] = summary.signal;
+    if (summary.stopRequested)
+        doc["stopped_on_request"] = true;
     if (!summary.backupDir.empty())
         doc["backup_dir"] = summary.backupDir;
     doc["retry_file"] =

@@ -25,6 +25,7 @@ struct RunSummary {
     std::string removedRetry;
     std::string rollout;  // why a rollout stopped; empty when it did not
     int signal = 0;       // the stop signal that cut the run short; 0: none
+    bool stopRequested = false;  // the run's own stop (a service's) cut it short instead
 };
 
 // The report as printed, one line per unit and the totals, with the units'

@@ -61,7 +61,7 @@ Rollout runRollout(Command command, const std::vector<InventoryUnit>& units,
     rollout.batches = sizes.size();
     rollout.ceiling = plan.maxFail ? failureCeiling(units.size(), *plan.maxFail) : units.size();
     std::size_t start = 0;
-    for (std::size_t batch = 0; batch < sizes.size() && platform::stopSignal() == 0; ++batch) {
+    for (std::size_t batch = 0; batch < sizes.size() && !stopAsked(settings.control); ++batch) {
         runRange(command, units, start, sizes[batch], settings, workers, rollout.results,
                  [&](std::size_t i, const UnitResult& r) {
                      rollout.failed += isFailure(r.outcome) ? 1 : 0;
@@ -75,6 +75,7 @@ Rollout runRollout(Command command, const std::vector<InventoryUnit>& units,
         }
     }
     rollout.signal = platform::stopSignal();
+    rollout.stopRequested = rollout.signal == 0 && stopAsked(settings.control);
     std::string why = "rollout stopped after batch " + std::to_string(rollout.stoppedAfter);
     for (std::size_t i = start; i < units.size(); ++i) {
         UnitResult& result = rollout.results[i];

@@ -45,11 +45,12 @@ struct Rollout {
     std::size_t failed = 0;           // failures when it stopped
     std::size_t ceiling = 0;
     int signal = 0;  // the stop signal that cut the run short; 0: none came
+    bool stopRequested = false;  // the run's own stop (RunControl) came instead
 };
 
 // Runs `command` batch by batch, telling `finished` of each unit. Without a
-// plan this is one batch of all. After a stop signal no batch starts; the
-// units not reached end "interrupted".
+// plan this is one batch of all. After a stop signal (or the run's own stop)
+// no batch starts; the units not reached end "interrupted".
 Rollout runRollout(Command command, const std::vector<InventoryUnit>& units,
                    const WorkSettings& settings, int workers, const RolloutPlan& plan,
                    const FinishedFn& finished);

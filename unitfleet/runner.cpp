@@ -4,7 +4,6 @@
 #include <mutex>
 #include <string>
 
-#include "platform/stop_signals.h"
 #include "protocol/text.h"
 #include "unitfleet/pool.h"
 
@@ -19,14 +18,16 @@ void runRange(Command command, const std::vector<InventoryUnit>& units, std::siz
         count, workers,
         [&](std::size_t k, protocol::ClientSession& session) {
             std::size_t i = first + k;
+            if (settings.control != nullptr && settings.control->started)
+                settings.control->started(i);
             UnitResult result = workOnUnit(command, i, units[i], settings, session);
             std::lock_guard lock(mutex);
             results[i] = std::move(result);
             if (finished)
                 finished(i, results[i]);
         },
-        whyNot);
-    bool stopped = platform::stopSignal() != 0;
+        whyNot, settings.control);
+    bool stopped = stopAsked(settings.control);
     for (std::size_t k = taken; k < count; ++k) {
         UnitResult& result = results[first + k];
         result.outcome = stopped ? Outcome::Interrupted : Outcome::NotRun;

@@ -15,12 +15,6 @@ namespace unitfleet {
 
 namespace {
 
-struct UnitState {
-    ModeAnswer answer;
-    bool up = false;  // a reply came (a refusal is a reply too)
-    bool ok = false;
-};
-
 std::string reason(const UnitState& s) {
     if (!s.up) {
         std::string text(protocol::describe(s.answer.status));
@@ -94,6 +88,20 @@ std::vector<UnitSample> samples(const std::vector<InventoryUnit>& units,
 
 }  // namespace
 
+UnitState askUnitStatus(protocol::ClientSession& session, const InventoryUnit& unit,
+                        std::chrono::milliseconds timeout, const std::string& okStatus) {
+    UnitState s;
+    s.answer = askMode(session, unit.address, unit.port, "UnitStatus", timeout);
+    using Status = protocol::ClientSession::Status;
+    s.up = s.answer.status == Status::Ok || s.answer.status == Status::Refused;
+    s.ok = s.answer.named && protocol::equalsIgnoreCase(s.answer.value, okStatus);
+    return s;
+}
+
+std::string statusReason(const UnitState& state) {
+    return reason(state);
+}
+
 int runStatus(const StatusSettings& settings, std::FILE* out, std::FILE* err) {
     std::optional<std::vector<InventoryUnit>> units =
         loadInventory(settings.inventory, settings.groups, err);
@@ -106,12 +114,7 @@ int runStatus(const StatusSettings& settings, std::FILE* out, std::FILE* err) {
     std::size_t asked = forEachIndex(
         units->size(), workersWithinLimit(settings.jobs, err),
         [&](std::size_t i, protocol::ClientSession& session) {
-            UnitState& s = states[i];
-            s.answer =
-                askMode(session, (*units)[i].address, (*units)[i].port, "UnitStatus", timeout);
-            using Status = protocol::ClientSession::Status;
-            s.up = s.answer.status == Status::Ok || s.answer.status == Status::Refused;
-            s.ok = s.answer.named && protocol::equalsIgnoreCase(s.answer.value, settings.okStatus);
+            states[i] = askUnitStatus(session, (*units)[i], timeout, settings.okStatus);
         },
         whyNot);
     if (asked < units->size()) {

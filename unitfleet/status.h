@@ -3,11 +3,29 @@
 // answered and how fast; as text, JSON, and a file for monitoring.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "unitfleet/inventory.h"
+#include "unitfleet/mode_question.h"
+
 namespace unitfleet {
+
+// One unit's answer to the status question.
+struct UnitState {
+    ModeAnswer answer;
+    bool up = false;  // a reply came (a refusal is a reply too)
+    bool ok = false;  // its UnitStatus is the OK value
+};
+
+// Asks `unit` its UnitStatus, as status does for each unit.
+UnitState askUnitStatus(protocol::ClientSession& session, const InventoryUnit& unit,
+                        std::chrono::milliseconds timeout, const std::string& okStatus);
+
+// "UnitStatus OK", "no UnitStatus value", "timed out", "unreachable: why".
+std::string statusReason(const UnitState& state);
 
 struct StatusSettings {
     std::string inventory;

@@ -6,7 +6,6 @@
 #include <new>
 
 #include "platform/atomic_file.h"
-#include "platform/stop_signals.h"
 #include "protocol/mode_listing.h"
 #include "protocol/text.h"
 #include "unitfleet/unit_limits.h"
@@ -49,8 +48,8 @@ bool fail(UnitFailure& failure, Outcome outcome, std::string detail) {
 
 // A stop signal ends a unit between steps, never between a set and its
 // read-back: once the first set is out, the unit is seen through.
-bool stopAsked(UnitFailure& failure, const char* when) {
-    if (platform::stopSignal() == 0)
+bool stopAsked(const WorkSettings& settings, UnitFailure& failure, const char* when) {
+    if (!unitfleet::stopAsked(settings.control))
         return false;
     failure = {Outcome::Interrupted, when, {}};
     return true;
@@ -289,7 +288,7 @@ UnitResult work(Command command, std::size_t index, const InventoryUnit& unit,
         result.outcome = result.changes.empty() ? Outcome::NoChanges : Outcome::Changes;
         return result;
     }
-    if (stopAsked(failure, "before any set"))
+    if (stopAsked(settings, failure, "before any set"))
         return failedAfter(std::move(result), std::move(failure));
     return apply(session, table, command, settings, std::move(result));
 }
@@ -330,7 +329,7 @@ UnitResult workOnUnit(Command command, std::size_t index, const InventoryUnit& u
             return resultOf({Outcome::BadListing, target->fault, {}});
     }
     UnitFailure failure;
-    if (stopAsked(failure, "before it was contacted"))
+    if (stopAsked(settings, failure, "before it was contacted"))
         return resultOf(std::move(failure));
     session.setDeadline(ClientSession::Clock::now() + settings.timeout);
     if (Status status = session.connect(unit.address, settings.timeout, unit.port);

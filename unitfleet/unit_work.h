@@ -16,6 +16,7 @@
 #include "unitfleet/listing_reader.h"
 #include "unitfleet/mode_plan.h"
 #include "unitfleet/outcome.h"
+#include "unitfleet/run_control.h"
 
 namespace unitfleet {
 
@@ -44,6 +45,7 @@ struct WorkSettings {
     bool force = false;        // restore: a listing that names none of the unit's modes
     std::vector<ModeSetting> settings;                    // diff, apply
     const std::vector<RestoreTarget>* targets = nullptr;  // restore, by unit index
+    const RunControl* control = nullptr;  // a service's run: its own stop and observers
 };
 
 // Connects and reads the unit's mode table with its values (NVRam field).

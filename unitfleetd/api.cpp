@@ -53,6 +53,7 @@ Api::Api(ApiContext& context) : context_(context) {
                 [&c](std::shared_ptr<Call>, Reply reply) {
                     c.counters.connections = c.connections();
                     c.counters.eventStreams = static_cast<int>(c.hub.subscribers());
+                    c.counters.jobsByState = c.store.jobCountsByState();
                     HttpResponse r;
                     r.contentType = "text/plain; version=0.0.4; charset=utf-8";
                     r.body = renderMetrics(c.counters, c.inventory->units, c.fleet);
@@ -68,6 +69,7 @@ Api::Api(ApiContext& context) : context_(context) {
     addUnitRoutes(router_, c);
     addJobRoutes(router_, c);
     addUserRoutes(router_, c);
+    addProbeRoutes(router_, c);
 }
 
 void Api::handle(HttpRequest request, Reply reply) {

@@ -25,6 +25,8 @@ namespace unitfleetd {
 
 inline constexpr const char* kSessionCookie = "ufd_session";
 
+class Prober;
+
 // What the handlers work with; owned by the daemon, all on the server's
 // thread. `offload` runs slow work (password hashing) elsewhere.
 struct ApiContext {
@@ -40,6 +42,7 @@ struct ApiContext {
     std::function<void(std::function<void()> work, std::function<void()> then)> offload;
     std::function<int()> connections;
     std::FILE* log = nullptr;  // audit lines also go here (stderr: the journal)
+    Prober* prober = nullptr;  // /probe's questions; none: /probe answers 503
 };
 
 class Api {
@@ -59,6 +62,7 @@ void addAuthRoutes(Router& router, ApiContext& context);
 void addUnitRoutes(Router& router, ApiContext& context);
 void addJobRoutes(Router& router, ApiContext& context);
 void addUserRoutes(Router& router, ApiContext& context);
+void addProbeRoutes(Router& router, ApiContext& context);
 
 // The cookie's value in a Cookie header, or empty.
 std::string cookieValue(const std::string& header, const std::string& name);

@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "unitfleetd/api.h"
+#include "unitfleetd/core_runner.h"
 #include "unitfleetd/json_answer.h"
 
 namespace unitfleetd {
@@ -112,9 +113,14 @@ void addJobRoutes(Router& router, ApiContext& c) {
                 return reply(errorAnswer(404, "no such job"));
             json j = jobJson(*job);
             j["results"] = json::array();
-            for (const auto& r : c.store.unitResults(*id))
+            // The retry set: what the command line's retry inventory lists.
+            j["retry"] = json::array();
+            for (const auto& r : c.store.unitResults(*id)) {
                 j["results"].push_back(
                     {{"unit", r.unit}, {"outcome", r.outcome}, {"detail", r.detail}, {"at", r.at}});
+                if (isRetryOutcome(r.outcome))
+                    j["retry"].push_back(r.unit);
+            }
             reply(jsonAnswer(200, j));
         });
     router.add("POST", "/api/v1/jobs/{id}/stop", Role::Operator,

@@ -32,10 +32,27 @@ json unitJson(const FleetStatus& fleet, const InventoryUnit& unit) {
                        {"unit_id", s.unitId},
                        {"status_text", s.statusText},
                        {"last_backup", s.lastBackup > 0 ? json(s.lastBackup) : json(nullptr)},
-                       {"checked", s.checked}};
+                       {"checked", s.checked},
+                       {"drift_modes", s.driftModes >= 0 ? json(s.driftModes) : json(nullptr)}};
+
     } else {
         j["status"] = nullptr;
     }
+    return j;
+}
+
+// One unit's answer also holds its recent reply times, oldest first.
+json withRecent(const FleetStatus& fleet, const InventoryUnit& unit) {
+    json j = unitJson(fleet, unit);
+    auto it = fleet.find(unitKey(unit));
+    if (it == fleet.end())
+        return j;
+    json recent = json::array();
+    for (const auto& r : it->second.recent)
+        recent.push_back({{"at", r.at},
+                          {"up", r.up},
+                          {"reply_seconds", r.up ? json(r.seconds) : json(nullptr)}});
+    j["status"]["recent"] = std::move(recent);
     return j;
 }
 
@@ -110,7 +127,7 @@ void addUnitRoutes(Router& router, ApiContext& c) {
                    const auto& key = call->params["name"];
                    for (const auto& unit : c.inventory->units)
                        if (unitKey(unit) == key)
-                           return reply(jsonAnswer(200, unitJson(c.fleet, unit)));
+                           return reply(jsonAnswer(200, withRecent(c.fleet, unit)));
                    reply(errorAnswer(404, "no unit '" + key + "' in the inventory"));
                });
 }

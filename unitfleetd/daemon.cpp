@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "unitfleetd/daemon.h"
 
-#include "platform/signal_wait.h"
+#include <ctime>
 
+#include "platform/console.h"
+#include "platform/file_stamp.h"
+#include "platform/signal_wait.h"
+#include "unitfleet/unit_work.h"
+#include "unitfleetd/schedule.h"
 
 namespace unitfleetd {
 
@@ -78,6 +83,24 @@ Daemon::Daemon(std::shared_ptr<const Config> config,
                                   },
                                   [this] { return server_.connections(); }, log_});
     api_ = std::make_unique<Api>(*context_);
+    auto post = [this](std::function<void()> fn) { server_.post(std::move(fn)); };
+    RunnerContext runner;
+    runner.config = [this] { return config_; };
+    runner.inventory = [this] { return inventory_; };
+    runner.statusSeen = [this, post](std::vector<StatusAnswer> answers) {
+        post([this, answers = std::move(answers)] { recordAnswers(fleet_, hub_, answers); });
+    };
+    runner.backedUp = [this, post](std::vector<std::string> units, double at) {
+        post([this, units = std::move(units), at] {
+            for (const auto& unit : units) fleet_[unit].lastBackup = at;
+        });
+    };
+    core_ = std::make_unique<CoreRunner>(std::move(runner));
+    jobs_.setRunner(core_.get());
+    poller_ = std::make_unique<StatusPoller>(fleet_, hub_, counters_, post);
+    prober_ = std::make_unique<Prober>(post);
+    context_->prober = prober_.get();
+    noteLastBackups();
     if (interrupted_ > 0)
         say("unitfleetd: " + std::to_string(interrupted_) +
             " job(s) were cut short by the last stop and are marked interrupted");
@@ -166,6 +189,93 @@ std::vector<std::string> Daemon::reload() {
     config_ = std::move(kept);
     inventory_ = std::move(inventory);
     return {};
+}
+
+// A unit's listing in the store is rewritten by every backup that reached
+// it, so its time is the unit's last backup, also across a restart.
+void Daemon::noteLastBackups() {
+    for (const auto& unit : inventory_->units) {
+        auto stamp = platform::stampOf(unitfleet::listingPath(config_->storeFolder, unit));
+        if (stamp && fleet_[unitKey(unit)].lastBackup == 0)
+            fleet_[unitKey(unit)].lastBackup = static_cast<double>(stamp->modifiedNs) / 1e9;
+    }
+}
+
+AskSettings Daemon::askSettings() const {
+    AskSettings s;
+    s.timeout =
+        std::chrono::milliseconds(static_cast<long long>(config_->unitTimeoutSeconds * 1000));
+    s.workers = config_->concurrency;
+    return s;
+}
+
+void Daemon::startSchedules() {
+    if (scheduled_)
+        return;
+    scheduled_ = true;
+    nextPoll_ = std::chrono::steady_clock::now();
+    nextBackup_ = std::chrono::steady_clock::time_point::max();
+    if (config_->backup.enabled)
+        nextBackup_ = nextDailyBackup();
+    // One tick a second looks at both schedules, so a reload's new interval
+    // counts from the next tick.
+    server_.every(std::chrono::milliseconds(1000), [this] { tick(); });
+}
+
+void Daemon::tick() {
+    auto now = std::chrono::steady_clock::now();
+    if (now >= nextPoll_) {
+        nextPoll_ = now + std::chrono::milliseconds(
+                              static_cast<long long>(config_->statusIntervalSeconds * 1000));
+        if (!pollNow())
+            say("unitfleetd: status poll skipped: the last one is still under way");
+    }
+    // A reload may turn the backup on, or off (then it waits, and runs only
+    // if turned on again).
+    if (config_->backup.enabled && nextBackup_ == std::chrono::steady_clock::time_point::max())
+        nextBackup_ = nextDailyBackup();
+    if (config_->backup.enabled && now >= nextBackup_)
+        scheduledBackup();
+}
+
+// The next daily backup, its jitter drawn anew.
+std::chrono::steady_clock::time_point Daemon::nextDailyBackup() const {
+    double wait =
+        secondsUntilDaily(platform::localTimeNow(), config_->backup.hour, config_->backup.minute) +
+        drawJitter(config_->backup.jitterSeconds);
+    return std::chrono::steady_clock::now() +
+           std::chrono::milliseconds(static_cast<long long>(wait * 1000));
+}
+
+bool Daemon::pollNow() {
+    return poller_->start(inventory_->units, askSettings());
+}
+
+std::optional<JobRecord> Daemon::scheduledBackup() {
+    StartRefusal refusal;
+    std::vector<std::string> units;
+    for (const auto& unit : inventory_->units) units.push_back(unitKey(unit));
+    auto job = jobs_.start("backup", nlohmann::json::object(), units, "schedule", refusal);
+    auto now = std::chrono::steady_clock::now();
+    nlohmann::json event = {{"kind", "backup"}};
+    if (job) {
+        nextBackup_ = nextDailyBackup();
+        event.update({{"state", "started"}, {"job", job->id}, {"message", ""}});
+        say("unitfleetd: scheduled backup started as job " + std::to_string(job->id));
+    } else if (refusal.status == 409) {
+        // Skipped, not queued: units in another job now; tried again each
+        // minute until every unit is free.
+        nextBackup_ = now + std::chrono::seconds(60);
+        event.update({{"state", "skipped"}, {"job", nullptr}, {"message", refusal.message}});
+        say("unitfleetd: scheduled backup skipped, tried again in a minute: " + refusal.message);
+    } else {
+        nextBackup_ = nextDailyBackup();
+        event.update({{"state", "refused"}, {"job", nullptr}, {"message", refusal.message}});
+        say("unitfleetd: scheduled backup refused: " + refusal.message);
+    }
+    hub_.publish("schedule", "schedule",
+                 event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    return job;
 }
 
 }  // namespace unitfleetd

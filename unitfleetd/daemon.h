@@ -14,6 +14,7 @@
 #include "unitfleetd/accounts.h"
 #include "unitfleetd/api.h"
 #include "unitfleetd/config.h"
+#include "unitfleetd/core_runner.h"
 #include "unitfleetd/event_hub.h"
 #include "unitfleetd/fleet_status.h"
 #include "unitfleetd/http_server.h"
@@ -21,6 +22,7 @@
 #include "unitfleetd/login_limiter.h"
 #include "unitfleetd/metrics.h"
 #include "unitfleetd/state_store.h"
+#include "unitfleetd/status_poll.h"
 
 namespace unitfleetd {
 
@@ -45,11 +47,25 @@ class Daemon {
     // old ones stay and the faults are returned. Call on the server's thread.
     std::vector<std::string> reload();
     void setRunner(JobRunner* runner) { jobs_.setRunner(runner); }
+    JobRunner& coreRunner() { return *core_; }
+
+    // The schedules: the status poll every status_interval (the first at
+    // once) and the daily backup, on the server's timer. main() starts them;
+    // tests start them when they want them.
+    void startSchedules();
+    // One poll cycle of every unit now, unless one is under way (false).
+    // Call on the server's thread.
+    bool pollNow();
+    // The scheduled backup now, as a job of the user "schedule": nothing when
+    // it was skipped (units busy in other jobs) or refused; said in the log
+    // and as a "schedule" event either way. Call on the server's thread.
+    std::optional<JobRecord> scheduledBackup();
 
     HttpServer& server() { return server_; }
     StateStore& store() { return store_; }
     Accounts& accounts() { return accounts_; }
     FleetStatus& fleet() { return fleet_; }
+    EventHub& hub() { return hub_; }
     const Api& api() const { return *api_; }
     int interruptedAtStart() const { return interrupted_; }
     std::shared_ptr<const Config> config() const { return config_; }
@@ -60,6 +76,10 @@ class Daemon {
            std::shared_ptr<const unitfleet::Inventory> inventory, platform::FileLock lock, StateStore store,
            std::FILE* log, int interrupted);
     void say(const std::string& line);
+    void tick();
+    AskSettings askSettings() const;
+    void noteLastBackups();
+    std::chrono::steady_clock::time_point nextDailyBackup() const;
 
     std::shared_ptr<const Config> config_;
     std::shared_ptr<const unitfleet::Inventory> inventory_;
@@ -76,6 +96,13 @@ class Daemon {
     Jobs jobs_;
     std::unique_ptr<ApiContext> context_;
     std::unique_ptr<Api> api_;
+    // Last: their threads post to the server and write to the state above,
+    // so they stop and are waited for first.
+    std::unique_ptr<CoreRunner> core_;
+    std::unique_ptr<StatusPoller> poller_;
+    std::unique_ptr<Prober> prober_;
+    bool scheduled_ = false;
+    std::chrono::steady_clock::time_point nextPoll_{}, nextBackup_{};
 };
 
 }  // namespace unitfleetd

@@ -33,6 +33,7 @@ int serve(const std::string& path, bool insecure) {
         return 1;
     }
     daemon->handleSignals();
+    daemon->startSchedules();
     daemon->run();
     return 0;
 }

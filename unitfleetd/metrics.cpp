@@ -49,6 +49,16 @@ std::string renderMetrics(const DaemonCounters& c,
     for (auto& [state, n] : c.jobsFinished)
         out += "unitfleetd_jobs_finished_total{state=\"" + escapeLabel(state) + "\"} " +
                std::to_string(n) + "\n";
+    family(out, "unitfleetd_jobs", "gauge", "Jobs in the state file, by state.");
+    for (auto& [state, n] : c.jobsByState)
+        out += "unitfleetd_jobs{state=\"" + escapeLabel(state) + "\"} " + std::to_string(n) + "\n";
+    family(out, "unitfleetd_polls_total", "counter", "Status poll cycles finished.");
+    out += "unitfleetd_polls_total " + std::to_string(c.polls) + "\n";
+    if (c.lastPollSeconds >= 0) {
+        family(out, "unitfleetd_poll_duration_seconds", "gauge",
+               "How long the last status poll cycle took.");
+        out += "unitfleetd_poll_duration_seconds " + number(c.lastPollSeconds) + "\n";
+    }
     family(out, "unitfleetd_jobs_running", "gauge", "Jobs running now.");
     out += "unitfleetd_jobs_running " + std::to_string(c.jobsRunning) + "\n";
     family(out, "unitfleetd_connections", "gauge", "Open HTTP connections.");
@@ -72,6 +82,10 @@ std::string renderMetrics(const DaemonCounters& c,
         {"unit_reply_seconds", "The unit's last reply time.",
          [](const UnitStatus& s) {
              return s.up ? std::optional<double>(s.replySeconds) : std::nullopt;
+         }},
+        {"unit_drift_modes", "Modes that differ from the unit's group baseline.",
+         [](const UnitStatus& s) {
+             return s.driftModes >= 0 ? std::optional<double>(s.driftModes) : std::nullopt;
          }},
         {"unit_last_backup_timestamp_seconds", "When the unit's modes were last backed up.",
          [](const UnitStatus& s) {

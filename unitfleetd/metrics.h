@@ -21,6 +21,10 @@ struct DaemonCounters {
     int jobsRunning = 0;
     int connections = 0;
     int eventStreams = 0;
+    // The status poll: cycles run and the last one's length (-1: none yet).
+    std::uint64_t polls = 0;
+    double lastPollSeconds = -1;
+    std::vector<std::pair<std::string, int>> jobsByState;  // filled as /metrics is asked
 };
 
 // A label value with '\', '"' and newline escaped as the format demands.

@@ -96,5 +96,47 @@ TEST(Metrics, HostileUnitTextsStayInsideTheirLabels) {
     EXPECT_NE(text.find("status=\"..\\\\..\\\\x\\n../etc/passwd\""), std::string::npos) << text;
 }
 
+// Drift is shown only where it is known; the poll's and the job table's
+// own figures only once there are any.
+TEST(Metrics, DriftPollAndJobsByState) {
+    struct Case {
+        int drift;
+        double pollSeconds;
+        std::vector<std::pair<std::string, int>> jobs;
+        std::vector<std::string> present, absent;
+    } cases[] = {
+        {-1,
+         -1,
+         {},
+         {"unitfleetd_polls_total 0\n"},
+         {"unit_drift_modes{", "unitfleetd_poll_duration_seconds", "unitfleetd_jobs{"}},
+        {0,
+         0.5,
+         {{"done", 2}, {"failed", 1}},
+         {"unit_drift_modes{unit=\"till-1\",address=\"127.0.0.2\",group=\"tills\"} 0\n",
+          "unitfleetd_poll_duration_seconds 0.5\n", "unitfleetd_jobs{state=\"done\"} 2\n",
+          "unitfleetd_jobs{state=\"failed\"} 1\n"},
+         {}},
+        {7,
+         2,
+         {},
+         {"unit_drift_modes{unit=\"till-1\",address=\"127.0.0.2\",group=\"tills\"} 7\n"},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.drift);
+        DaemonCounters counters;
+        counters.lastPollSeconds = c.pollSeconds;
+        counters.jobsByState = c.jobs;
+        FleetStatus fleet;
+        fleet["till-1"].up = true;
+        fleet["till-1"].driftModes = c.drift;
+        auto text = renderMetrics(counters, {unit("till-1", "127.0.0.2", {"tills"})}, fleet);
+        expectWellFormed(text);
+        for (const auto& p : c.present) EXPECT_NE(text.find(p), std::string::npos) << p << text;
+        for (const auto& a : c.absent) EXPECT_EQ(text.find(a), std::string::npos) << a << text;
+    }
+}
+
 }  // namespace
 }  // namespace unitfleetd

@@ -61,9 +61,15 @@ CREATE TABLE tokens (
 )sql",
 };
 
+// A job's results also list the units it never contacted (a rollout's
+// "not attempted", a stop's "interrupted ... before it was contacted"), so
+// they are in its retry set; they are not among the units it reached.
 const char* kJobColumns =
     "SELECT id, kind, state, started_by, params, created, IFNULL(finished, 0), units_total, "
-    "message, (SELECT COUNT(*) FROM job_units WHERE job_id = jobs.id) FROM jobs";
+    "message, (SELECT COUNT(*) FROM job_units WHERE job_id = jobs.id "
+    "AND outcome NOT IN ('not attempted', 'not run', 'no saved listing', 'bad listing') "
+    "AND NOT (outcome = 'interrupted' AND IFNULL(detail, '') LIKE '%before it was contacted%')) "
+    "FROM jobs";
 
 JobRecord readJob(const Statement& s) {
     JobRecord j;
@@ -192,6 +198,15 @@ int StateStore::jobCount() {
     std::string error;
     auto s = db_.prepare("SELECT COUNT(*) FROM jobs", error);
     return s && s->step(error) ? static_cast<int>(s->integer(0)) : 0;
+}
+
+std::vector<std::pair<std::string, int>> StateStore::jobCountsByState() {
+    std::lock_guard lock(mutex_);
+    std::string error;
+    std::vector<std::pair<std::string, int>> out;
+    auto s = db_.prepare("SELECT state, COUNT(*) FROM jobs GROUP BY state ORDER BY state", error);
+    while (s && s->step(error)) out.emplace_back(s->text(0), static_cast<int>(s->integer(1)));
+    return out;
 }
 
 std::vector<UnitResult> StateStore::unitResults(std::int64_t job) {

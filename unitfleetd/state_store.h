@@ -85,6 +85,8 @@ class StateStore {
     std::optional<JobRecord> job(std::int64_t id);
     std::vector<UnitResult> unitResults(std::int64_t job);
     int jobCount();
+    // How many jobs are in each state.
+    std::vector<std::pair<std::string, int>> jobCountsByState();
 
     bool appendAudit(const AuditEntry& entry, std::string& error);
     std::vector<AuditEntry> audit(int limit, std::int64_t beforeId);

@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: Apache-2.0
+// unitfleetd as installed runs it, against one unitsim serving 100 units on
+// 127.39.x.1-100 with faults at the places unitfleet's own fleet test puts
+// them (units 12, 25 and 31 refuse sets of POSTimeout; 40 is silent; 70
+// drops its first reply): the status poll on its schedule, a backup job into
+// git, and an apply job with a failure ceiling that stops as the command
+// line's does.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "tests/support/process.h"
+#include "unitfleetd/test_client.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+constexpr int kUnits = 100;
+
+class Fleet100 : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        support::enterOwnNetworkNamespace();  // where it can; loopback either way
+        folder = support::makeTempDir("unitfleetd-100");
+        int n = static_cast<int>(getpid());
+        net = std::to_string(n % 250);
+        address = "127.39." + net + ".200";
+        std::vector<std::string> sim = {UNITSIM_BIN, "--address", unit(0) + "-" + unit(kUnits - 1)};
+        auto fault = [&](int index, std::vector<std::string> options) {
+            sim.push_back("--every");
+            sim.push_back("100+" + std::to_string(index));
+            sim.insert(sim.end(), options.begin(), options.end());
+        };
+        for (int i : {12, 25, 31}) fault(i, {"--refuse", "POSTimeout"});
+        fault(40, {"--silent"});
+        fault(70, {"--drop-mid-frame"});
+        units = std::make_unique<support::Background>(sim);
+        ASSERT_TRUE(units->waitForOutput("100 units listening", 30s)) << units->stop().err;
+        std::string inventory;
+        for (int i = 0; i < kUnits; ++i)
+            inventory += unit(i) + " u" + std::to_string(i) + " fleet\n";
+        support::writeFile(folder + "/units.txt", inventory);
+        support::writeFile(folder + "/fleet.ini", "POSTimeout = 30\nContrast = 70\n");
+        support::writeFile(folder + "/unitfleetd.conf",
+                           "{\"inventory\": \"units.txt\", \"state\": \"state\", \"listen\": \"" +
+                               address +
+                               ":18445\", \"status_interval\": 2, \"backup\": false, "
+                               "\"baselines\": {\"fleet\": \"fleet.ini\"}, "
+                               "\"timeouts\": {\"unit\": 3}}");
+        auto r = support::run({UNITFLEETD_BIN, "--config", folder + "/unitfleetd.conf", "token",
+                               "add", "ops", "--role", "operator"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        token = r.out.substr(0, r.out.find('\n'));
+        daemon = std::make_unique<support::Background>(
+            std::vector<std::string>{UNITFLEETD_BIN, "--config", folder + "/unitfleetd.conf"});
+        ASSERT_TRUE(support::waitForPort(address, 18445, 20s)) << daemon->stop().err;
+    }
+    void TearDown() override {
+        daemon.reset();
+        units.reset();
+        std::filesystem::remove_all(folder);
+    }
+    std::string unit(int i) const { return "127.39." + net + "." + std::to_string(i + 1); }
+    std::optional<unitfleetd::testing::HttpAnswer> api(const std::string& method,
+                                                       const std::string& target,
+                                                       const std::string& body = {}) {
+        std::vector<std::string> headers = {"Authorization: Bearer " + token};
+        if (!body.empty())
+            headers.push_back("Content-Type: application/json");
+        return unitfleetd::testing::request(address, 18445, method, target, headers, body);
+    }
+    json job(const json& body) {
+        auto a = api("POST", "/api/v1/jobs", body.dump());
+        EXPECT_TRUE(a && a->status == 201) << (a ? a->body : "no answer");
+        if (!a || a->status != 201)
+            return {};
+        auto id = json::parse(a->body)["id"].get<int>();
+        json j;
+        for (int i = 0; i < 1200; ++i) {
+            a = api("GET", "/api/v1/jobs/" + std::to_string(id));
+            if (!a || a->status != 200)
+                break;
+            j = json::parse(a->body);
+            if (j["state"] != "running")
+                break;
+            std::this_thread::sleep_for(100ms);
+        }
+        return j;
+    }
+
+    std::string folder, net, address, token;
+    std::unique_ptr<support::Background> units, daemon;
+};
+
+TEST_F(Fleet100, PollBackupAndAnApplyThatStopsAtItsCeiling) {
+    // The poll on its schedule: every unit known, the faulty ones down.
+    std::string metrics;
+    for (int i = 0; i < 600; ++i) {
+        auto a = api("GET", "/metrics");
+        ASSERT_TRUE(a);
+        metrics = a->body;
+        if (metrics.find("unitfleetd_polls_total 2\n") != std::string::npos)
+            break;
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_NE(metrics.find("unitfleetd_polls_total 2\n"), std::string::npos) << metrics;
+    int up = 0, down = 0;
+    for (std::size_t at = metrics.find("\nunit_up{"); at != std::string::npos;
+         at = metrics.find("\nunit_up{", at + 1)) {
+        auto end = metrics.find('\n', at + 1);
+        up += metrics.compare(end - 2, 2, " 1") == 0;
+        down += metrics.compare(end - 2, 2, " 0") == 0;
+    }
+    EXPECT_EQ(up + down, kUnits);
+    EXPECT_GE(down, 1);  // the silent unit
+
+    // A backup job into the store, its commit by the job's user.
+    auto backup = job({{"kind", "backup"}});
+    // Unit 70 dropped its one broken reply in the poll already: only the
+    // silent unit fails.
+    EXPECT_EQ(backup["state"], "failed") << backup.dump(1);
+    EXPECT_EQ(backup["retry"], json({"u40"}));
+    auto log =
+        support::run({"/usr/bin/git", "-C", folder + "/state/store", "log", "--format=%an|%s"});
+    EXPECT_EQ(log.out.rfind("ops|backup of 100 units: 99 changed, 1 failed\n", 0), 0u) << log.out;
+
+    // The command line's figures for the same rollout on the same fleet:
+    // "apply: 100 units, 32 applied, 0 unchanged, 3 failed, 65 not attempted".
+    auto apply = job({{"kind", "apply"},
+                      {"group", "fleet"},
+                      {"params",
+                       {{"baseline", "fleet"},
+                        {"canary", 5},
+                        {"batch", "10"},
+                        {"max_fail", "2"},
+                        {"commit", true}}}});
+    EXPECT_EQ(apply["state"], "failed") << apply.dump(1);
+    std::string message = apply["message"];
+    EXPECT_NE(message.find("apply: 100 units, 32 applied, 0 unchanged, 3 failed, 65 not attempted"),
+              std::string::npos)
+        << message;
+    EXPECT_NE(message.find("rollout: stopped after batch 4 of 11: 3 units failed, at most 2 may"),
+              std::string::npos)
+        << message;
+    std::vector<std::string> retry = apply["retry"];
+    std::vector<std::string> expected = {"u12", "u25", "u31"};
+    for (int i = 35; i < kUnits; ++i) expected.push_back("u" + std::to_string(i));
+    std::sort(expected.begin(), expected.end());
+    std::sort(retry.begin(), retry.end());
+    EXPECT_EQ(retry, expected);
+    EXPECT_EQ(apply["units_reached"], 35);
+}
+
+}  // namespace
