@@ -72,7 +72,7 @@ class TouchDemoStates : public ::testing::Test {
         options.address = address_;
         unit_ = std::make_unique<unitsim::Unit>(options);
         std::string why;
-        ASSERT_TRUE(unit_->start(&why)) << why;
+        ASSERT_TRUE(unit_->start(why)) << why;
     }
     void script(const std::string& text) { support::writeFile(dir_ + "/touch.dat", text); }
     void touch(int column, int row) {

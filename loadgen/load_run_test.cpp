@@ -131,7 +131,8 @@ TEST(Load, AnAnswerWithoutACloseRunsIntoTheTimeOut) {
     unitsim::Options options;
     options.address = "127.0.0.42";
     unitsim::Unit unit(options);
-    ASSERT_TRUE(unit.start());
+    std::string error;
+    ASSERT_TRUE(unit.start(error)) << error;
     LoadPlan plan;
     plan.host = "127.0.0.42";
     plan.messages.push_back({*[] {

@@ -7,6 +7,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include "platform/file_name.h"
 #include "platform/file_stamp.h"
 
 namespace platform {
@@ -44,8 +45,11 @@ std::optional<FileStamp> stampOfHandle(HANDLE handle) {
 }  // namespace
 
 std::optional<FileStamp> stampOf(const std::string& path) {
+    std::optional<std::wstring> name = windowsFileName(path);
+    if (!name)
+        return std::nullopt;
     // Attributes only: no read access needed, and nobody else is locked out.
-    HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+    HANDLE handle = CreateFileW(name->c_str(), FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)

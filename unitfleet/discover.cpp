@@ -144,7 +144,7 @@ int runDiscover(const DiscoverSettings& settings, std::FILE* out, std::FILE* err
     auto timeout =
         std::chrono::milliseconds(static_cast<long long>(settings.timeoutSeconds * 1000));
     std::vector<Found> found(addresses.size());
-    std::string whyNot;
+    std::string threadError;
     std::size_t tried = forEachIndex(
         addresses.size(), workersWithinLimit(settings.jobs, err),
         [&](std::size_t i, protocol::ClientSession& session) {
@@ -152,9 +152,10 @@ int runDiscover(const DiscoverSettings& settings, std::FILE* out, std::FILE* err
                 askMode(session, platform::dotted(addresses[i]), settings.port, "UnitID", timeout);
             found[i] = {answer.named, answer.status, std::move(answer.value)};
         },
-        whyNot);
+        threadError);
     if (tried < addresses.size()) {
-        std::fprintf(err, "unitfleet: no worker thread could be started: %s\n", whyNot.c_str());
+        std::fprintf(err, "unitfleet: no worker thread could be started: %s\n",
+                     threadError.c_str());
         return 1;
     }
     std::vector<FoundUnit> units;

@@ -66,12 +66,16 @@ struct Seen {
     std::unordered_map<std::string, int> stems;        // ignoring case
 };
 
-// What is wrong with the unit of a line; empty when nothing is.
-std::string fault(InventoryUnit& unit, Seen& seen, Resolver resolve) {
-    std::string error;
+bool fail(std::string& error, std::string why) {
+    error = std::move(why);
+    return false;
+}
+
+// Whether the unit of a line is sound; false with what is wrong in `error`.
+bool unitFits(InventoryUnit& unit, Seen& seen, Resolver resolve, std::string& error) {
     std::optional<platform::HostPort> where = platform::parseHostPort(unit.address, error);
     if (!where)
-        return error;
+        return false;
     unit.address = where->host;
     unit.port = where->port.value_or(0);
     if (std::optional<platform::Ipv4> ip = resolve(unit.address)) {
@@ -79,24 +83,28 @@ std::string fault(InventoryUnit& unit, Seen& seen, Resolver resolve) {
         unit.resolved = true;
         std::uint64_t key = (std::uint64_t{*ip} << 16) | (unit.port == 0 ? 1283 : unit.port);
         if (auto [it, fresh] = seen.addresses.try_emplace(key, unit.line); !fresh) {
-            return unit.target() + " (" + platform::dotted(*ip) + ") is already listed at line " +
-                   std::to_string(it->second);
+            return fail(error, unit.target() + " (" + platform::dotted(*ip) +
+                                   ") is already listed at line " + std::to_string(it->second));
         }
     }
     if (unit.fileStem().size() > kLongestStem) {
-        return "'" + unit.fileStem().substr(0, 20) + "...' has " +
-               std::to_string(unit.fileStem().size()) + " characters; a unit's name (or address) " +
-               "names its backup file and may have at most " + std::to_string(kLongestStem);
+        return fail(error, "'" + unit.fileStem().substr(0, 20) + "...' has " +
+                               std::to_string(unit.fileStem().size()) +
+                               " characters; a unit's name (or address) " +
+                               "names its backup file and may have at most " +
+                               std::to_string(kLongestStem));
     }
     if (!unit.name.empty() && !isSafeName(unit.name)) {
-        return "name '" + unit.name +
-               "' may hold only letters, digits, '.', '_' and '-' and may not start with '.'";
+        return fail(
+            error,
+            "name '" + unit.name +
+                "' may hold only letters, digits, '.', '_' and '-' and may not start with '.'");
     }
     if (auto [it, fresh] = seen.stems.try_emplace(lowered(unit.fileStem()), unit.line); !fresh) {
-        return "'" + unit.fileStem() + "' names another unit at line " +
-               std::to_string(it->second) + " too (backup files are named by it)";
+        return fail(error, "'" + unit.fileStem() + "' names another unit at line " +
+                               std::to_string(it->second) + " too (backup files are named by it)");
     }
-    return {};
+    return true;
 }
 
 }  // namespace
@@ -114,7 +122,7 @@ Inventory parseInventory(std::string_view text, const std::string& file, Resolve
         std::optional<InventoryUnit> unit = readLine(line, number);
         if (!unit)
             continue;
-        if (std::string why = fault(*unit, seen, resolve); !why.empty())
+        if (std::string why; !unitFits(*unit, seen, resolve, why))
             inventory.errors.push_back(file + ":" + std::to_string(number) + ": " + why);
         else
             inventory.units.push_back(std::move(*unit));

@@ -23,15 +23,19 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string nameFault(std::string_view name) {
-    if (name.empty())
-        return "a mode name is empty";
+bool nameFits(std::string_view name, std::string& error) {
+    if (name.empty()) {
+        error = "a mode name is empty";
+        return false;
+    }
     std::string shown = "mode name '" + protocol::escapeControls(name) + "'";
     if (name.find_first_of(std::string_view("=\r\n\0", 4)) != std::string_view::npos)
-        return shown + " holds '=', CR, LF or NUL";
-    if (isBlank(name.front()) || isBlank(name.back()))
-        return shown + " starts or ends with a blank";
-    return {};
+        error = shown + " holds '=', CR, LF or NUL";
+    else if (isBlank(name.front()) || isBlank(name.back()))
+        error = shown + " starts or ends with a blank";
+    else
+        return true;
+    return false;
 }
 
 // Edit distance, ignoring case; small names only.
@@ -83,7 +87,7 @@ std::vector<std::string> checkSettings(const std::vector<ModeSetting>& settings,
                              ": " + why);
         };
         const std::string& name = setting.name;
-        if (std::string why = nameFault(name); !why.empty()) {
+        if (std::string why; !nameFits(name, why)) {
             fault(why);
             continue;
         }
@@ -148,21 +152,26 @@ std::string noModeText(const protocol::ModeTable& table, const std::string& name
     return text;
 }
 
-std::string valueFault(const protocol::ModeRecord& record, std::string_view value) {
+bool valueFits(const protocol::ModeRecord& record, std::string_view value, std::string& error) {
     std::string shown = "'" + protocol::escapeControls(value) + "'";
     if (protocol::equalsIgnoreCase(record.type, "STRING")) {
         if (record.size > 0 && value.size() > static_cast<std::size_t>(record.size)) {
-            return record.name + " holds at most " + std::to_string(record.size) +
-                   " characters, not " + std::to_string(value.size());
+            error = record.name + " holds at most " + std::to_string(record.size) +
+                    " characters, not " + std::to_string(value.size());
+            return false;
         }
     } else if (protocol::equalsIgnoreCase(record.type, "BOOLEAN")) {
-        if (value != "TRUE" && value != "FALSE")
-            return record.name + " takes TRUE or FALSE, not " + shown;
+        if (value != "TRUE" && value != "FALSE") {
+            error = record.name + " takes TRUE or FALSE, not " + shown;
+            return false;
+        }
     } else if (protocol::equalsIgnoreCase(record.type, "INTEGER")) {
-        if (!isDecimalInteger(value))
-            return record.name + " takes a decimal integer, not " + shown;
+        if (!isDecimalInteger(value)) {
+            error = record.name + " takes a decimal integer, not " + shown;
+            return false;
+        }
     }
-    return {};
+    return true;
 }
 
 std::vector<std::string> valueFaults(const protocol::ModeTable& table,
@@ -176,7 +185,7 @@ std::vector<std::string> valueFaults(const protocol::ModeTable& table,
         const protocol::ModeRecord& record = table[static_cast<std::size_t>(i)];
         if (record.nvram && *record.nvram == setting.value)
             continue;
-        if (std::string why = valueFault(record, setting.value); !why.empty())
+        if (std::string why; !valueFits(record, setting.value, why))
             faults.push_back(std::move(why));
     }
     return faults;

@@ -50,10 +50,10 @@ std::vector<std::string> unknownModes(const protocol::ModeTable& table,
 // where one name of the table is close.
 std::string noModeText(const protocol::ModeTable& table, const std::string& name);
 
-// Why `value` does not fit what the unit declares for `record`, or empty:
-// a STRING longer than its size, a BOOLEAN other than TRUE or FALSE, an
-// INTEGER that is not a decimal integer. Other types pass as they are.
-std::string valueFault(const protocol::ModeRecord& record, std::string_view value);
+// Whether `value` fits what the unit declares for `record`; false, with why
+// in `error`, for a STRING longer than its size, a BOOLEAN other than TRUE or
+// FALSE, an INTEGER that is not a decimal integer. Other types pass as they are.
+bool valueFits(const protocol::ModeRecord& record, std::string_view value, std::string& error);
 
 // The candidate closest to `name` (ignoring case) when one is at most two
 // edits away and not most of the name; empty otherwise.

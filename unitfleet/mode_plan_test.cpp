@@ -130,7 +130,9 @@ TEST(ModePlan, ValuesFitTheTypeTheUnitDeclares) {
         SCOPED_TRACE(std::string(c.mode) + " = " + c.value);
         int i = table.findMode(c.mode);
         ASSERT_GE(i, 0);
-        EXPECT_EQ(valueFault(table[static_cast<std::size_t>(i)], c.value), c.fault);
+        std::string error;
+        EXPECT_EQ(valueFits(table[static_cast<std::size_t>(i)], c.value, error), *c.fault == '\0');
+        EXPECT_EQ(error, c.fault);
     }
     // Only values that would be sent count: one the unit holds already is no
     // change, however it is spelt.

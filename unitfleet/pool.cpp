@@ -8,7 +8,7 @@
 
 namespace unitfleet {
 
-std::size_t forEachIndex(std::size_t count, int workers, const IndexFn& work, std::string& whyNot,
+std::size_t forEachIndex(std::size_t count, int workers, const IndexFn& work, std::string& error,
                          const RunControl* control) {
     std::atomic<std::size_t> next{0};
     std::function<void()> worker = [&] {
@@ -24,7 +24,7 @@ std::size_t forEachIndex(std::size_t count, int workers, const IndexFn& work, st
     std::size_t threads = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(workers, 1)), 1,
                                                   std::max<std::size_t>(count, 1));
     platform::WorkerThreads pool;
-    pool.start(threads, worker, whyNot);
+    pool.start(threads, worker, error);
     pool.joinAll();
     return std::min<std::size_t>(next, count);
 }

@@ -18,10 +18,10 @@ using IndexFn = std::function<void(std::size_t index, protocol::ClientSession& s
 // Calls `work` for every index from at most `workers` threads at once and
 // returns when all are done: the first index not taken (`count` when every
 // one was). Indexes are left undone when not even one thread can be started
-// (the reason in `whyNot`; threads that did start take every index) or when
+// (the reason in `error`; threads that did start take every index) or when
 // a stop signal came (platform/stop_signals.h), or `control` asked the run
 // to stop: from then on no index is taken.
-std::size_t forEachIndex(std::size_t count, int workers, const IndexFn& work, std::string& whyNot,
+std::size_t forEachIndex(std::size_t count, int workers, const IndexFn& work, std::string& error,
                          const RunControl* control = nullptr);
 
 }  // namespace unitfleet

@@ -27,9 +27,9 @@ TEST(RunControl, ItsStopEndsTheTakingOfIndexes) {
         std::atomic<std::size_t> done{0};
         RunControl control;
         control.stop = [&] { return done >= c.stopAfter; };
-        std::string whyNot;
+        std::string error;
         std::size_t taken = forEachIndex(
-            c.count, 1, [&](std::size_t, protocol::ClientSession&) { ++done; }, whyNot, &control);
+            c.count, 1, [&](std::size_t, protocol::ClientSession&) { ++done; }, error, &control);
         EXPECT_EQ(taken, c.taken);
         EXPECT_EQ(done, c.taken);
     }

@@ -13,7 +13,7 @@ void runRange(Command command, const std::vector<InventoryUnit>& units, std::siz
               std::size_t count, const WorkSettings& settings, int workers,
               std::vector<UnitResult>& results, const FinishedFn& finished) {
     std::mutex mutex;
-    std::string whyNot;
+    std::string threadError;
     std::size_t taken = forEachIndex(
         count, workers,
         [&](std::size_t k, protocol::ClientSession& session) {
@@ -26,13 +26,13 @@ void runRange(Command command, const std::vector<InventoryUnit>& units, std::siz
             if (finished)
                 finished(i, results[i]);
         },
-        whyNot, settings.control);
+        threadError, settings.control);
     bool stopped = stopAsked(settings.control);
     for (std::size_t k = taken; k < count; ++k) {
         UnitResult& result = results[first + k];
         result.outcome = stopped ? Outcome::Interrupted : Outcome::NotRun;
-        result.detail =
-            stopped ? "before it was contacted" : "no worker thread could be started: " + whyNot;
+        result.detail = stopped ? "before it was contacted"
+                                : "no worker thread could be started: " + threadError;
         if (finished)
             finished(first + k, result);
     }

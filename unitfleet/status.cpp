@@ -110,15 +110,16 @@ int runStatus(const StatusSettings& settings, std::FILE* out, std::FILE* err) {
     auto timeout =
         std::chrono::milliseconds(static_cast<long long>(settings.timeoutSeconds * 1000));
     std::vector<UnitState> states(units->size());
-    std::string whyNot;
+    std::string threadError;
     std::size_t asked = forEachIndex(
         units->size(), workersWithinLimit(settings.jobs, err),
         [&](std::size_t i, protocol::ClientSession& session) {
             states[i] = askUnitStatus(session, (*units)[i], timeout, settings.okStatus);
         },
-        whyNot);
+        threadError);
     if (asked < units->size()) {
-        std::fprintf(err, "unitfleet: no worker thread could be started: %s\n", whyNot.c_str());
+        std::fprintf(err, "unitfleet: no worker thread could be started: %s\n",
+                     threadError.c_str());
         return kExitSomeFailed;
     }
     if (settings.json)

@@ -19,54 +19,60 @@ std::string shown(std::string_view line) {
     return "'" + text + (line.size() > kShown ? "...'" : "'");
 }
 
-// What is wrong with one definition line, or empty.
-std::string lineFault(std::string_view line) {
+bool fail(std::string& error, std::string why) {
+    error = std::move(why);
+    return false;
+}
+
+// Whether one definition line is sound; false with what is wrong in `error`.
+bool lineFits(std::string_view line, std::string& error) {
     std::size_t nameEnd = line.find_first_of(" =");
     if (nameEnd == std::string_view::npos)
-        return "has no type: " + shown(line);
+        return fail(error, "has no type: " + shown(line));
     std::string_view name = line.substr(0, nameEnd);
     if (name.empty())
-        return "has no mode name: " + shown(line);
+        return fail(error, "has no mode name: " + shown(line));
     if (name.size() > kLongestModeName) {
-        return "has a mode name of " + std::to_string(name.size()) + " characters (at most " +
-               std::to_string(kLongestModeName) + "): " + shown(line);
+        return fail(error, "has a mode name of " + std::to_string(name.size()) +
+                               " characters (at most " + std::to_string(kLongestModeName) +
+                               "): " + shown(line));
     }
     for (char c : name) {
         if (isControl(c))
-            return "has a control character in its mode name: " + shown(line);
+            return fail(error, "has a control character in its mode name: " + shown(line));
     }
     std::size_t typeStart = line.find_first_not_of(" =", nameEnd);
     if (typeStart == std::string_view::npos || line.find_first_of(" \t,", typeStart) == typeStart)
-        return "has no type: " + shown(line);
-    return {};
+        return fail(error, "has no type: " + shown(line));
+    return true;
 }
 
 }  // namespace
 
-std::string definitionFault(std::string_view body) {
+bool definitionFits(std::string_view body, std::string& error) {
     if (body.empty())
-        return "the unit lists no modes";
+        return fail(error, "the unit lists no modes");
     // Lines as the table reader counts them: runs of CR and LF separate
     // them, and a leading run makes an empty first line.
     std::size_t number = 1;
     for (std::size_t at = 0;; ++number) {
         std::size_t end = body.find_first_of("\r\n", at);
-        if (std::string why = lineFault(body.substr(at, end - at)); !why.empty())
-            return "definition line " + std::to_string(number) + " " + why;
+        if (std::string why; !lineFits(body.substr(at, end - at), why))
+            return fail(error, "definition line " + std::to_string(number) + " " + why);
         if (end == std::string_view::npos)
             break;
         at = body.find_first_not_of("\r\n", end);
         if (at == std::string_view::npos)
             break;
     }
-    return {};
+    return true;
 }
 
-std::string listingFault(std::size_t size) {
+bool listingFits(std::size_t size, std::string& error) {
     if (size <= kLargestListing)
-        return {};
-    return "the listing would take " + std::to_string(size) + " bytes, more than the " +
-           std::to_string(kLargestListing) + " a unit may take";
+        return true;
+    return fail(error, "the listing would take " + std::to_string(size) + " bytes, more than the " +
+                           std::to_string(kLargestListing) + " a unit may take");
 }
 
 }  // namespace unitfleet

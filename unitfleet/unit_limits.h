@@ -22,13 +22,13 @@ inline constexpr std::size_t kLongestModeName = protocol::kLongModeName - 1;
 // this too, so only a table built to blow up the padding reaches it.
 inline constexpr std::size_t kLargestListing = 1024 * 1024;
 
-// What makes a definition reply unusable, or empty when it is sound: no
-// line at all, or a line without a name, with a name longer than
-// kLongestModeName or holding a control character, or without its type
+// Whether a definition reply is usable; false, with what makes it unusable in
+// `error`, for no line at all, or a line without a name, with a name longer
+// than kLongestModeName or holding a control character, or without its type
 // (which is how a name that runs on across lines shows).
-std::string definitionFault(std::string_view body);
+bool definitionFits(std::string_view body, std::string& error);
 
-// Why a listing of `size` bytes is not written, or empty when it may be.
-std::string listingFault(std::size_t size);
+// Whether a listing of `size` bytes may be written; false with why in `error`.
+bool listingFits(std::size_t size, std::string& error);
 
 }  // namespace unitfleet

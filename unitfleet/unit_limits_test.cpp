@@ -32,14 +32,18 @@ TEST(UnitLimits, DefinitionRepliesThatCannotBeReadBackAreRefused) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body.substr(0, 40));
-        EXPECT_EQ(definitionFault(c.body), c.fault);
+        std::string error;
+        EXPECT_EQ(definitionFits(c.body, error), c.fault.empty());
+        EXPECT_EQ(error, c.fault);
     }
 }
 
 TEST(UnitLimits, ListingsUpToTheLimitAreWritten) {
-    EXPECT_EQ(listingFault(kLargestListing), "");
-    EXPECT_EQ(listingFault(kLargestListing + 1),
-              "the listing would take 1048577 bytes, more than the 1048576 a unit may take");
+    std::string error;
+    EXPECT_TRUE(listingFits(kLargestListing, error));
+    EXPECT_EQ(error, "");
+    EXPECT_FALSE(listingFits(kLargestListing + 1, error));
+    EXPECT_EQ(error, "the listing would take 1048577 bytes, more than the 1048576 a unit may take");
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ bool readModes(ClientSession& session, protocol::ModeTable& table, UnitFailure& 
     }
     if (!ask(session, "", failure))
         return false;
-    if (std::string why = definitionFault(session.replyBody()); !why.empty())
+    if (std::string why; !definitionFits(session.replyBody(), why))
         return fail(failure, Outcome::BadTable, why);
     table.readDefinitions(session.replyBody());
     if (!ask(session, "*", failure))
@@ -91,7 +91,7 @@ bool saveListing(const InventoryUnit& unit, const protocol::ModeTable& table,
                  const WorkSettings& settings, UnitFailure& failure) {
     std::string target = unit.target();
     // Measured first: an oversized listing never takes the memory to build it.
-    if (std::string why = listingFault(protocol::currentContentSize(table, target)); !why.empty())
+    if (std::string why; !listingFits(protocol::currentContentSize(table, target), why))
         return fail(failure, Outcome::TooLarge, why);
     std::string file = listingPath(settings.backupDir, unit);
     std::string content = protocol::currentContent(table, target);

@@ -18,12 +18,14 @@ bool validAccountName(const std::string& name) {
     });
 }
 
-std::optional<std::string> passwordFault(const std::string& password) {
+bool passwordFits(const std::string& password, std::string& error) {
     if (password.size() < 10)
-        return "a password needs at least 10 characters";
-    if (password.size() > 1024)
-        return "a password may have at most 1024 bytes";
-    return std::nullopt;
+        error = "a password needs at least 10 characters";
+    else if (password.size() > 1024)
+        error = "a password may have at most 1024 bytes";
+    else
+        return true;
+    return false;
 }
 
 Accounts::Accounts(StateStore& store) : store_(store) {
@@ -107,10 +109,8 @@ bool Accounts::addUser(const std::string& name, Role role, const std::string& pa
         error = "invalid user name '" + name + "' (1 to 64 letters, digits, '.', '_', '-')";
         return false;
     }
-    if (auto fault = passwordFault(password)) {
-        error = *fault;
+    if (!passwordFits(password, error))
         return false;
-    }
     auto hash = hashSecret(password, HashCost::Password, error);
     return hash && store_.addUser(UserRecord{name, role, *hash, false, 0}, error);
 }

@@ -65,7 +65,7 @@ class Accounts {
 
 // Names of users and tokens: 1 to 64 of letters, digits, '.', '_', '-'.
 bool validAccountName(const std::string& name);
-// Passwords: 10 to 1024 bytes.
-std::optional<std::string> passwordFault(const std::string& password);
+// Passwords: 10 to 1024 bytes; false with why in `error` for others.
+bool passwordFits(const std::string& password, std::string& error);
 
 }  // namespace unitfleetd

@@ -42,8 +42,8 @@ void addUser(ApiContext& c, std::shared_ptr<Call> call, Reply reply) {
     call->auditNote = "user " + name;
     if (!role)
         return reply(errorAnswer(400, "role must be viewer, operator or admin"));
-    if (auto fault = passwordFault(password))
-        return reply(errorAnswer(400, *fault));
+    if (std::string fault; !passwordFits(password, fault))
+        return reply(errorAnswer(400, fault));
     if (c.store.user(name))
         return reply(errorAnswer(409, "user '" + name + "' exists"));
     hashThen(c, password, [&c, name, role, reply](const std::string& hash) {
@@ -96,8 +96,8 @@ void resetPassword(ApiContext& c, std::shared_ptr<Call> call, Reply reply) {
     auto password = body->value("password", std::string());
     if (!c.store.user(name))
         return reply(errorAnswer(404, "no user '" + name + "'"));
-    if (auto fault = passwordFault(password))
-        return reply(errorAnswer(400, *fault));
+    if (std::string fault; !passwordFits(password, fault))
+        return reply(errorAnswer(400, fault));
     hashThen(c, password, [&c, name, reply](const std::string& hash) {
         auto user = c.store.user(name);
         std::string error;

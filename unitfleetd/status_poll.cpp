@@ -21,7 +21,7 @@ std::vector<StatusAnswer> askUnits(const std::vector<unitfleet::InventoryUnit>& 
                                    const std::function<void(const StatusAnswer&)>& answered) {
     std::vector<std::optional<StatusAnswer>> found(units.size());
     std::mutex mutex;
-    std::string whyNot;
+    std::string error;
     unitfleet::forEachIndex(
         units.size(), settings.workers,
         [&](std::size_t i, protocol::ClientSession& session) {
@@ -50,7 +50,7 @@ std::vector<StatusAnswer> askUnits(const std::vector<unitfleet::InventoryUnit>& 
                 answered(a);
             found[i] = std::move(a);
         },
-        whyNot, control);
+        error, control);
     std::vector<StatusAnswer> out;
     for (auto& a : found)
         if (a)

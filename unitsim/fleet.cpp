@@ -113,7 +113,7 @@ std::optional<UnitGroup> UnitGroup::start(std::vector<Options> list, std::string
     for (std::size_t i = 0; i < list.size(); ++i) {
         platform::LoopThread& loop = *group.loops_[i % threads];
         group.units_.push_back(std::make_unique<Unit>(std::move(list[i]), loop));
-        if (!group.units_.back()->start(&error))
+        if (!group.units_.back()->start(error))
             return std::nullopt;
     }
     return group;

@@ -43,31 +43,38 @@ std::vector<std::string_view> words(std::string_view text) {
     return out;
 }
 
-// "TYPE" or "TYPE,SIZE" into the mode; a message when it is not usable.
-std::string parseType(std::string_view word, ModeDef& def) {
+bool fail(std::string& error, std::string why) {
+    error = std::move(why);
+    return false;
+}
+
+// "TYPE" or "TYPE,SIZE" into the mode; false with why in `error` when it is
+// not usable.
+bool parseType(std::string_view word, ModeDef& def, std::string& error) {
     std::size_t comma = word.find(',');
     def.type = std::string(word.substr(0, comma));
     if (def.type.empty())
-        return "missing type";
+        return fail(error, "missing type");
     for (char c : def.type) {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
-            return "type '" + def.type + "' has a character other than letters, digits and _";
+            return fail(error,
+                        "type '" + def.type + "' has a character other than letters, digits and _");
     }
     bool isString = protocol::equalsIgnoreCase(def.type, "STRING");
     if (comma == std::string_view::npos) {
-        return isString ? "STRING needs a size, e.g. STRING,16" : "";
+        return isString ? fail(error, "STRING needs a size, e.g. STRING,16") : true;
     }
     if (!isString)
-        return "only STRING takes a size";
+        return fail(error, "only STRING takes a size");
     std::string_view digits = word.substr(comma + 1);
     if (digits.empty() || digits.size() > 5 ||
         digits.find_first_not_of("0123456789") != std::string_view::npos) {
-        return "size '" + std::string(digits) + "' is not a number";
+        return fail(error, "size '" + std::string(digits) + "' is not a number");
     }
     def.size = std::stoi(std::string(digits));
     if (def.size < 1 || def.size > kMaxStringSize)
-        return "size must be 1 to " + std::to_string(kMaxStringSize);
-    return "";
+        return fail(error, "size must be 1 to " + std::to_string(kMaxStringSize));
+    return true;
 }
 
 // Value and help from the text after "=": the help starts at a "#" that
@@ -87,32 +94,32 @@ void parseValueAndHelp(std::string_view right, ModeDef& def) {
     def.help = std::string(trimmed(right.substr(hash + 1)));
 }
 
-// One mode line; a message when malformed.
-std::string parseLine(std::string_view line, ModeDef& def) {
+// One mode line; false with why in `error` when malformed.
+bool parseLine(std::string_view line, ModeDef& def, std::string& error) {
     std::size_t equals = line.find('=');
     if (equals == std::string_view::npos)
-        return "expected 'Name TYPE[,size] [ro] = value'";
+        return fail(error, "expected 'Name TYPE[,size] [ro] = value'");
     std::vector<std::string_view> left = words(line.substr(0, equals));
     if (left.size() < 2)
-        return "expected a name and a type before '='";
+        return fail(error, "expected a name and a type before '='");
     if (left.size() > 3)
-        return "too many words before '=' (only 'ro' may follow the type)";
+        return fail(error, "too many words before '=' (only 'ro' may follow the type)");
     def.name = std::string(left[0]);
-    if (std::string err = parseType(left[1], def); !err.empty())
-        return err;
+    if (!parseType(left[1], def, error))
+        return false;
     if (left.size() == 3) {
         if (!protocol::equalsIgnoreCase(left[2], "ro"))
-            return "unknown flag '" + std::string(left[2]) + "' (only 'ro' is known)";
+            return fail(error, "unknown flag '" + std::string(left[2]) + "' (only 'ro' is known)");
         def.readOnly = true;
     }
     parseValueAndHelp(line.substr(equals + 1), def);
     if (def.value.find('\t') != std::string::npos)
-        return "a value may not hold a tab";
+        return fail(error, "a value may not hold a tab");
     if (def.size > 0 && def.value.size() > static_cast<std::size_t>(def.size)) {
-        return "value has " + std::to_string(def.value.size()) + " characters, more than size " +
-               std::to_string(def.size);
+        return fail(error, "value has " + std::to_string(def.value.size()) +
+                               " characters, more than size " + std::to_string(def.size));
     }
-    return "";
+    return true;
 }
 
 }  // namespace
@@ -193,10 +200,13 @@ std::optional<std::vector<ModeDef>> parseModeText(std::string_view text, std::st
         if (content.empty() || content.front() == '#')
             continue;
         ModeDef def;
-        std::string why = parseLine(content, def);
-        if (why.empty() && findModeDef(modes, def.name) >= 0)
+        std::string why;
+        bool sound = parseLine(content, def, why);
+        if (sound && findModeDef(modes, def.name) >= 0) {
             why = "mode " + def.name + " twice";
-        if (!why.empty()) {
+            sound = false;
+        }
+        if (!sound) {
             error = "line " + std::to_string(number) + ": " + why;
             return std::nullopt;
         }

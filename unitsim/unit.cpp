@@ -144,10 +144,9 @@ Unit::~Unit() {
     stop();
 }
 
-bool Unit::start(std::string* error) {
+bool Unit::start(std::string& error) {
     auto fail = [&](std::string why) {
-        if (error)
-            *error = std::move(why);
+        error = std::move(why);
         state_->listener.close();
         return false;
     };

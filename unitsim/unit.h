@@ -69,8 +69,9 @@ class Unit {
     Unit(const Unit&) = delete;
     Unit& operator=(const Unit&) = delete;
 
-    // Binds ADDRESS:PORT and starts serving in a background thread.
-    bool start(std::string* error = nullptr);
+    // Binds ADDRESS:PORT and starts serving in a background thread; false
+    // with the reason in `error` when it cannot.
+    bool start(std::string& error);
     void stop();
 
     void setFaults(const Faults& faults);

@@ -77,7 +77,7 @@ std::unique_ptr<Unit> startUnit(const std::string& address, Faults faults = {},
     options.journalPath = std::move(journal);
     auto unit = std::make_unique<Unit>(options);
     std::string error;
-    EXPECT_TRUE(unit->start(&error)) << error;
+    EXPECT_TRUE(unit->start(error)) << error;
     return unit;
 }
 
@@ -341,7 +341,7 @@ TEST(UnitsimLifecycle, JournalFileFollowsAndABoundAddressIsReported) {
         return o;
     }());
     std::string error;
-    EXPECT_FALSE(second.start(&error));
+    EXPECT_FALSE(second.start(error));
     EXPECT_EQ(error.rfind("cannot bind 127.0.0.19:1283: ", 0), 0u) << error;
     unit->stop();
     std::FILE* f = std::fopen(path.c_str(), "r");
@@ -354,7 +354,7 @@ TEST(UnitsimLifecycle, JournalFileFollowsAndABoundAddressIsReported) {
     EXPECT_EQ(content, expected);
     EXPECT_NE(content.find("send MODR \"UnitStatus = OK\\r\\n\"\n"), std::string::npos);
     // Restarts at once on the same address.
-    EXPECT_TRUE(unit->start(&error)) << error;
+    EXPECT_TRUE(unit->start(error)) << error;
     std::remove(path.c_str());
 }
 

@@ -132,9 +132,9 @@ BareServer::BareServer(std::string address, std::uint16_t port, Bytes answer)
 
 BareServer::~BareServer() { stop(); }
 
-bool BareServer::start(std::string* error) {
+bool BareServer::start(std::string& error) {
     auto fail = [&](const char* why) {
-        if (error) *error = why;
+        error = why;
         state_->listener.close();
         return false;
     };
@@ -182,7 +182,8 @@ BareServerProcess::BareServerProcess(const std::string& address, std::uint16_t p
         ::close(fds[1]);
         ::close(ready[0]);
         BareServer bare(address, port, answer);
-        char ok = bare.start() ? 1 : 0;
+        std::string error;
+        char ok = bare.start(error) ? 1 : 0;
         (void)!::write(ready[1], &ok, 1);
         ::close(ready[1]);
         char byte;

@@ -51,7 +51,7 @@ public:
     BareServer(const BareServer&) = delete;
     BareServer& operator=(const BareServer&) = delete;
 
-    bool start(std::string* error = nullptr);
+    bool start(std::string& error);
     void stop();
     std::size_t served() const;
 

@@ -9,7 +9,7 @@ namespace {
 TEST(LoadDriver, CountsAnswersFromTheBareLoop) {
     BareServer bare("127.0.3.200", 1283, Bytes{'o', 'k', 0});
     std::string why;
-    ASSERT_TRUE(bare.start(&why)) << why;
+    ASSERT_TRUE(bare.start(why)) << why;
     LoadOptions options;
     options.host = "127.0.3.200";
     options.request = Bytes{'x', 0};
@@ -34,7 +34,9 @@ TEST(LoadDriver, RefusesAddressesOutsideLoopback) {
     EXPECT_EQ(r.completed + r.failed, 0u);
     EXPECT_FALSE(r.error.empty());
     BareServer bare("10.0.0.1", 1283, {});
-    EXPECT_FALSE(bare.start());
+    std::string error;
+    EXPECT_FALSE(bare.start(error));
+    EXPECT_EQ(error, "not a loopback address");
 }
 
 TEST(LoadDriver, FailedConnectionsAreCountedNotHung) {

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
         return status;
     }
     std::string why;
-    if (!support::enterOwnNetworkNamespace(&why)) {
+    if (!support::enterOwnNetworkNamespace(why)) {
         std::fprintf(stderr, "mibbet_load: needs a network namespace of its own: %s\n",
                      why.c_str());
         return 1;

@@ -42,7 +42,7 @@ std::string addressFor(int modes) {
         options.modes = compactModes(modes);
         auto unit = std::make_unique<unitsim::Unit>(options);
         std::string error;
-        if (!unit->start(&error))
+        if (!unit->start(error))
             throw std::runtime_error(error);
         units[modes] = std::move(unit);
         addresses[modes] = options.address;

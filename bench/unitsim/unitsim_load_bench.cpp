@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string why;
-    bool ownNet = support::enterOwnNetworkNamespace(&why);
+    bool ownNet = support::enterOwnNetworkNamespace(why);
     if (!ownNet)
         std::printf("no network namespace of its own (%s): Mibbet left out\n", why.c_str());
     std::string dir = support::makeTempDir("unitsim-load-bench");

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-#include <windows.h>
-
 #include "frontends/fennick/lumetra_fennick.h"
 #include "lumetra/lumetra.h"
+#include "platform/program_folder.h"
+#include "platform/shared_library.h"
 #include "ui/win32/window.h"
 
 namespace fennick {
@@ -11,36 +11,33 @@ namespace {
 
 using FennickExport = decltype(&::Fennick);
 
-// Lumetra.dll from the program's own folder, loaded at the first call and
-// kept for the program's life.
-HMODULE library(std::string& error) {
-    static const std::wstring path = ui::win32::programFolder() + L"Lumetra.dll";
-    static HMODULE module = nullptr;
-    if (module == nullptr) {
-        module = LoadLibraryW(path.c_str());
-        if (module == nullptr)
-            error = "cannot load '" + ui::win32::narrow(path) + "' (error " +
-                    std::to_string(GetLastError()) + ")";
+// The Fennick export of Lumetra.dll from the program's own folder, bound at
+// the first call that finds it and kept for the program's life; a call that
+// does not find it tries again, so a library put in place later is used.
+FennickExport boundFennick(std::string& error) {
+    static platform::SharedLibrary library;
+    static FennickExport fennick = nullptr;
+    if (fennick != nullptr)
+        return fennick;
+    const std::filesystem::path path = platform::programFolder() / L"Lumetra.dll";
+    const std::string shown = ui::win32::narrow(path.wstring());
+    std::string why;
+    if (!library.isOpen() && !library.open(path, why)) {
+        error = "cannot load '" + shown + "' (" + why + ")";
+        return nullptr;
     }
-    return module;
+    fennick = reinterpret_cast<FennickExport>(library.find("Fennick", why));
+    if (fennick == nullptr)
+        error = "'" + shown + "' has no function Fennick";
+    return fennick;
 }
 
 }  // namespace
 
 std::optional<std::int16_t> callFennick(const PortSettings& s, std::string& error) {
-    static FennickExport fennick = nullptr;
-    if (fennick == nullptr) {
-        HMODULE module = library(error);
-        if (module == nullptr)
-            return std::nullopt;
-        fennick = reinterpret_cast<FennickExport>(
-            reinterpret_cast<void*>(GetProcAddress(module, "Fennick")));
-        if (fennick == nullptr) {
-            error = "'" + ui::win32::narrow(ui::win32::programFolder()) +
-                    "Lumetra.dll' has no function Fennick";
-            return std::nullopt;
-        }
-    }
+    FennickExport fennick = boundFennick(error);
+    if (fennick == nullptr)
+        return std::nullopt;
     return fennick(s.address.c_str(), s.speed, s.dataBits, s.parity.c_str(), s.stopBits,
                    s.flow.c_str());
 }

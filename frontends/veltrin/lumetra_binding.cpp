@@ -3,41 +3,33 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QLibrary>
+#include <QFile>
+
+#include "platform/shared_library.h"
 
 namespace veltrin {
 
 namespace {
 
-// With the library's major version first (libLumetra.so.6, all that the
-// run-time package installs), then bare (libLumetra.so beside the program in
-// the build folder; Lumetra.dll, where Qt ignores the version).
-bool loadEitherName(QLibrary& library, const QString& fileName) {
-    library.setFileNameAndVersion(fileName, VELTRIN_LUMETRA_VERSION);
-    if (library.load())
-        return true;
-    library.setFileName(fileName);
-    return library.load();
-}
-
-// The library file through QLibrary; string results are freed with the
-// library's own LumetraFreeString.
-class QtLibraryFile : public SymbolSource {
+// The library file through platform::SharedLibrary; string results are freed
+// with the library's own LumetraFreeString.
+class LibraryFile : public SymbolSource {
   public:
-    QtLibraryFile(QString name, QStringList folders)
+    LibraryFile(QString name, QStringList folders)
         : name_(std::move(name)), folders_(std::move(folders)) {}
 
     void* find(const char* symbol, std::string& problem) override {
         if (!load(problem))
             return nullptr;
-        QFunctionPointer fn = library_.resolve(symbol);
-        if (fn == nullptr) {
+        std::string error;
+        void* address = library_.find(symbol, error);
+        if (address == nullptr) {
             problem = QStringLiteral("The %1 library %2 has no function %3.")
-                          .arg(name_, library_.fileName(), QLatin1String(symbol))
+                          .arg(name_, loaded_, QLatin1String(symbol))
                           .toLocal8Bit()
                           .toStdString();
         }
-        return reinterpret_cast<void*>(fn);
+        return address;
     }
 
     void release(LumetraString text, std::string& problem) override {
@@ -48,20 +40,42 @@ class QtLibraryFile : public SymbolSource {
     }
 
   private:
+    // With the library's major version first (libLumetra.so.6, all that the
+    // run-time package installs), then bare (libLumetra.so beside the
+    // program in the build folder).
+    QStringList fileNames() const {
+        const QString bare = QStringLiteral("lib%1.so").arg(name_);
+        return {bare + QStringLiteral(".%1").arg(VELTRIN_LUMETRA_VERSION), bare};
+    }
+
+    bool tryOpen(const QString& path, std::string& error) {
+        if (!library_.open(QFile::encodeName(path).toStdString(), error))
+            return false;
+        loaded_ = path;
+        return true;
+    }
+
     bool load(std::string& problem) {
-        if (library_.isLoaded())
+        if (library_.isOpen())
             return true;
+        std::string error;
         for (const QString& folder : folders_) {
-            if (loadEitherName(library_, QDir(folder).filePath(name_)))
+            for (const QString& file : fileNames()) {
+                if (tryOpen(QDir(folder).filePath(file), error))
+                    return true;
+            }
+        }
+        // A bare file name: where the system looks for libraries.
+        for (const QString& file : fileNames()) {
+            if (tryOpen(file, error))
                 return true;
         }
-        if (loadEitherName(library_, name_))
-            return true;
         QStringList places = folders_;
         for (QString& place : places) place = QDir::cleanPath(place);
         places << QStringLiteral("the system's library path");
         problem = QStringLiteral("Cannot load the %1 library: looked in %2 (%3).")
-                      .arg(name_, places.join(QStringLiteral(", ")), library_.errorString())
+                      .arg(name_, places.join(QStringLiteral(", ")),
+                           QString::fromLocal8Bit(error.c_str()))
                       .toLocal8Bit()
                       .toStdString();
         return false;
@@ -69,14 +83,15 @@ class QtLibraryFile : public SymbolSource {
 
     QString name_;
     QStringList folders_;
-    QLibrary library_;
+    platform::SharedLibrary library_;
+    QString loaded_;
     decltype(&::LumetraFreeString) free_ = nullptr;
 };
 
 }  // namespace
 
 LumetraBinding::LumetraBinding(QString name, QStringList folders)
-    : LumetraCalls(std::make_unique<QtLibraryFile>(std::move(name), std::move(folders))) {}
+    : LumetraCalls(std::make_unique<LibraryFile>(std::move(name), std::move(folders))) {}
 
 QStringList LumetraBinding::defaultFolders() {
     const QString program = QCoreApplication::applicationDirPath();

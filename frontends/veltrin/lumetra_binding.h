@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 // The Qt window's way to the Lumetra library: the library file is found by
-// name at run time (QLibrary) and each export is looked up at its first call,
-// so the window starts and keeps working without it. Texts cross as 8-bit
-// bytes; the QString overloads convert them through the locale's encoding
-// (ui/qt/text.h), as every text of the window does.
+// name at run time (platform::SharedLibrary) and each export is looked up at
+// its first call, so the window starts and keeps working without it. Texts
+// cross as 8-bit bytes; the QString overloads convert them through the
+// locale's encoding (ui/qt/text.h), as every text of the window does.
 #pragma once
 
 #include <QString>

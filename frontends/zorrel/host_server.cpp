@@ -2,7 +2,6 @@
 #include "frontends/zorrel/host_server.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <vector>
 
 #include "platform/readiness.h"
@@ -164,7 +163,10 @@ long HostServer::sendFile(std::string_view name) {
         return 0;
     if (!isPlainFileName(name))
         return -1;
-    const std::string path = (std::filesystem::path(fileDirectory_) / name).string();
+    // Joined as bytes: a std::filesystem::path made from a std::string reads
+    // it in the system code page on Windows, which would garble UTF-8.
+    const std::string path =
+        fileDirectory_.empty() ? std::string(name) : fileDirectory_ + "/" + std::string(name);
     auto frame = protocol::loadFileFrame(path, protocol::kFileKindImage, {}, limits_.maxFileFrame);
     if (!frame)
         return -1;

@@ -38,7 +38,8 @@ struct HostServerLimits {
 
 class HostServer {
   public:
-    // Files sent with sendFile come from `fileDirectory`.
+    // Files sent with sendFile come from `fileDirectory` (UTF-8, as the
+    // platform layer's file calls take names).
     explicit HostServer(std::string fileDirectory, HostServerLimits limits = {});
 
     // Listens on `port` of `address` (0: all addresses); an earlier listener

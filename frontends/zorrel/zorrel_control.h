@@ -58,7 +58,7 @@ class ZorrelControl : public frontends::Control {
 
 
 // Registers ZorrelControl under its name, ZORRELLib.Zorrel, serving files
-// from `fileDirectory`.
+// from `fileDirectory` (UTF-8).
 void registerZorrelControl(const std::string& fileDirectory);
 
 }  // namespace zorrel

@@ -133,7 +133,7 @@ TEST(Probe, AsksTheSimulatedUnitForItsStatus) {
     options.address = "127.0.3.32";
     unitsim::Unit unit(options);
     std::string why;
-    ASSERT_TRUE(unit.start(&why)) << why;
+    ASSERT_TRUE(unit.start(why)) << why;
     support::RunResult r = probe({"127.0.3.32"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
@@ -224,7 +224,7 @@ TEST(Drosk, AnswersFromTheSimulatedUnit) {
     options.address = "127.0.3.38";
     unitsim::Unit unit(options);
     std::string why;
-    ASSERT_TRUE(unit.start(&why)) << why;
+    ASSERT_TRUE(unit.start(why)) << why;
     support::Background d({DROSK_BIN, "/d1", "127.0.3.38"});
     ASSERT_TRUE(d.waitForOutput("1: UnitStatus = OK\r\n", 8s)) << d.outputSoFar();
     // One answer a line: the unit ends its answer line with CR LF.

@@ -101,7 +101,7 @@ TEST(ProbeKeepAlives, AreSkippedSoTheRealStatusIsPrinted) {
     options.faults.keepAlivesBeforeReply = 3;
     unitsim::Unit unit(options);
     std::string why;
-    ASSERT_TRUE(unit.start(&why)) << why;
+    ASSERT_TRUE(unit.start(why)) << why;
     support::RunResult r = support::run({PROBE_BIN, "127.0.3.62"});
     EXPECT_EQ(r.out, "UnitStatus = OK\r\n");
     EXPECT_EQ(r.status, 0);

@@ -35,7 +35,7 @@ class Attack : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string why;
-        if (!support::enterOwnNetworkNamespace(&why))
+        if (!support::enterOwnNetworkNamespace(why))
             std::printf("(no network namespace of its own: %s)\n", why.c_str());
     }
     void start(std::uint16_t port, const std::vector<std::string>& args, const std::string& data) {

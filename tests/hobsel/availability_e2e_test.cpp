@@ -125,7 +125,7 @@ long listenOverflows() {
 
 TEST(HobselAvailability, ABurstOfSixteenUnitsIsHeldByTheBacklog) {
     std::string why;
-    if (!support::enterOwnNetworkNamespace(&why))
+    if (!support::enterOwnNetworkNamespace(why))
         GTEST_SKIP() << "no network namespace: " << why;
     // Every answer waits a little, so the burst piles up in the listen queue.
     HobselServer server(23004, {}, "A\tfound A\n", "127.0.6.");

@@ -48,7 +48,7 @@ class PushingUnit : public ::testing::Test {
         options.address = unitNet + std::to_string(last);
         unit_ = std::make_unique<unitsim::Unit>(options);
         std::string why;
-        ASSERT_TRUE(unit_->start(&why)) << why;
+        ASSERT_TRUE(unit_->start(why)) << why;
     }
     unitsim::HostTarget from() const { return server_->unit(last_); }
     unitsim::HostReply event(std::uint32_t starts, std::uint32_t key = 0, std::uint32_t column = 0,

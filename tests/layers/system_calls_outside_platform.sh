@@ -18,14 +18,11 @@ exempt=(
     # The DLL's string results are OLE strings there, which callers free with
     # SysFreeString: part of the C API, not a service of the system.
     lumetra/result_string_win32.cpp
-    # Fennick's control binds Lumetra.dll at run time, as Veltrin's win32/ view
-    # does; both loaders belong in one platform/ shared-library pair next.
-    frontends/fennick/lumetra_fennick_win32.cpp
 )
 
-headers='#[[:space:]]*include[[:space:]]*<(sys/|unistd\.h|fcntl\.h|poll\.h|netinet/|arpa/|netdb\.h|net[/]|windows\.h|winsock|ws2|mswsock|pthread\.h|signal\.h|csignal|dirent\.h|termios\.h|io\.h|direct\.h|process\.h|shlobj|oleauto|objbase)'
+headers='#[[:space:]]*include[[:space:]]*<(sys/|unistd\.h|fcntl\.h|poll\.h|netinet/|arpa/|netdb\.h|net[/]|windows\.h|winsock|ws2|mswsock|pthread\.h|signal\.h|csignal|dirent\.h|termios\.h|io\.h|direct\.h|process\.h|shlobj|oleauto|objbase|dlfcn\.h)'
 calls='(^|[^[:alnum:]_:])::(socket|bind|connect|listen|accept4?|send|sendto|sendmsg|recv|recvfrom|recvmsg|poll|select|open|openat|close|fcntl|ioctl|read|write|pread|pwrite|fsync|fdatasync|fstat|stat|lstat|rename|unlink|mkdir|rmdir|opendir|readdir|pipe2?|dup2?|fork|execv|execvp|waitpid|kill|signal|sigaction|isatty|getpid|setsockopt|getsockopt|shutdown|symlink|readlink|chmod|flock|ftruncate|mmap|munmap|getaddrinfo|gethostname)[[:space:]]*\('
-named='(^|[^[:alnum:]_])(epoll_[a-z_]+|pthread_[a-z_]+|WSA[A-Z][A-Za-z]*|fcntl|ioctl|isatty|_isatty|getpid|sigaction|std::signal|CreateFile[AW]?|MoveFileEx[AW]?|FormatMessage[AW]?|GetLastError|CloseHandle|CreateThread|WaitForSingleObject|SetConsole[A-Za-z]*|GetConsole[A-Za-z]*|GetModuleFileName[AW]?)[[:space:]]*\('
+named='(^|[^[:alnum:]_])(epoll_[a-z_]+|pthread_[a-z_]+|WSA[A-Z][A-Za-z]*|fcntl|ioctl|isatty|_isatty|getpid|sigaction|std::signal|CreateFile[AW]?|MoveFileEx[AW]?|FormatMessage[AW]?|GetLastError|CloseHandle|CreateThread|WaitForSingleObject|SetConsole[A-Za-z]*|GetConsole[A-Za-z]*|GetModuleFileName[AW]?|dlopen|dlsym|dlclose|dlerror|LoadLibrary(Ex)?[AW]?|GetProcAddress|FreeLibrary)[[:space:]]*\('
 windows='#[[:space:]]*(ifdef|ifndef|if|elif)[^\n]*_WIN32'
 
 skip() {  # FILE

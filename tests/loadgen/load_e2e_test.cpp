@@ -51,7 +51,7 @@ class LoadOnHost : public ::testing::TestWithParam<Server> {
   protected:
     void SetUp() override {
         std::string why;
-        if (!support::enterOwnNetworkNamespace(&why))
+        if (!support::enterOwnNetworkNamespace(why))
             GTEST_SKIP() << "no network namespace: " << why;
         dir_ = support::makeTempDir("unitsim-load");
         support::writeFile(dir_ + "/" + GetParam().dataFile, kData);

@@ -18,7 +18,7 @@ class LumetraSimulatedUnit : public LibraryTest {
         options.faults = std::move(faults);
         auto unit = std::make_unique<unitsim::Unit>(options);
         std::string error;
-        EXPECT_TRUE(unit->start(&error)) << error;
+        EXPECT_TRUE(unit->start(error)) << error;
         return unit;
     }
 };

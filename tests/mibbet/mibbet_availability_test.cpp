@@ -29,7 +29,7 @@ class MibbetAvailable : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string why;
-        if (!support::enterOwnNetworkNamespace(&why))
+        if (!support::enterOwnNetworkNamespace(why))
             GTEST_SKIP() << "no network namespace: " << why;
         dir_ = support::makeTempDir("mibbet-available");
         ASSERT_FALSE(dir_.empty());

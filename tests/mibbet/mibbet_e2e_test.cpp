@@ -39,7 +39,7 @@ class MibbetRun : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string why;
-        if (!support::enterOwnNetworkNamespace(&why)) GTEST_SKIP() << "no network namespace: " << why;
+        if (!support::enterOwnNetworkNamespace(why)) GTEST_SKIP() << "no network namespace: " << why;
         dir_ = support::makeTempDir("mibbet-e2e");
         ASSERT_FALSE(dir_.empty());
         support::writeFile(data(), kData);

@@ -20,7 +20,7 @@ using namespace std::string_literals;
 
 TEST(MibbetServer, SilentClientIsClosedAfterTheTimeOutAndCounted) {
     std::string why;
-    if (!support::enterOwnNetworkNamespace(&why)) GTEST_SKIP() << "no network namespace: " << why;
+    if (!support::enterOwnNetworkNamespace(why)) GTEST_SKIP() << "no network namespace: " << why;
     std::string dir = support::makeTempDir("mibbet-server");
     mibbet::ServerOptions options;
     options.receiveTimeout = 300ms;

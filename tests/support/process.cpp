@@ -232,9 +232,9 @@ bool waitForPort(const std::string& address, unsigned short port,
 
 namespace {
 
-bool makeOwnNetworkNamespace(std::string* why) {
+bool makeOwnNetworkNamespace(std::string& error) {
     if (unshare(CLONE_NEWNET) != 0) {
-        if (why) *why = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
+        error = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
         return false;
     }
     int fd = socket(AF_INET, SOCK_DGRAM, 0);
@@ -244,18 +244,18 @@ bool makeOwnNetworkNamespace(std::string* why) {
     ifr.ifr_flags |= IFF_UP | IFF_RUNNING;
     ok = ok && ioctl(fd, SIOCSIFFLAGS, &ifr) == 0;
     if (fd >= 0) ::close(fd);
-    if (!ok && why) *why = std::string("bringing up lo: ") + std::strerror(errno);
+    if (!ok) error = std::string("bringing up lo: ") + std::strerror(errno);
     return ok;
 }
 
 }  // namespace
 
-bool enterOwnNetworkNamespace(std::string* why) {
+bool enterOwnNetworkNamespace(std::string& error) {
     // Once per process: a second namespace would cut this process off from
     // the servers it started in the first.
     static std::string reason;
-    static const bool entered = makeOwnNetworkNamespace(&reason);
-    if (why) *why = reason;
+    static const bool entered = makeOwnNetworkNamespace(reason);
+    error = reason;
     return entered;
 }
 

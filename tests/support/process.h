@@ -64,9 +64,9 @@ bool waitForPort(const std::string& address, unsigned short port,
 // Moves this test process into a network namespace of its own with only the
 // loopback interface up, so a server may bind port 1283 on all addresses
 // without touching the machine's own. Needs root; false (with a reason in
-// `why`) when the namespace cannot be made, and the test should then skip.
+// `error`) when the namespace cannot be made, and the test should then skip.
 // Only the first call enters one; later calls give its result.
-bool enterOwnNetworkNamespace(std::string* why = nullptr);
+bool enterOwnNetworkNamespace(std::string& error);
 
 // A FILE* that in-process runs write to, read back as a string.
 class Capture {

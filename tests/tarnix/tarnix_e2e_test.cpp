@@ -318,7 +318,7 @@ TEST_F(TarnixE2e, RefusedConnection) {
 TEST_F(TarnixE2e, UnresolvableNameExitsWith255) {
     // In a namespace of its own no lookup can leave the machine.
     std::string why;
-    if (!support::enterOwnNetworkNamespace(&why))
+    if (!support::enterOwnNetworkNamespace(why))
         GTEST_SKIP() << why;
     support::RunResult r = tarnix({"no-such-unit.invalid"});
     EXPECT_EQ(r.out, "DNS lookup failed for host :no-such-unit.invalid\n");

@@ -83,7 +83,7 @@ unitsim::Unit& UnitFixture::startUnit(int host, std::vector<unitsim::ModeDef> mo
     options.faults = std::move(faults);
     auto unit = std::make_unique<unitsim::Unit>(std::move(options));
     std::string error;
-    EXPECT_TRUE(unit->start(&error)) << error;
+    EXPECT_TRUE(unit->start(error)) << error;
     units_.push_back(std::move(unit));
     return *units_.back();
 }

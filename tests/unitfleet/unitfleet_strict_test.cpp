@@ -35,7 +35,7 @@ class Strict : public unitfleet_test::FleetFixture<21> {
   protected:
     void SetUp() override {
         std::string why;
-        if (!support::enterOwnNetworkNamespace(&why))
+        if (!support::enterOwnNetworkNamespace(why))
             GTEST_SKIP() << why;
         FleetFixture::SetUp();
     }

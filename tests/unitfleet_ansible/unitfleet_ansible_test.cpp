@@ -40,7 +40,7 @@ class Playbook : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string why;
-        if (!support::enterOwnNetworkNamespace(&why))
+        if (!support::enterOwnNetworkNamespace(why))
             GTEST_SKIP() << why;
         if (::access(ANSIBLE_PLAYBOOK_BIN, X_OK) != 0)
             GTEST_SKIP() << "ansible-core is not installed";

@@ -199,7 +199,7 @@ TEST_F(Program, UnderTlsCookiesAreSecure) {
 
 TEST_F(Program, InsecureWarnsAtEveryStart) {
     std::string why;
-    if (!support::enterOwnNetworkNamespace(&why))
+    if (!support::enterOwnNetworkNamespace(why))
         GTEST_SKIP() << why;
     writeConfig("\"listen\": \"0.0.0.0:18445\"");
     auto refused = support::run(args({}), options("", 10s));

@@ -161,7 +161,8 @@ TEST(UnitsimProgram, AnAddressInUseExitsOne) {
     unitsim::Options options;
     options.address = "127.0.0.31";
     unitsim::Unit holder(options);
-    ASSERT_TRUE(holder.start());
+    std::string error;
+    ASSERT_TRUE(holder.start(error)) << error;
     support::RunResult r = unitsim({"--address", "127.0.0.31"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("unitsim: cannot bind 127.0.0.31:1283: ", 0), 0u) << r.err;

@@ -61,7 +61,7 @@ class FennickUnderWine : public WineTest {
         options.address = "127.0.24.1";
         unit_ = std::make_unique<unitsim::Unit>(options);
         std::string error;
-        ASSERT_TRUE(unit_->start(&error)) << error;
+        ASSERT_TRUE(unit_->start(error)) << error;
         fennick_ = std::make_unique<support::Background>(wineCommand("Fennick.exe", {}));
         const auto window = display_->findWindow(fennick::kTitle, 120s);
         ASSERT_TRUE(window) << "no \"Configure Port 2\" window: " << fennick_->stop().err;

@@ -90,7 +90,7 @@ class VeltrinUnderWine : public WineTest {
         options.modes = std::move(table);
         unit_ = std::make_unique<unitsim::Unit>(options);
         std::string error;
-        EXPECT_TRUE(unit_->start(&error)) << error;
+        EXPECT_TRUE(unit_->start(error)) << error;
         return *unit_;
     }
 

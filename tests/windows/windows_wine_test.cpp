@@ -103,7 +103,7 @@ class UnderWine : public WineTest {
         options.modes = modes();
         units_.push_back(std::make_unique<unitsim::Unit>(options));
         std::string error;
-        EXPECT_TRUE(units_.back()->start(&error)) << error;
+        EXPECT_TRUE(units_.back()->start(error)) << error;
         return *units_.back();
     }
 

@@ -149,7 +149,7 @@ void WineInOwnNetwork::SetUp() {
                         "sets SUITE_WINDOWS_BUILD_DIR)";
     }
     std::string why;
-    if (!support::enterOwnNetworkNamespace(&why))
+    if (!support::enterOwnNetworkNamespace(why))
         GTEST_SKIP() << "no network namespace: " << why;
     dir_ = support::makeTempDir("wine_netns");
     prefix_ = dir_ + "/wine";

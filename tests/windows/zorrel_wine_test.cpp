@@ -4,6 +4,7 @@
 // its buttons clicked as a person would, units played from the Linux side.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <future>
 
 #include "frontends/zorrel/form1_logic.h"
@@ -37,13 +38,18 @@ class ZorrelUnderWine : public WineInOwnNetwork {
             return;
         display_ = std::make_unique<XDisplay>();
         ASSERT_TRUE(display_->started()) << display_->why();
-        zorrel_ = std::make_unique<support::Background>(wineCommand("Zorrel.exe", {}), dir_);
+        const std::string folder = placeProgram();
+        ASSERT_FALSE(HasFailure()) << "Zorrel.exe could not be placed";
+        zorrel_ = std::make_unique<support::Background>(
+            std::vector<std::string>{WINE_LOADER, folder + "/Zorrel.exe"}, dir_);
         const auto window = display_->findWindow(zorrel::kTitle, 120s);
         ASSERT_TRUE(window) << "no Zorrel window: " << zorrel_->stop().err;
         window_ = *window;
         ASSERT_TRUE(display_->windowOrigin(*window, left_, top_));
         target_.timeout = 20s;
     }
+    // The folder Zorrel.exe runs from, with header.gif beside it.
+    virtual std::string placeProgram() { return windowsBin(); }
     void TearDown() override {
         zorrel_.reset();
         display_.reset();
@@ -125,6 +131,33 @@ TEST_F(ZorrelUnderWine, KeyboardOnly) {
     EXPECT_TRUE(stopped) << "Enter on Exit Server stops the server";
     display_->key("space");
     ASSERT_TRUE(support::waitForPort("127.0.0.1", 1283, 60s)) << "the server did not start again";
+    EXPECT_TRUE(zorrel_->running());
+}
+
+// Zorrel.exe in a folder whose name no single-byte code page holds (an o
+// umlaut and two CJK characters) still finds header.gif beside itself.
+class ZorrelInAForeignFolder : public ZorrelUnderWine {
+  protected:
+    std::string placeProgram() override {
+        namespace fs = std::filesystem;
+        const fs::path folder = fs::path(dir_) / "Z\xC3\xB6rrel \xE6\x97\xA5\xE6\x9C\xAC";
+        std::error_code error;
+        fs::create_directories(folder, error);
+        for (const char* file : {"Zorrel.exe", "header.gif"}) {
+            if (!error)
+                fs::copy_file(fs::path(windowsBin()) / file, folder / file, error);
+        }
+        EXPECT_FALSE(error) << error.message();
+        return folder.string();
+    }
+};
+
+TEST_F(ZorrelInAForeignFolder, SendsTheImageBesideIt) {
+    startServer();
+    auto image =
+        protocol::loadFileFrame(windowsBin() + "/header.gif", protocol::kFileKindImage, {}, 102400);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(unitsim::sendBarcodeFrame(target_, "PFX\t4006381333931").bytes, *image);
     EXPECT_TRUE(zorrel_->running());
 }
 

@@ -77,7 +77,7 @@ TEST_F(Port2EndToEnd, TheSettingsReachTheUnitAsOneExactFrame) {
         options.address = c.address;
         unitsim::Unit unit(options);
         std::string error;
-        ASSERT_TRUE(unit.start(&error)) << error;
+        ASSERT_TRUE(unit.start(error)) << error;
 
         ip->clear();
         QTest::keyClicks(ip, c.address);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// Lumetra.dll bound the Windows way: LoadLibrary from the program's own
-// folder, each export by name at its first call (GetProcAddress), string
-// results freed with SysFreeString.
+// Lumetra.dll bound the Windows way: loaded from the program's own
+// folder (platform::SharedLibrary), each export by name at its first call,
+// string results freed with SysFreeString.
 #pragma once
 
 #include <memory>

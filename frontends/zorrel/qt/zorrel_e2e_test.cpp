@@ -65,7 +65,7 @@ class ZorrelEndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string why;
-        if (!support::enterOwnNetworkNamespace(&why))
+        if (!support::enterOwnNetworkNamespace(why))
             GTEST_SKIP() << "needs a network namespace of its own: " << why;
         frontends::registerControl(frontends::kZorrelControlName,
                                    [this] { return std::make_unique<TimedControl>(&polls); });

@@ -8,6 +8,7 @@
 #include "frontends/zorrel/zorrel_control.h"
 #include "platform/program_folder.h"
 #include "platform/socket.h"
+#include "platform/utf16.h"
 #include "ui/win32/window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int show) {
@@ -17,12 +18,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int show) 
         MessageBoxW(nullptr, L"Windows Sockets could not be started.", L"Zorrel", MB_OK);
         return 1;
     }
-    // The control opens header.gif through the 8-bit file calls of the
-    // platform layer; the folder's own name may hold any character, so the
-    // folder becomes the working folder (by its UTF-16 name) and the control
-    // names its files relative to it.
-    SetCurrentDirectoryW(platform::programDataFolder().c_str());
-    zorrel::registerZorrelControl(".");
+    // The platform layer's file calls take UTF-8 names, so a folder named
+    // in any language is found.
+    zorrel::registerZorrelControl(platform::utf8Path(platform::programDataFolder()));
     zorrel::win32::Form1 form(instance);
     if (!form.ready()) {
         MessageBoxW(nullptr, L"The Zorrel window could not be created.", L"Zorrel", MB_OK);
