@@ -68,6 +68,8 @@ Api::Api(ApiContext& context) : context_(context) {
     addUnitRoutes(router_, c);
     addJobRoutes(router_, c);
     addUserRoutes(router_, c);
+    addDetailRoutes(router_, c);
+    addBaselineRoutes(router_, c);
 }
 
 void Api::handle(HttpRequest request, Reply reply) {

@@ -21,6 +21,7 @@
 #include "unitfleetd/login_limiter.h"
 #include "unitfleetd/metrics.h"
 #include "unitfleetd/state_store.h"
+#include "unitfleetd/unit_detail.h"
 
 namespace unitfleetd {
 
@@ -51,6 +52,7 @@ class Daemon {
     Accounts& accounts() { return accounts_; }
     FleetStatus& fleet() { return fleet_; }
     const Api& api() const { return *api_; }
+    UnitDetail& detail() { return detail_; }
     int interruptedAtStart() const { return interrupted_; }
     std::shared_ptr<const Config> config() const { return config_; }
     std::shared_ptr<const unitfleet::Inventory> inventory() const { return inventory_; }
@@ -60,6 +62,10 @@ class Daemon {
            std::shared_ptr<const unitfleet::Inventory> inventory, platform::FileLock lock, StateStore store,
            std::FILE* log, int interrupted);
     void say(const std::string& line);
+    // Counts every unit's drift from its baseline again, in the background.
+    void refreshDrift();
+    // Counts again when the store's HEAD has moved since the last count.
+    void watchStore();
 
     std::shared_ptr<const Config> config_;
     std::shared_ptr<const unitfleet::Inventory> inventory_;
@@ -72,6 +78,8 @@ class Daemon {
     EventHub hub_;
     DaemonCounters counters_;
     FleetStatus fleet_;
+    UnitDetail detail_;
+    bool counting_ = false, countAgain_ = false;
     HttpServer server_;
     Jobs jobs_;
     std::unique_ptr<ApiContext> context_;

@@ -18,6 +18,9 @@ struct UnitStatus {
     std::string statusText;  // likewise
     double lastBackup = 0;   // seconds since the epoch; 0: none yet
     double checked = 0;
+    // Modes off the unit's baseline in its last listing; -1: unknown (no
+    // baseline, no listing). Set by the drift count, kept by the poll.
+    int driftModes = -1;
 };
 
 // Keyed by the unit's key in the inventory (its name, else its address).
