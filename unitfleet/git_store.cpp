@@ -482,19 +482,17 @@ std::optional<std::map<std::string, std::string>> listingsAt(const std::string& 
 namespace {
 
 // The units a commit changed against its first parent.
+// The listings of the tree a walk read last: in a history without merges a
+// commit's parent's tree is the next commit's own, read once for both.
+struct LastTree {
+    git_oid id{};
+    bool known = false;
+    std::map<std::string, git_oid> listings;
+};
+
 std::vector<UnitHistory> commitChanges(git_repository* repo, git_commit* commit,
                                        const std::string& unit,
-                                       const VolatileModes& volatileModes) {
-    git_tree* raw = nullptr;
-    git_tree* parentRaw = nullptr;
-    git_commit* parent = nullptr;
-    git_commit_tree(&raw, commit);
-    Tree tree(raw);
-    if (git_commit_parentcount(commit) > 0 && git_commit_parent(&parent, commit, 0) == 0) {
-        Commit owned(parent);
-        git_commit_tree(&parentRaw, parent);
-    }
-    Tree parentTree(parentRaw);
+                                       const VolatileModes& volatileModes, LastTree& last) {
     // One unit: its entry is found by name, not by listing the whole tree,
     // so a unit's history costs the same in a store of 10,000 units.
     auto listings = [&unit](const git_tree* t) {
@@ -508,8 +506,30 @@ std::vector<UnitHistory> commitChanges(git_repository* repo, git_commit* commit,
             one.emplace(file, *git_tree_entry_id(entry));
         return one;
     };
-    std::map<std::string, git_oid> before = listings(parentTree.get());
-    std::map<std::string, git_oid> after = listings(tree.get());
+    std::map<std::string, git_oid> after;
+    if (last.known && git_oid_equal(&last.id, git_commit_tree_id(commit))) {
+        after = std::move(last.listings);
+    } else {
+        git_tree* raw = nullptr;
+        git_commit_tree(&raw, commit);
+        Tree tree(raw);
+        after = listings(tree.get());
+    }
+    std::map<std::string, git_oid> before;
+    last.known = false;
+    git_commit* parent = nullptr;
+    if (git_commit_parentcount(commit) > 0 && git_commit_parent(&parent, commit, 0) == 0) {
+        Commit owned(parent);
+        git_tree* parentRaw = nullptr;
+        git_commit_tree(&parentRaw, parent);
+        Tree parentTree(parentRaw);
+        before = listings(parentTree.get());
+        if (parentTree) {
+            last.id = *git_commit_tree_id(parent);
+            last.known = true;
+            last.listings = before;
+        }
+    }
     std::map<std::string, UnitHistory> units;
     auto wanted = [&](const std::string& name) { return unit.empty() || stemOf(name) == unit; };
     for (const auto& [name, id] : after) {
@@ -565,6 +585,7 @@ std::optional<std::vector<HistoryEntry>> readHistory(const std::string& dir,
         return std::nullopt;
     }
     git_oid id;
+    LastTree last;
     while (git_revwalk_next(&id, raw) == 0) {
         git_commit* commitRaw = nullptr;
         if (git_commit_lookup(&commitRaw, repo.get(), &id) != 0) {
@@ -576,7 +597,7 @@ std::optional<std::vector<HistoryEntry>> readHistory(const std::string& dir,
         if (since && time < *since)
             continue;
         HistoryEntry entry;
-        entry.units = commitChanges(repo.get(), commitRaw, unit, volatileModes);
+        entry.units = commitChanges(repo.get(), commitRaw, unit, volatileModes, last);
         if (entry.units.empty())
             continue;
         entry.id = shortId(id);
