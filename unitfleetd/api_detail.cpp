@@ -91,14 +91,14 @@ HttpResponse unitDetail(ListingStore& listings, const std::string& stem,
     if (history->empty() || history->front().units.empty() || history->front().units[0].removed)
         return jsonAnswer(200, summary);
     const auto& last = history->front();
-    auto texts = listings.listingsAt(last.revision, {stem}, error);
-    if (!texts)
+    error.clear();
+    auto text = listings.listingAt(last.revision, stem, error);
+    if (!text && !error.empty())
         return storeFault(error);
     json listing = {{"revision", last.revision}, {"time", last.time}};
-    auto text = texts->find(stem);
-    auto read = text == texts->end() ? std::nullopt : unitfleet::readListing(text->second, error);
+    auto read = !text ? std::nullopt : unitfleet::readListing(*text, error);
     if (!read) {
-        listing["error"] = text == texts->end() ? "no listing" : "damaged listing: " + error;
+        listing["error"] = !text ? "no listing" : "damaged listing: " + error;
         listing["modes"] = json::array();
         summary["listing"] = listing;
         return jsonAnswer(200, summary);
@@ -163,17 +163,14 @@ HttpResponse diffListings(ListingStore& listings, const std::string& revisionA,
     if (!b)
         return fault;
     std::string error;
-    auto textsA = listings.listingsAt(*a, {stemA}, error);
-    auto textsB = textsA ? listings.listingsAt(*b, {stemB}, error) : std::nullopt;
-    if (!textsB)
+    auto textA = listings.listingAt(*a, stemA, error);
+    auto textB = error.empty() ? listings.listingAt(*b, stemB, error) : std::nullopt;
+    if (!error.empty())
         return storeFault(error);
-    if (!textsA->contains(stemA) || !textsB->contains(stemB)) {
-        bool aMissing = !textsA->contains(stemA);
-        return errorAnswer(404, std::string("no listing of ") + (aMissing ? "a" : "b") + " at " +
-                                    (aMissing ? revisionA : revisionB));
-    }
-    answer["changes"] =
-        modeChangesJson(unitfleet::listingChanges(textsA->at(stemA), textsB->at(stemB), {}));
+    if (!textA || !textB)
+        return errorAnswer(404, std::string("no listing of ") + (!textA ? "a" : "b") + " at " +
+                                    (!textA ? revisionA : revisionB));
+    answer["changes"] = modeChangesJson(unitfleet::listingChanges(*textA, *textB, {}));
     answer["revisions"] = {{"a", *a}, {"b", *b}};
     return jsonAnswer(200, answer);
 }

@@ -98,4 +98,21 @@ std::optional<std::map<std::string, std::string>> ListingStore::listingsAt(
     return unitfleet::listingsAt(folder(), revision, stems, error);
 }
 
+std::optional<std::string> ListingStore::listingAt(const std::string& fullRevision,
+                                                   const std::string& stem, std::string& error) {
+    auto key = std::make_pair(fullRevision, stem);
+    {
+        std::lock_guard lock(mutex_);
+        if (auto it = listings_.find(key); it != listings_.end())
+            return it->second;
+    }
+    auto found = listingsAt(fullRevision, {stem}, error);
+    if (!found || !found->contains(stem))
+        return std::nullopt;
+    std::lock_guard lock(mutex_);
+    if (listings_.size() >= kMostListings)
+        listings_.clear();
+    return listings_[key] = found->at(stem);
+}
+
 }  // namespace unitfleetd

@@ -37,6 +37,10 @@ class ListingStore {
     std::optional<std::string> resolve(const std::string& revision, std::string& error);
     std::optional<std::map<std::string, std::string>> listingsAt(
         const std::string& revision, const std::vector<std::string>& stems, std::string& error);
+    // One listing at a full commit id, kept: what a commit holds never
+    // changes. Nothing without an error: no such listing there.
+    std::optional<std::string> listingAt(const std::string& fullRevision, const std::string& stem,
+                                         std::string& error);
 
   private:
     static constexpr std::size_t kMostHistories = 2048;
@@ -44,6 +48,8 @@ class ListingStore {
     std::string folder_;
     std::string cachedHead_;
     std::map<std::string, std::shared_ptr<const History>> histories_;
+    static constexpr std::size_t kMostListings = 4096;
+    std::map<std::pair<std::string, std::string>, std::string> listings_;  // (id, stem)
 };
 
 }  // namespace unitfleetd
