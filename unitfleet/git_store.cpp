@@ -370,32 +370,60 @@ std::optional<GitCommit> commitListings(const std::string& dir, const GitRun& ru
     return result;
 }
 
+namespace {
+
+std::string fullId(const git_oid& id) {
+    char text[GIT_OID_HEXSZ + 1];
+    git_oid_tostr(text, sizeof text, &id);
+    return text;
+}
+
+// The commit `revision` names, and its tree.
+bool commitTree(git_repository* repo, const std::string& dir, const std::string& revision,
+                Commit& commit, Tree& tree, std::string& error) {
+    git_object* found = nullptr;
+    if (git_revparse_single(&found, repo, revision.c_str()) != 0) {
+        error = "no revision " + revision + " in " + dir;
+        return false;
+    }
+    Object object(found);
+    git_object* peeled = nullptr;
+    if (git_object_peel(&peeled, found, GIT_OBJECT_COMMIT) != 0) {
+        error = revision + " is not a commit";
+        return false;
+    }
+    commit.reset(reinterpret_cast<git_commit*>(peeled));
+    git_tree* raw = nullptr;
+    if (git_commit_tree(&raw, commit.get()) != 0) {
+        error = lastError("cannot read " + revision);
+        return false;
+    }
+    tree.reset(raw);
+    return true;
+}
+
+std::optional<std::string> listingIn(git_repository* repo, const git_tree* tree,
+                                     const std::string& file) {
+    const git_tree_entry* entry = git_tree_entry_byname(tree, file.c_str());
+    if (entry == nullptr || git_tree_entry_type(entry) != GIT_OBJECT_BLOB)
+        return std::nullopt;
+    return blobText(repo, *git_tree_entry_id(entry));
+}
+
+}  // namespace
+
 std::optional<std::string> listingAt(const std::string& dir, const std::string& revision,
                                      const std::string& unit, std::string& error) {
     Repository repo = openRepository(dir, false, error);
     if (!repo)
         return std::nullopt;
-    git_object* found = nullptr;
-    if (git_revparse_single(&found, repo.get(), revision.c_str()) != 0) {
-        error = "no revision " + revision + " in " + dir;
+    Commit commit;
+    Tree tree;
+    if (!commitTree(repo.get(), dir, revision, commit, tree, error))
         return std::nullopt;
-    }
-    Object object(found);
-    git_object* peeled = nullptr;
-    git_tree* tree = nullptr;
-    if (git_object_peel(&peeled, found, GIT_OBJECT_COMMIT) != 0) {
-        error = revision + " is not a commit";
-        return std::nullopt;
-    }
-    Commit commit(reinterpret_cast<git_commit*>(peeled));
-    if (git_commit_tree(&tree, commit.get()) != 0) {
-        error = lastError("cannot read " + revision);
-        return std::nullopt;
-    }
-    Tree ownedTree(tree);
     std::string file = unit + std::string(kListingSuffix);
     git_tree_entry* entry = nullptr;
-    if (git_tree_entry_bypath(&entry, tree, file.c_str()) != 0) {
+    if (git_tree_entry_bypath(&entry, tree.get(), file.c_str()) != 0) {
         error = "no listing " + file + " at " + revision;
         return std::nullopt;
     }
@@ -406,24 +434,113 @@ std::optional<std::string> listingAt(const std::string& dir, const std::string& 
     return text;
 }
 
+std::optional<std::string> resolveRevision(const std::string& dir, const std::string& revision,
+                                           std::string& error) {
+    Repository repo = openRepository(dir, false, error);
+    if (!repo)
+        return std::nullopt;
+    Commit commit;
+    Tree tree;
+    if (!commitTree(repo.get(), dir, revision, commit, tree, error))
+        return std::nullopt;
+    return fullId(*git_commit_id(commit.get()));
+}
+
+std::optional<std::string> headRevision(const std::string& dir, std::string& error) {
+    initLibrary();
+    git_repository* raw = nullptr;
+    int rc = git_repository_open_ext(&raw, dir.c_str(), GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr);
+    if (rc == GIT_ENOTFOUND)
+        return std::string();
+    if (rc != 0) {
+        error = lastError("cannot open the repository in " + dir);
+        return std::nullopt;
+    }
+    Repository repo(raw);
+    git_oid id;
+    rc = git_reference_name_to_id(&id, repo.get(), "HEAD");
+    if (rc == GIT_ENOTFOUND || rc == GIT_EUNBORNBRANCH)
+        return std::string();
+    if (rc != 0) {
+        error = lastError("cannot read HEAD in " + dir);
+        return std::nullopt;
+    }
+    return fullId(id);
+}
+
+std::optional<std::map<std::string, std::string>> listingsAt(const std::string& dir,
+                                                             const std::string& revision,
+                                                             const std::vector<std::string>& units,
+                                                             std::string& error) {
+    Repository repo = openRepository(dir, false, error);
+    if (!repo)
+        return std::nullopt;
+    Commit commit;
+    Tree tree;
+    if (!commitTree(repo.get(), dir, revision, commit, tree, error))
+        return std::nullopt;
+    std::map<std::string, std::string> found;
+    for (const std::string& unit : units) {
+        std::string file = unit + std::string(kListingSuffix);
+        if (!isListingName(file))
+            continue;
+        if (std::optional<std::string> text = listingIn(repo.get(), tree.get(), file))
+            found.emplace(unit, std::move(*text));
+    }
+    return found;
+}
+
 namespace {
 
 // The units a commit changed against its first parent.
+// The listings of the tree a walk read last: in a history without merges a
+// commit's parent's tree is the next commit's own, read once for both.
+struct LastTree {
+    git_oid id{};
+    bool known = false;
+    std::map<std::string, git_oid> listings;
+};
+
 std::vector<UnitHistory> commitChanges(git_repository* repo, git_commit* commit,
                                        const std::string& unit,
-                                       const VolatileModes& volatileModes) {
-    git_tree* raw = nullptr;
-    git_tree* parentRaw = nullptr;
+                                       const VolatileModes& volatileModes, LastTree& last) {
+    // One unit: its entry is found by name, not by listing the whole tree,
+    // so a unit's history costs the same in a store of 10,000 units.
+    auto listings = [&unit](const git_tree* t) {
+        if (unit.empty())
+            return treeListings(t);
+        std::map<std::string, git_oid> one;
+        std::string file = unit + std::string(kListingSuffix);
+        const git_tree_entry* entry =
+            t != nullptr && isListingName(file) ? git_tree_entry_byname(t, file.c_str()) : nullptr;
+        if (entry != nullptr && git_tree_entry_type(entry) == GIT_OBJECT_BLOB)
+            one.emplace(file, *git_tree_entry_id(entry));
+        return one;
+    };
+    std::map<std::string, git_oid> after;
+    if (last.known && git_oid_equal(&last.id, git_commit_tree_id(commit))) {
+        after = std::move(last.listings);
+    } else {
+        git_tree* raw = nullptr;
+        git_commit_tree(&raw, commit);
+        Tree tree(raw);
+        after = listings(tree.get());
+    }
+    std::map<std::string, git_oid> before;
+    last.known = false;
     git_commit* parent = nullptr;
-    git_commit_tree(&raw, commit);
-    Tree tree(raw);
     if (git_commit_parentcount(commit) > 0 && git_commit_parent(&parent, commit, 0) == 0) {
         Commit owned(parent);
+        git_tree* parentRaw = nullptr;
         git_commit_tree(&parentRaw, parent);
+        Tree parentTree(parentRaw);
+        before = listings(parentTree.get());
+        if (parentTree) {
+            last.id = *git_commit_tree_id(parent);
+            last.known = true;
+            last.listings = before;
+        }
     }
-    Tree parentTree(parentRaw);
-    std::map<std::string, git_oid> before = treeListings(parentTree.get());
-    std::map<std::string, git_oid> after = treeListings(tree.get());
     std::map<std::string, UnitHistory> units;
     auto wanted = [&](const std::string& name) { return unit.empty() || stemOf(name) == unit; };
     for (const auto& [name, id] : after) {
@@ -479,6 +596,7 @@ std::optional<std::vector<HistoryEntry>> readHistory(const std::string& dir,
         return std::nullopt;
     }
     git_oid id;
+    LastTree last;
     while (git_revwalk_next(&id, raw) == 0) {
         git_commit* commitRaw = nullptr;
         if (git_commit_lookup(&commitRaw, repo.get(), &id) != 0) {
@@ -490,11 +608,14 @@ std::optional<std::vector<HistoryEntry>> readHistory(const std::string& dir,
         if (since && time < *since)
             continue;
         HistoryEntry entry;
-        entry.units = commitChanges(repo.get(), commitRaw, unit, volatileModes);
+        entry.units = commitChanges(repo.get(), commitRaw, unit, volatileModes, last);
         if (entry.units.empty())
             continue;
         entry.id = shortId(id);
+        entry.revision = fullId(id);
         entry.time = time;
+        const git_signature* author = git_commit_author(commitRaw);
+        entry.author = author != nullptr && author->name != nullptr ? author->name : "";
         const char* summary = git_commit_summary(commitRaw);
         entry.summary = summary != nullptr ? summary : "";
         entries.push_back(std::move(entry));

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <ctime>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +61,22 @@ bool checkStoreBranch(const std::string& dir, std::string& error);
 std::optional<std::string> listingAt(const std::string& dir, const std::string& revision,
                                      const std::string& unit, std::string& error);
 
+// The full id (40 hex digits) of the commit `revision` names. Nothing, with
+// the reason in `error`, when there is no such commit.
+std::optional<std::string> resolveRevision(const std::string& dir, const std::string& revision,
+                                           std::string& error);
+
+// The full id of HEAD's commit; empty when DIR is no repository yet or has
+// no commit yet (no run recorded into it so far).
+std::optional<std::string> headRevision(const std::string& dir, std::string& error);
+
+// The listings of `units` (file stems) at `revision`, read from one tree:
+// stem -> text, units without a listing there left out.
+std::optional<std::map<std::string, std::string>> listingsAt(const std::string& dir,
+                                                             const std::string& revision,
+                                                             const std::vector<std::string>& units,
+                                                             std::string& error);
+
 struct UnitHistory {
     std::string unit;
     bool added = false;    // its first listing
@@ -68,8 +85,10 @@ struct UnitHistory {
 };
 
 struct HistoryEntry {
-    std::string id;  // short id
+    std::string id;        // short id
+    std::string revision;  // full id
     std::time_t time = 0;
+    std::string author;  // the commit's author's name
     std::string summary;
     std::vector<UnitHistory> units;  // in file name order
 };

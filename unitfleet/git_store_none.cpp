@@ -35,4 +35,23 @@ std::optional<std::vector<HistoryEntry>> readHistory(const std::string&, const s
     return std::nullopt;
 }
 
+std::optional<std::string> resolveRevision(const std::string&, const std::string&,
+                                           std::string& error) {
+    error = kNoGit;
+    return std::nullopt;
+}
+
+std::optional<std::string> headRevision(const std::string&, std::string& error) {
+    error = kNoGit;
+    return std::nullopt;
+}
+
+std::optional<std::map<std::string, std::string>> listingsAt(const std::string&,
+                                                             const std::string&,
+                                                             const std::vector<std::string>&,
+                                                             std::string& error) {
+    error = kNoGit;
+    return std::nullopt;
+}
+
 }  // namespace unitfleet

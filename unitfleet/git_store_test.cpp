@@ -103,6 +103,59 @@ TEST_F(GitStore, ReadersNameWhatIsMissing) {
     EXPECT_EQ(at("HEAD", "nobody"), "missing: no listing nobody.ini at HEAD");
 }
 
+// One unit's history (found by name in each tree) is the whole history's
+// entries for that unit, with the commit's full id and author.
+TEST_F(GitStore, OneUnitsHistoryIsItsShareOfTheWhole) {
+    const std::vector<std::pair<int, int>> runs = {{10, 10}, {20, 10}, {20, 30}, {40, 40}};
+    for (auto [one, two] : runs) {
+        write("till-01", listing("T1", one, "x"));
+        write("till-02", listing("T2", two, "x"));
+        commit(2);
+    }
+    std::string error;
+    auto all = readHistory(dir_, "", std::nullopt, VolatileModes{}, error);
+    ASSERT_TRUE(all) << error;
+    for (const std::string unit : {"till-01", "till-02", "nobody", ".hidden", "../till-01"}) {
+        SCOPED_TRACE(unit);
+        auto only = readHistory(dir_, unit, std::nullopt, VolatileModes{}, error);
+        ASSERT_TRUE(only) << error;
+        std::vector<std::string> expected, found;
+        for (const auto& entry : *all)
+            for (const auto& u : entry.units)
+                if (u.unit == unit)
+                    expected.push_back(entry.revision + " " + std::to_string(u.changes.size()));
+        for (const auto& entry : *only) {
+            EXPECT_EQ(entry.author, "unitfleet");
+            EXPECT_EQ(entry.revision.substr(0, 7), entry.id);
+            found.push_back(entry.revision + " " + std::to_string(entry.units.at(0).changes.size()));
+        }
+        EXPECT_EQ(found, expected);
+    }
+}
+
+TEST_F(GitStore, RevisionsHeadAndManyListingsAtOnce) {
+    std::string error;
+    EXPECT_EQ(headRevision(dir_, error), std::string()) << "no repository yet";
+    write("till-01", listing("T1", 10, "x"));
+    write("till-02", listing("T2", 10, "x"));
+    commit(2);
+    write("till-01", listing("T1", 20, "x"));
+    commit(2);
+    auto head = headRevision(dir_, error);
+    ASSERT_TRUE(head && head->size() == 40u) << error;
+    EXPECT_EQ(resolveRevision(dir_, "HEAD", error), head);
+    auto previous = resolveRevision(dir_, "HEAD~1", error);
+    ASSERT_TRUE(previous) << error;
+    EXPECT_NE(*previous, *head);
+    EXPECT_FALSE(resolveRevision(dir_, "HEAD~2", error));
+    EXPECT_EQ(error, "no revision HEAD~2 in " + dir_);
+    auto found = listingsAt(dir_, previous->substr(0, 10), {"till-01", "till-02", "nobody",
+                                                            "../till-01", ".git/config"}, error);
+    ASSERT_TRUE(found) << error;
+    EXPECT_EQ(found->size(), 2u);
+    EXPECT_EQ(found->at("till-01"), listing("T1", 10, "x"));
+}
+
 TEST_F(GitStore, RevisionArgumentsSplitAtTheFirstAtSignWithAFolderBeforeIt) {
     fs::create_directory(dir_ + "/odd@name");
     fs::create_directory(dir_ + "/saved");

@@ -101,4 +101,16 @@ bool isIdentityMode(std::string_view name) {
     return false;
 }
 
+protocol::ModeTable listingTable(const Listing& listing) {
+    // Names read from a listing hold no blank, '=' or line end, so each one
+    // is a definition line of its own.
+    std::string definitions;
+    for (const ModeSetting& mode : listing.modes) definitions += mode.name + " STRING\n";
+    protocol::ModeTable table;
+    table.readDefinitions(definitions);
+    for (std::size_t i = 0; i < listing.modes.size() && i < table.count(); ++i)
+        table[i].nvram = listing.modes[i].value;
+    return table;
+}
+
 }  // namespace unitfleet

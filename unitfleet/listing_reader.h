@@ -31,4 +31,10 @@ std::optional<Listing> readListing(std::string_view text, std::string& error);
 // from before a repair or a replacement must not copy them onto the unit.
 bool isIdentityMode(std::string_view name);
 
+// The listing as the unit's mode table would read (each mode a STRING with
+// its saved value as the NVRam value), so what a run would change on the
+// unit can be worked out from its last listing, as plannedChanges does
+// from the unit itself.
+protocol::ModeTable listingTable(const Listing& listing);
+
 }  // namespace unitfleet

@@ -61,5 +61,41 @@ TEST(ListingReader, IdentityModesIgnoringCase) {
         EXPECT_FALSE(isIdentityMode(mode)) << mode;
 }
 
+// What an apply would change, worked out from a listing as from the unit.
+TEST(ListingReader, TableOfAListingPlansAsTheUnitWould) {
+    struct Case {
+        const char* ini;
+        std::vector<std::string> changes;  // setLine of each, in send order
+        std::vector<std::string> unknown;
+    };
+    const Case cases[] = {
+        {"POSTimeout = 10\n", {}, {}},
+        {"POSTimeout = 20\n", {"POSTimeout = 20"}, {}},
+        {"postimeout = 20\n", {"POSTimeout = 20"}, {}},
+        {"UnitID = Till\n", {"UnitID = Till"}, {}},  // case alone is a change
+        {"Printer = on\nPOSTimeout = 10\n", {}, {"Printer"}},
+        {"TextReset = 1\nUnitID = x\n", {"UnitID = x", "TextReset = 1"}, {}},
+        {"Empty = x\n", {}, {"Empty"}},  // saved without a value: not in the table
+    };
+    std::string error;
+    auto listing = readListing(std::string(kHeading) +
+                                   "TargetIP = 1\nUnitID = till\nPOSTimeout = 10\n"
+                                   "TextReset = 0\nEmpty = (null)\n",
+                               error);
+    ASSERT_TRUE(listing) << error;
+    protocol::ModeTable table = listingTable(*listing);
+    ASSERT_EQ(table.count(), 3u);
+    EXPECT_EQ(table[1].nvram, "10");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ini);
+        auto settings = iniSettings(c.ini);
+        std::vector<std::string> changes;
+        for (const Change& change : plannedChanges(table, settings))
+            changes.push_back(setLine(change));
+        EXPECT_EQ(changes, c.changes);
+        EXPECT_EQ(unknownModes(table, settings), c.unknown);
+    }
+}
+
 }  // namespace
 }  // namespace unitfleet

@@ -59,7 +59,7 @@ bool valueFits(const protocol::ModeRecord& record, std::string_view value, std::
 // edits away and not most of the name; empty otherwise.
 std::string closestName(std::string_view name, const std::vector<std::string>& candidates);
 
-// valueFault for every setting of a mode the table has whose value would be
+// What valueFits finds wrong, for every setting of a mode the table has whose value would be
 // sent (a value equal to the unit's own is not: it is no change).
 std::vector<std::string> valueFaults(const protocol::ModeTable& table,
                                      const std::vector<ModeSetting>& settings);

@@ -70,6 +70,8 @@ Api::Api(ApiContext& context) : context_(context) {
     addJobRoutes(router_, c);
     addUserRoutes(router_, c);
     addProbeRoutes(router_, c);
+    addDetailRoutes(router_, c);
+    addBaselineRoutes(router_, c);
 }
 
 void Api::handle(HttpRequest request, Reply reply) {

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "unitfleet/inventory.h"
@@ -20,6 +21,7 @@
 #include "unitfleetd/metrics.h"
 #include "unitfleetd/router.h"
 #include "unitfleetd/state_store.h"
+#include "unitfleetd/unit_detail.h"
 
 namespace unitfleetd {
 
@@ -43,6 +45,7 @@ struct ApiContext {
     std::function<int()> connections;
     std::FILE* log = nullptr;  // audit lines also go here (stderr: the journal)
     Prober* prober = nullptr;  // /probe's questions; none: /probe answers 503
+    UnitDetail* detail = nullptr;  // listings, history, drift
 };
 
 class Api {
@@ -63,6 +66,13 @@ void addUnitRoutes(Router& router, ApiContext& context);
 void addJobRoutes(Router& router, ApiContext& context);
 void addUserRoutes(Router& router, ApiContext& context);
 void addProbeRoutes(Router& router, ApiContext& context);
+void addDetailRoutes(Router& router, ApiContext& context);
+void addBaselineRoutes(Router& router, ApiContext& context);
+
+// GET /api/v1/units/{name}: `summary` (the unit as the list shows it) with
+// its last listing and its drift from its baseline added.
+void answerUnitDetail(ApiContext& context, const unitfleet::InventoryUnit& unit,
+                      nlohmann::json summary, Reply reply);
 
 // The cookie's value in a Cookie header, or empty.
 std::string cookieValue(const std::string& header, const std::string& name);

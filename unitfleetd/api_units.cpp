@@ -127,7 +127,8 @@ void addUnitRoutes(Router& router, ApiContext& c) {
                    const auto& key = call->params["name"];
                    for (const auto& unit : c.inventory->units)
                        if (unitKey(unit) == key)
-                           return reply(jsonAnswer(200, withRecent(c.fleet, unit)));
+                           return answerUnitDetail(c, unit, withRecent(c.fleet, unit),
+                                                   std::move(reply));
                    reply(errorAnswer(404, "no unit '" + key + "' in the inventory"));
                });
 }

@@ -7,6 +7,7 @@
 #include "platform/file_stamp.h"
 #include "platform/signal_wait.h"
 #include "unitfleet/unit_work.h"
+#include "unitfleetd/baselines.h"
 #include "unitfleetd/schedule.h"
 
 namespace unitfleetd {
@@ -71,6 +72,7 @@ Daemon::Daemon(std::shared_ptr<const Config> config,
       lock_(std::move(lock)),
       store_(std::move(store)),
       accounts_(store_),
+      detail_(config_->storeFolder),
       server_([this](HttpRequest request, Reply reply) {
           api_->handle(std::move(request), std::move(reply));
       }),
@@ -82,6 +84,7 @@ Daemon::Daemon(std::shared_ptr<const Config> config,
                                       server_.offload(std::move(work), std::move(then));
                                   },
                                   [this] { return server_.connections(); }, log_});
+    context_->detail = &detail_;
     api_ = std::make_unique<Api>(*context_);
     auto post = [this](std::function<void()> fn) { server_.post(std::move(fn)); };
     RunnerContext runner;
@@ -101,6 +104,9 @@ Daemon::Daemon(std::shared_ptr<const Config> config,
     prober_ = std::make_unique<Prober>(post);
     context_->prober = prober_.get();
     noteLastBackups();
+    detail_.refresh = [this] { refreshDrift(); };
+    server_.post([this] { refreshDrift(); });
+    server_.every(std::chrono::seconds(10), [this] { watchStore(); });
     if (interrupted_ > 0)
         say("unitfleetd: " + std::to_string(interrupted_) +
             " job(s) were cut short by the last stop and are marked interrupted");
@@ -188,6 +194,8 @@ std::vector<std::string> Daemon::reload() {
     kept->stateFolder = old.stateFolder;
     config_ = std::move(kept);
     inventory_ = std::move(inventory);
+    detail_.listings.setFolder(config_->storeFolder);
+    refreshDrift();
     return {};
 }
 
@@ -276,6 +284,46 @@ std::optional<JobRecord> Daemon::scheduledBackup() {
     hub_.publish("schedule", "schedule",
                  event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     return job;
+}
+
+void Daemon::refreshDrift() {
+    // One count at a time; an ask meanwhile makes one more when it ends.
+    if (counting_) {
+        countAgain_ = true;
+        return;
+    }
+    counting_ = true;
+    auto counts = std::make_shared<std::map<std::string, int>>();
+    auto head = std::make_shared<std::string>();
+    server_.offload(
+        [this, config = config_, inventory = inventory_, counts, head] {
+            std::string error;
+            *head = detail_.listings.head(error).value_or("");
+            *counts = countDrift(*config, *inventory, detail_.listings);
+        },
+        [this, counts, head] {
+            detail_.drift = std::move(*counts);
+            detail_.driftHead = *head;
+            for (auto& [key, status] : fleet_) status.driftModes = driftModesOf(detail_, key);
+            counting_ = false;
+            if (countAgain_) {
+                countAgain_ = false;
+                refreshDrift();
+            }
+        });
+}
+
+void Daemon::watchStore() {
+    auto head = std::make_shared<std::optional<std::string>>();
+    server_.offload(
+        [this, head] {
+            std::string error;
+            *head = detail_.listings.head(error);
+        },
+        [this, head] {
+            if (*head && **head != detail_.driftHead)
+                refreshDrift();
+        });
 }
 
 }  // namespace unitfleetd

@@ -23,6 +23,7 @@
 #include "unitfleetd/metrics.h"
 #include "unitfleetd/state_store.h"
 #include "unitfleetd/status_poll.h"
+#include "unitfleetd/unit_detail.h"
 
 namespace unitfleetd {
 
@@ -67,6 +68,7 @@ class Daemon {
     FleetStatus& fleet() { return fleet_; }
     EventHub& hub() { return hub_; }
     const Api& api() const { return *api_; }
+    UnitDetail& detail() { return detail_; }
     int interruptedAtStart() const { return interrupted_; }
     std::shared_ptr<const Config> config() const { return config_; }
     std::shared_ptr<const unitfleet::Inventory> inventory() const { return inventory_; }
@@ -80,6 +82,10 @@ class Daemon {
     AskSettings askSettings() const;
     void noteLastBackups();
     std::chrono::steady_clock::time_point nextDailyBackup() const;
+    // Counts every unit's drift from its baseline again, in the background.
+    void refreshDrift();
+    // Counts again when the store's HEAD has moved since the last count.
+    void watchStore();
 
     std::shared_ptr<const Config> config_;
     std::shared_ptr<const unitfleet::Inventory> inventory_;
@@ -92,6 +98,8 @@ class Daemon {
     EventHub hub_;
     DaemonCounters counters_;
     FleetStatus fleet_;
+    UnitDetail detail_;
+    bool counting_ = false, countAgain_ = false;
     HttpServer server_;
     Jobs jobs_;
     std::unique_ptr<ApiContext> context_;
