@@ -59,6 +59,7 @@ void addAuthRoutes(Router& router, ApiContext& context);
 void addUnitRoutes(Router& router, ApiContext& context);
 void addJobRoutes(Router& router, ApiContext& context);
 void addUserRoutes(Router& router, ApiContext& context);
+void addFleetRoutes(Router& router, ApiContext& context);
 
 // The cookie's value in a Cookie header, or empty.
 std::string cookieValue(const std::string& header, const std::string& name);
