@@ -96,8 +96,9 @@ TEST_F(Console, PagesNeedASessionExceptTheSignInPage) {
         auto out = call("GET", c.target);
         ASSERT_TRUE(out);
         EXPECT_EQ(out->status, c.signedOut);
-        if (c.signedOut == 303)
+        if (c.signedOut == 303) {
             EXPECT_EQ(out->headers["location"], "/login");
+        }
         // A token is for scripts: it opens no page.
         auto viaToken = call("GET", c.target, {"Authorization: Bearer " + token});
         EXPECT_EQ(viaToken->status, c.signedOut);
