@@ -96,7 +96,7 @@ def main():
                 })();''', run % 20))
         total = driver.execute_script("return document.getElementById('page-info').textContent")
         a, b = statistics.median(first), statistics.median(filtered)
-        print('fleet page, %d units (%s), median of %d runs in headless Chromium:' % (args.units, total, args.runs))
+        print('fleet page, %d units (last filtered table: %s), median of %d runs in headless Chromium:' % (args.units, total, args.runs))
         print('  navigation to a usable table: %7.1f ms (target 1000 ms: %.2f of it)' % (a, a / 1000))
         print('  filter submit to the table:   %7.1f ms (target  200 ms: %.2f of it)' % (b, b / 200))
         print('  each run: navigation %s; filter %s' % ([round(x) for x in first], [round(x) for x in filtered]))
