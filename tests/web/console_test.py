@@ -364,6 +364,9 @@ def step_compare(c, f, ctx):
         raise Skip('no unit comparison in the API')
     if not ctx.get('unit_page'):
         raise Skip('no backups to compare')
+    status, job = f.call('POST', '/api/v1/jobs', {'kind': 'backup', 'units': ['hist-2']})
+    check(status == 201, 'backup of hist-2: %s %s' % (status, job))
+    check(f.wait_job(job['id'])['state'] == 'done', 'hist-2 backed up')
     c.go('/unit?name=hist-1', 'unit')
     c.one('#compare-with').send_keys('hist-2')
     c.one('#compare-form button').click()
@@ -395,6 +398,7 @@ def step_rollout(c, f, ctx):
     for unit in ('till-091', 'till-092'):
         check(unit not in retry.split(', '), '%s applied, not in the retry set' % unit)
     check(c.by('#job-rerun'), 'a re-run for the failed units is offered')
+    ctx['rollout'] = c.d.current_url.split('/rollouts', 1)[1]
 
 
 def step_forged_request(c, f, ctx):
@@ -517,11 +521,15 @@ def step_screenshots(c, f, ctx):
     if not folder:
         raise Skip('no --screenshots folder')
     os.makedirs(folder, exist_ok=True)
+    c.d.delete_all_cookies()  # the sign-in page as a newcomer sees it
     c.go('/login')
     c.shoot(folder, 'signin')
     c.sign_in('ann')
+    rollout = ctx.get('rollout', '?group=pilot')
+    job = re.search(r'job=(\d+)', rollout)
     for name, path, loaded in (('fleet', '/', 'units'), ('unit', '/unit?name=hist-1', 'unit'),
-                               ('rollouts', '/rollouts?group=pilot', 'rollouts'), ('jobs', '/jobs', 'jobs'),
+                               ('rollouts', '/rollouts' + rollout, 'rollouts'),
+                               ('jobs', '/jobs' + ('?id=' + job.group(1) if job else ''), 'jobs'),
                                ('audit', '/audit', 'audit'), ('users', '/users', 'users')):
         c.go(path, loaded)
         time.sleep(0.3)

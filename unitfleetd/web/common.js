@@ -82,6 +82,15 @@ const ufd = (() => {
     return (seconds * 1000).toFixed(seconds < 0.01 ? 1 : 0) + ' ms';
   }
 
+  // The UnitStatus as the tables show it: the unit's text, marked when it
+  // is not OK; nothing for a unit that did not answer.
+  function unitStatus(unit) {
+    const s = unit.status;
+    if (!s || !s.up) return '–';
+    if (s.status_ok) return s.status_text || 'OK';
+    return 'not OK: ' + (s.status_text || '(empty)');
+  }
+
   function param(name) {
     return new URLSearchParams(location.search).get(name);
   }
@@ -153,7 +162,7 @@ const ufd = (() => {
   // `onEvent(name, data)` for each, and keeps reconnecting as EventSource does.
   function events(query, onEvent) {
     const source = new EventSource('/api/v1/events' + (query || ''));
-    for (const name of ['job', 'unit', 'status', 'units', 'fleet', 'message']) {
+    for (const name of ['hello', 'job', 'unit', 'status', 'schedule', 'message']) {
       source.addEventListener(name, (ev) => {
         let data = null;
         try { data = JSON.parse(ev.data); } catch (e) { data = null; }
@@ -172,6 +181,6 @@ const ufd = (() => {
     };
   }
 
-  return { api, el, clear, can, say, time, ms, param, unitLink, start, current, events, debounce,
+  return { api, el, clear, can, say, time, ms, param, unitStatus, unitLink, start, current, events, debounce,
            get me() { return me; } };
 })();

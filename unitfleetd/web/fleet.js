@@ -45,19 +45,25 @@
                             text: unit.state === 'unknown' ? 'not checked' : unit.state });
   }
 
+  // Modes off the baseline: a count, or nothing while it is not known.
+  function driftOf(unit) {
+    for (const value of [unit.drift_modes, (unit.status || {}).drift_modes]) {
+      if (typeof value === 'number' && value >= 0) return value;
+    }
+    return null;
+  }
+
   function row(unit) {
     const s = unit.status || {};
     const name = ufd.el('td', { class: 'text' }, ufd.unitLink(unit.name));
     if (s.unit_id && s.unit_id !== unit.name) name.append(ufd.el('span', { class: 'sub', text: s.unit_id }));
-    let statusText = '–';
-    if (unit.status) statusText = (s.status_ok ? 'OK' : 'not OK') + (s.status_text ? ': ' + s.status_text : '');
-    const drift = unit.drift_count;
+    const drift = driftOf(unit);
     return ufd.el('tr', { 'data-unit': unit.name },
       name,
       ufd.el('td', { text: unit.address }),
       ufd.el('td', { class: 'text', text: (unit.groups || []).join(', ') || '–' }),
       ufd.el('td', {}, stateCell(unit)),
-      ufd.el('td', { class: 'text unitstatus', text: statusText }),
+      ufd.el('td', { class: 'text unitstatus', text: ufd.unitStatus(unit) }),
       ufd.el('td', { class: 'num', text: unit.status && s.up ? ufd.ms(s.reply_seconds) : '–' }),
       ufd.el('td', { text: ufd.time(s.last_backup) }),
       ufd.el('td', { class: 'num', text: drift === undefined || drift === null ? '–' : String(drift) }));

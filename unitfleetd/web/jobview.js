@@ -5,7 +5,8 @@
 'use strict';
 
 const jobView = (() => {
-  const good = new Set(['ok', 'done', 'unchanged', 'changed', 'applied', 'backed up', 'restored', 'same']);
+  const good = new Set(['ok', 'done', 'saved', 'unchanged', 'changed', 'applied', 'committed',
+                        'backed up', 'restored', 'same', 'up']);
 
   function failed(results) {
     return results.filter((r) => r.outcome !== 'running' && !good.has(r.outcome)).map((r) => r.unit);
@@ -14,11 +15,18 @@ const jobView = (() => {
   // The job's batches, when its parameters give a batch size: each unit's
   // place in the job's unit order is known only from its results, so a
   // batch is the results in the order they came.
+  // The canary units (params.canary) come first, as a batch of their own;
+  // a batch is N units or N% of them.
   function batches(job, results) {
-    const size = job.params && (job.params.batch || job.params.batch_size);
-    if (!size || size < 1) return null;
+    const params = job.params || {};
+    const text = String(params.batch || '');
+    let size = parseInt(text, 10);
+    if (text.endsWith('%')) size = Math.ceil(job.units_total * size / 100);
+    if (!(size >= 1)) return null;
     const out = [];
-    for (let i = 0; i < results.length; i += size) out.push(results.slice(i, i + size));
+    const canary = Math.max(0, parseInt(params.canary, 10) || 0);
+    if (canary > 0) out.push(results.slice(0, canary));
+    for (let i = canary; i < results.length; i += size) out.push(results.slice(i, i + size));
     return out;
   }
 
@@ -54,6 +62,9 @@ const jobView = (() => {
         return;
       }
       const results = job.results || [];
+      // The API's retry set when it gives one (its words for success are its
+      // own); else the units whose outcome is no known success.
+      const retrySet = new Set(Array.isArray(job.retry) ? job.retry : failed(results));
       const done = results.filter((r) => r.outcome !== 'running').length;
       const bar = ufd.el('span');
       bar.style.width = (job.units_total ? Math.round(100 * done / job.units_total) : 0) + '%';
@@ -65,7 +76,7 @@ const jobView = (() => {
         ufd.el('dt', { text: 'Started' }), ufd.el('dd', { text: ufd.time(job.created) }),
         ufd.el('dt', { text: 'Ended' }), ufd.el('dd', { text: ufd.time(job.finished) }),
         ufd.el('dt', { text: 'Units' }),
-        ufd.el('dd', { id: 'job-count', text: done + ' of ' + job.units_total + ' done' }),
+        ufd.el('dd', { id: 'job-count', text: done + ' of ' + job.units_total + ' with a result' }),
         ufd.el('dt', { text: 'Options' }), ufd.el('dd', { class: 'text', text: JSON.stringify(job.params) }),
         job.message ? ufd.el('dt', { text: 'Message' }) : null,
         job.message ? ufd.el('dd', { id: 'job-message', text: job.message }) : null);
@@ -87,15 +98,17 @@ const jobView = (() => {
       if (groups) {
         const list = ufd.el('ol', { class: 'batches', 'aria-label': 'Batches' });
         groups.forEach((batch, i) => {
-          const bad = failed(batch).length;
+          const skipped = batch.filter((r) => r.outcome === 'not attempted').length;
           const open = batch.filter((r) => r.outcome === 'running').length;
+          const bad = batch.filter((r) => retrySet.has(r.unit) && r.outcome !== 'not attempted').length;
           list.append(ufd.el('li', { text: 'Batch ' + (i + 1) + ': ' + batch.length + ' units, ' +
-            (open ? open + ' running, ' : '') + bad + ' failed' }));
+            (skipped === batch.length ? 'not started'
+                                      : (open ? open + ' running, ' : '') + bad + ' failed') }));
         });
         parts.push(ufd.el('h3', { text: 'Batches' }), list);
       }
       if (!running) {
-        const retry = failed(results);
+        const retry = [...retrySet];
         const box = ufd.el('section', { id: 'retry', 'aria-label': 'Retry set' },
           ufd.el('h3', { text: 'Retry set' }),
           ufd.el('p', { id: 'retry-units', class: 'text',
@@ -119,12 +132,16 @@ const jobView = (() => {
       if (!running && !ended) {
         ended = true;
         if (source) source.close();
-        ufd.say('Job ' + job.id + ' ended: ' + job.state + (job.message ? ' (' + job.message + ')' : '') + '.');
+        ufd.say('Job ' + job.id + ' ended: ' + job.state + '.');
         if (onEnd) onEnd(job);
       }
     }
     const again = ufd.debounce(render, 300);
+    // Read again on each event, "hello" included: an end that came before
+    // the stream was subscribed is then seen too. A slow look as well, in
+    // case the stream drops.
     source = ufd.events('?job=' + encodeURIComponent(id), () => { if (!ended) again(); });
+    const watch = setInterval(() => { if (ended) clearInterval(watch); else again(); }, 5000);
     return render();
   }
 

@@ -127,7 +127,11 @@
       } catch (e) { ufd.say('Cannot start: ' + e.message, true); }
     });
   }
+  const job = ufd.param('job');
   if (await readGroups()) await chooseGroup();
-  if (ufd.param('job')) await watch(ufd.param('job'));
+  if (job) {
+    history.replaceState(null, '', location.pathname + location.search + '&job=' + encodeURIComponent(job));
+    await watch(job);
+  }
   document.body.dataset.loaded = 'rollouts';
 })();

@@ -166,7 +166,7 @@
       ...fact('Groups', (unit.groups || []).join(', '), 'fact-groups'),
       ...fact('State', unit.state === 'unknown' ? 'not checked yet' : unit.state, 'fact-state'),
       ...fact('UnitID', s.unit_id, 'fact-unitid'),
-      ...fact('UnitStatus', unit.status ? (s.status_ok ? 'OK' : 'not OK') + (s.status_text ? ': ' + s.status_text : '') : '', 'fact-status'),
+      ...fact('UnitStatus', ufd.unitStatus(unit), 'fact-status'),
       ...fact('Reply time', unit.status && s.up ? ufd.ms(s.reply_seconds) : null, 'fact-reply'),
       ...fact('Last checked', ufd.time(s.checked), 'fact-checked'),
       ...fact('Last backup', ufd.time(s.last_backup), 'fact-backup'),
@@ -192,7 +192,10 @@
       const d = await ufd.api('GET', base + '/diff?from=' + encodeURIComponent(from) + '&to=' + encodeURIComponent(to));
       sideBySide($('diff'), 'diff-table', 'Revision ' + from.slice(0, 7), 'Revision ' + to.slice(0, 7), d.changes);
       ufd.say(d.changes.length + ' modes differ between the two revisions.');
-    } catch (e) { ufd.say('No diff: ' + e.message, true); }
+    } catch (e) {
+      ufd.clear($('diff')).append(ufd.el('p', { class: 'error', text: 'No diff: ' + e.message }));
+      ufd.say('No diff: ' + e.message, true);
+    }
   });
 
   $('compare-form').addEventListener('submit', async (event) => {
@@ -204,7 +207,10 @@
                                      encodeURIComponent(other) + '&rev=' + encodeURIComponent(rev));
       sideBySide($('compare'), 'compare-table', name, other, d.changes);
       ufd.say(d.changes.length + ' modes differ between ' + name + ' and ' + other + '.');
-    } catch (e) { ufd.say('Cannot compare: ' + e.message, true); }
+    } catch (e) {
+      ufd.clear($('compare')).append(ufd.el('p', { class: 'error', text: 'Cannot compare: ' + e.message }));
+      ufd.say('Cannot compare: ' + e.message, true);
+    }
   });
 
   // Names for the comparison box: the unit's own groups first.
