@@ -123,9 +123,14 @@ TEST_F(Console, FleetCountsCoverTheWholeInventory) {
     startDaemon();
     auto token = addToken("script", Role::Viewer);
     onLoop([&] {
+        // Field by field: the status grows fields of its own.
         auto& fleet = daemon->fleet();
-        fleet["till-1"] = UnitStatus{true, true, 0.01, "TILL1", "OK", 1700000000, 1};
-        fleet["till-2"] = UnitStatus{true, false, 0.02, "TILL2", "PAPER", 0, 1};
+        auto& ok = fleet["till-1"];
+        ok.up = ok.statusOk = true;
+        ok.lastBackup = 1700000000;
+        auto& paper = fleet["till-2"];
+        paper.up = true;
+        paper.statusText = "PAPER";
     });
     auto a = tokenCall(token, "GET", "/api/v1/fleet");
     ASSERT_TRUE(a);
