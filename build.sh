@@ -25,7 +25,10 @@ windows_packages=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 xvfb xdo
                   libcli11-dev nlohmann-json3-dev)
 # The unitfleet tests drive Ansible and read its git history with git itself;
 # the unitfleetd tests make a certificate and speak TLS with openssl.
-test_packages=(ansible-core git openssl)
+test_packages=(ansible-core git openssl
+               # the console's browser tests: headless Chromium driven by Selenium, and npm
+               # to fetch axe-core (the accessibility checker) into the build folder
+               chromium chromium-driver python3-selenium npm)
 jobs=$(nproc 2>/dev/null || echo 2)
 # CI builds with -Werror: a warning fails it.
 werror=OFF
@@ -82,7 +85,15 @@ quiet_build() {  # TARGETS...
     exit 1
 }
 
+# axe-core for the console's accessibility checks: fetched while there is
+# network, into the build folder only (unitfleetd never serves it).
+web_tools() {  # DIR
+    [ -f "$1/web-tools/node_modules/axe-core/axe.min.js" ] && return 0
+    npm install --prefix "$1/web-tools" --no-audit --no-fund axe-core@4 >/dev/null
+}
+
 run_tests() {  # DIR
+    web_tools "$1"
     ctest --test-dir "$1" -j "$jobs" --output-on-failure --timeout 300
 }
 

@@ -5,6 +5,7 @@
 
 #include "unitfleetd/json_answer.h"
 #include "unitfleetd/openapi.h"
+#include "unitfleetd/web_pages.h"
 
 namespace unitfleetd {
 
@@ -72,6 +73,7 @@ Api::Api(ApiContext& context) : context_(context) {
     addProbeRoutes(router_, c);
     addDetailRoutes(router_, c);
     addBaselineRoutes(router_, c);
+    addFleetRoutes(router_, c);
 }
 
 void Api::handle(HttpRequest request, Reply reply) {
@@ -86,6 +88,12 @@ void Api::handle(HttpRequest request, Reply reply) {
         call->principal = context_.accounts.fromToken(authorization.substr(7));
     else if (auto id = cookieValue(req.header("cookie"), kSessionCookie); !id.empty())
         call->principal = context_.accounts.fromSession(id);
+
+    // The console's pages: outside the route table (and the OpenAPI
+    // document); only a browser session opens them.
+    if (req.method == "GET" && !match.pathKnown)
+        if (auto file = webFileFor(req.path))
+            return reply(webAnswer(*file, call->principal && !call->principal->viaToken));
 
     bool audited = req.changesState() && match.pathKnown;
     Reply answer = [this, call, audited, reply = std::move(reply)](HttpResponse r) {

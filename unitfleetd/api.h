@@ -73,6 +73,7 @@ void addBaselineRoutes(Router& router, ApiContext& context);
 // its last listing and its drift from its baseline added.
 void answerUnitDetail(ApiContext& context, const unitfleet::InventoryUnit& unit,
                       nlohmann::json summary, Reply reply);
+void addFleetRoutes(Router& router, ApiContext& context);
 
 // The cookie's value in a Cookie header, or empty.
 std::string cookieValue(const std::string& header, const std::string& name);

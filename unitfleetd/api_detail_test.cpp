@@ -290,7 +290,12 @@ TEST_F(Detail, DriftFromTheFirstGroupWithABaseline) {
         onLoop([&] { entry = daemon->fleet()["till-2"].driftModes; });
     }
     EXPECT_EQ(entry, 3);
-    for (const auto& c : cases) EXPECT_EQ(counted(c.unit), c.count) << c.unit;
+    int drifting = 0;
+    for (const auto& c : cases) {
+        EXPECT_EQ(counted(c.unit), c.count) << c.unit;
+        drifting += c.count > 0 ? 1 : 0;
+    }
+    EXPECT_EQ(get("/api/v1/fleet")["drifting"], drifting);
 }
 
 TEST_F(Detail, BaselinesListedReadAndPlanned) {
