@@ -28,7 +28,10 @@ windows_packages=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 xvfb xdo
 test_packages=(ansible-core git openssl
                # the console's browser tests: headless Chromium driven by Selenium, and npm
                # to fetch axe-core (the accessibility checker) into the build folder
-               chromium chromium-driver python3-selenium npm)
+               chromium chromium-driver python3-selenium)
+# Debian's npm conflicts with a Node.js that brings its own (NodeSource's):
+# only a machine without any npm gets Debian's.
+command -v npm >/dev/null 2>&1 || test_packages+=(npm)
 jobs=$(nproc 2>/dev/null || echo 2)
 # CI builds with -Werror: a warning fails it.
 werror=OFF

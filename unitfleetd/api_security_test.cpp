@@ -195,8 +195,9 @@ TEST_F(Security, HostileUnitTextsAreServedEscaped) {
     startDaemon(", \"metrics_public\": true");
     auto token = addToken("viewer", Role::Viewer);
     const std::string hostile = "\"<script>alert(1)</script>\n../../etc/passwd\\";
-    onLoop(
-        [&] { daemon->fleet()["till-1"] = UnitStatus{true, false, 0.2, hostile, hostile, 0, 0}; });
+    onLoop([&] {
+        daemon->fleet()["till-1"] = UnitStatus{true, false, 0.2, hostile, hostile, 0, 0, -1, {}};
+    });
     auto a = tokenCall(token, "GET", "/api/v1/units/till-1");
     ASSERT_EQ(a->status, 200);
     EXPECT_EQ(a->headers["content-type"], "application/json");

@@ -191,8 +191,9 @@ TEST_F(Jobs, JobsOnOtherUnitsRunSideBySideIntoOneStore) {
     // The same units again while they are busy: refused, naming one.
     auto a = tokenCall(odd, "POST", "/api/v1/jobs", R"({"kind": "status", "units": ["u0"]})");
     EXPECT_TRUE(a->status == 409 || a->status == 201) << a->body;
-    if (a->status == 409)
+    if (a->status == 409) {
         EXPECT_NE(a->body.find("u0 (job " + std::to_string(first) + ")"), std::string::npos);
+    }
     EXPECT_EQ(waitForJob(even, first)["state"], "done");
     EXPECT_EQ(waitForJob(odd, second)["state"], "done");
     auto log = gitLog(storeFolder());

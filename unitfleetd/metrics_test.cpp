@@ -68,7 +68,7 @@ TEST(Metrics, FleetGaugesOnlyForUnitsWithStatus) {
     std::vector<unitfleet::InventoryUnit> units = {unit("till-1", "127.0.0.2", {"tills", "north"}),
                                                    unit("", "127.0.0.3", {})};
     FleetStatus fleet;
-    fleet["till-1"] = UnitStatus{true, true, 0.25, "T1", "OK", 1700000000, 0};
+    fleet["till-1"] = UnitStatus{true, true, 0.25, "T1", "OK", 1700000000, 0, -1, {}};
     auto text = renderMetrics(counters, units, fleet);
     expectWellFormed(text);
     EXPECT_NE(text.find("unitfleetd_http_requests_total{code=\"401\"} 2\n"), std::string::npos);
@@ -86,7 +86,7 @@ TEST(Metrics, HostileUnitTextsStayInsideTheirLabels) {
     FleetStatus fleet;
     fleet["till-1"] = UnitStatus{
         true, false, 0.1, "\"}\nunit_up{unit=\"forged\"} 1\n<script>", "..\\..\\x\n../etc/passwd",
-        0,    0};
+        0,    0,   -1, {}};
     auto text = renderMetrics({}, units, fleet);
     expectWellFormed(text);
     EXPECT_EQ(text.find("\nunit_up{unit=\"forged\""), std::string::npos) << text;

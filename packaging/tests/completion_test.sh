@@ -68,6 +68,11 @@ cases=(
     "unitsim|unitsim lo|load|"
     "unitsim|unitsim load ''|barcode prod event register raw|load"
     "unitsim|unitsim --modes ''|shop.txt new.ini|"
+    "unitfleetd|unitfleetd ''|user token|"
+    "unitfleetd|unitfleetd user ''|add|"
+    "unitfleetd|unitfleetd token add ci --role ''|viewer operator admin|"
+    "unitfleetd|unitfleetd --config ''|shop.txt new.ini|"
+    "unitfleetd|unitfleetd --ins|--insecure|--role"
 )
 if has_tool unitfleet; then
     cases+=("unitfleet|unitfleet apply --com|--commit|--restore"

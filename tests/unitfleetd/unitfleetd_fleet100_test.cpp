@@ -26,7 +26,8 @@ constexpr int kUnits = 100;
 class Fleet100 : public ::testing::Test {
   protected:
     void SetUp() override {
-        support::enterOwnNetworkNamespace();  // where it can; loopback either way
+        std::string error;  // where it can; loopback either way
+        support::enterOwnNetworkNamespace(error);
         folder = support::makeTempDir("unitfleetd-100");
         int n = static_cast<int>(getpid());
         net = std::to_string(n % 250);
