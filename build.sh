@@ -267,6 +267,12 @@ case "${1:-}" in
         # The host servers against the bare loop in the same run: one client,
         # 4 and 16 at once, 20 idle connections held; a small and a large
         # data file. Mibbet needs root for a network namespace of its own.
+        # unitfleetd: one status cycle against `unitfleet status` (10,000
+        # units, 5 ms replies), and its API under 50 clients at once.
+        echo "== build-release/bench/unitfleetd/unitfleetd_cycle"
+        build-release/bench/unitfleetd/unitfleetd_cycle
+        echo "== build-release/bench/unitfleetd/unitfleetd_load"
+        build-release/bench/unitfleetd/unitfleetd_load
         for b in build-release/bench/hobsel/hobsel_load build-release/bench/load/mibbet_load; do
             for lines in 10000 1000000; do
                 echo "== $b ($lines data file lines)"
