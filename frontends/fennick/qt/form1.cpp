@@ -147,7 +147,7 @@ void Form1::setOkEnabled(bool enabled) {
 
 void Form1::showOkColour(const ui::Colour& colour, std::string_view why) {
     ok_->setColour(colour);
-    ok_->setToolTip(QString::fromUtf8(why.data(), static_cast<qsizetype>(why.size())));
+    ok_->setToolTip(ui::qt::widen(why));  // the library's text, 8-bit like every other
 }
 
 void Form1::closeWindow() {
