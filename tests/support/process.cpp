@@ -160,7 +160,7 @@ void Background::drain() {
 RunResult Background::stop() {
     RunResult result;
     if (pid_ > 0) {
-        kill(pid_, SIGTERM);
+        ::kill(pid_, SIGTERM);
         int raw = 0;
         for (int i = 0; i < 200; ++i) {
             drain();
@@ -172,6 +172,22 @@ RunResult Background::stop() {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         killAndReap(pid_);
+        pid_ = -1;
+    }
+    drain();
+    result.out = out_;
+    result.err = err_;
+    return result;
+}
+
+RunResult Background::kill() {
+    RunResult result;
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        int raw = 0;
+        while (waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
+        }
+        result.status = decodeStatus(raw);
         pid_ = -1;
     }
     drain();

@@ -39,6 +39,9 @@ public:
     int pid() const { return pid_; }
     // Stops the process and returns what it wrote so far.
     RunResult stop();
+    // Kills the process with SIGKILL, as a crash would end it, reaps it and
+    // returns what it wrote so far.
+    RunResult kill();
     // Standard output written so far (read without blocking).
     std::string outputSoFar();
     // Waits until standard output contains `text` or the time-out passes.
