@@ -100,7 +100,10 @@ TEST_F(Restart, AJobCutShortByKillMinus9IsInterruptedWithTheUnitsItReached) {
     std::map<std::string, std::string> outcomes;
     for (auto& r : after["results"]) outcomes[r["unit"]] = r["outcome"];
     EXPECT_EQ(outcomes, (std::map<std::string, std::string>{
-                            {"till-1", "ok"}, {"till-2", "ok"}, {"scale-1", "interrupted"}}));
+                            {"till-1", "ok"},
+                            {"till-2", "ok"},
+                            {"scale-1", "interrupted"},
+                            {"127.0.1.4", "interrupted"}}));
     // Its units are free for a new job.
     EXPECT_EQ(
         tokenCall(token, "POST", "/api/v1/jobs", R"({"kind": "status", "units": ["scale-1"]})")

@@ -107,7 +107,7 @@ std::optional<JobRecord> Jobs::start(const std::string& kind, const json& params
         return std::nullopt;
     }
     std::string error;
-    auto id = store_.createJob(kind, params.dump(), user, static_cast<int>(units.size()), error);
+    auto id = store_.createJob(kind, params.dump(), user, units, error);
     if (!id || !store_.setJobState(*id, "running", "", error)) {
         refusal = {500, "cannot record the job: " + error};
         return std::nullopt;

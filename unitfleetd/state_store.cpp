@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 namespace unitfleetd {
 namespace {
@@ -58,6 +59,11 @@ CREATE TABLE tokens (
     revoked INTEGER NOT NULL DEFAULT 0,
     created REAL NOT NULL
 );
+)sql",
+    // The units a job was started on, so that a job cut short by a crash
+    // lists the units it never started as well (they are to be retried).
+    R"sql(
+ALTER TABLE jobs ADD COLUMN units TEXT NOT NULL DEFAULT '[]';
 )sql",
 };
 
@@ -123,6 +129,13 @@ std::optional<int> StateStore::markInterrupted(std::string& error) {
         return std::nullopt;
     if (!db_.run("UPDATE job_units SET outcome = 'interrupted', at = ?1 WHERE outcome = 'running'",
                  {now}, error) ||
+        !db_.run("INSERT INTO job_units (job_id, unit, outcome, detail, at) "
+                 "SELECT jobs.id, planned.value, 'interrupted', "
+                 "'interrupted (before it was contacted)', ?1 "
+                 "FROM jobs, json_each(jobs.units) AS planned "
+                 "WHERE jobs.state IN ('queued', 'running') AND NOT EXISTS (SELECT 1 FROM "
+                 "job_units WHERE job_id = jobs.id AND unit = planned.value)",
+                 {now}, error) ||
         !db_.run("UPDATE jobs SET state = 'interrupted', finished = ?1, message = "
                  "'the daemon stopped while the job ran' WHERE state IN ('queued', 'running')",
                  {now}, error)) {
@@ -138,12 +151,17 @@ std::optional<int> StateStore::markInterrupted(std::string& error) {
 
 std::optional<std::int64_t> StateStore::createJob(const std::string& kind,
                                                   const std::string& params,
-                                                  const std::string& user, int unitsTotal,
+                                                  const std::string& user,
+                                                  const std::vector<std::string>& units,
                                                   std::string& error) {
     std::lock_guard lock(mutex_);
-    if (!db_.run("INSERT INTO jobs (kind, state, started_by, params, created, units_total) "
-                 "VALUES (?1, 'queued', ?2, ?3, ?4, ?5)",
-                 {kind, user, params, nowSeconds(), std::int64_t{unitsTotal}}, error))
+    std::string planned = nlohmann::json(units).dump(-1, ' ', false,
+                                                     nlohmann::json::error_handler_t::replace);
+    if (!db_.run("INSERT INTO jobs (kind, state, started_by, params, created, units_total, units) "
+                 "VALUES (?1, 'queued', ?2, ?3, ?4, ?5, ?6)",
+                 {kind, user, params, nowSeconds(), static_cast<std::int64_t>(units.size()),
+                  planned},
+                 error))
         return std::nullopt;
     return db_.lastInsertId();
 }

@@ -69,12 +69,16 @@ class StateStore {
     static std::optional<StateStore> open(const std::string& folder, std::string& error);
     // At the daemon's start: jobs a previous run left queued or running are
     // marked interrupted, and so is each unit they had started but not
-    // finished. The count of such jobs, or nothing on failure.
+    // finished, or never started ("before it was contacted", so it is in
+    // the retry set but not among the units reached). The count of such
+    // jobs, or nothing on failure.
     std::optional<int> markInterrupted(std::string& error);
     StateStore(StateStore&& other) noexcept : db_(std::move(other.db_)) {}
 
+    // A queued job on `units` (unit keys, kept for a restart after a crash).
     std::optional<std::int64_t> createJob(const std::string& kind, const std::string& params,
-                                          const std::string& user, int unitsTotal,
+                                          const std::string& user,
+                                          const std::vector<std::string>& units,
                                           std::string& error);
     bool setJobState(std::int64_t id, const std::string& state, const std::string& message,
                      std::string& error);

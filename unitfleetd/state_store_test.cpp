@@ -28,7 +28,7 @@ TEST_F(StateStoreTest, JobsAndResultsSurviveAReopen) {
     std::int64_t id = 0;
     {
         auto store = open();
-        id = store.createJob("backup", R"({"git":true})", "ann", 3, error).value_or(0);
+        id = store.createJob("backup", R"({"git":true})", "ann", {"a", "b", "c"}, error).value_or(0);
         ASSERT_GT(id, 0) << error;
         ASSERT_TRUE(store.setJobState(id, "running", "", error));
         ASSERT_TRUE(store.unitStarted(id, "till-1", error));
@@ -51,8 +51,8 @@ TEST_F(StateStoreTest, JobsAndResultsSurviveAReopen) {
 TEST_F(StateStoreTest, RunningJobsBecomeInterruptedWithTheUnitsTheyReached) {
     std::string error;
     auto store = open();
-    auto running = *store.createJob("status", "{}", "ann", 3, error);
-    auto finished = *store.createJob("status", "{}", "ann", 1, error);
+    auto running = *store.createJob("status", "{}", "ann", {"a", "b", "c"}, error);
+    auto finished = *store.createJob("status", "{}", "ann", {"a"}, error);
     store.setJobState(running, "running", "", error);
     store.unitFinished(running, "a", "ok", "", error);
     store.unitStarted(running, "b", error);
@@ -61,13 +61,14 @@ TEST_F(StateStoreTest, RunningJobsBecomeInterruptedWithTheUnitsTheyReached) {
     EXPECT_EQ(store.markInterrupted(error), 1);
     auto job = store.job(running);
     EXPECT_EQ(job->state, "interrupted");
-    EXPECT_EQ(job->unitsReached, 2);
+    EXPECT_EQ(job->unitsReached, 2);  // c was never started: listed, not reached
     auto results = store.unitResults(running);
-    ASSERT_EQ(results.size(), 2u);
+    ASSERT_EQ(results.size(), 3u);
     std::map<std::string, std::string> outcome;
     for (auto& r : results) outcome[r.unit] = r.outcome;
     EXPECT_EQ(outcome["a"], "ok");
     EXPECT_EQ(outcome["b"], "interrupted");
+    EXPECT_EQ(outcome["c"], "interrupted");
     EXPECT_EQ(store.job(finished)->state, "done");
     EXPECT_EQ(store.markInterrupted(error), 0);
 }
