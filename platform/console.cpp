@@ -16,9 +16,12 @@ void ignoreBrokenPipes() {
 }
 
 std::tm localTimeNow() {
-    std::time_t now = std::time(nullptr);
+    return localTime(std::time(nullptr));
+}
+
+std::tm localTime(std::time_t when) {
     std::tm parts{};
-    ::localtime_r(&now, &parts);
+    ::localtime_r(&when, &parts);
     return parts;
 }
 

@@ -14,7 +14,8 @@ bool isTerminal(std::FILE* stream);
 // A closed output fails the writes to it rather than ending the process.
 void ignoreBrokenPipes();
 
-// The local time now, broken down.
+// The local time now, and at `when`, broken down.
 std::tm localTimeNow();
+std::tm localTime(std::time_t when);
 
 }  // namespace platform

@@ -13,9 +13,12 @@ bool isTerminal(std::FILE* stream) {
 void ignoreBrokenPipes() {}
 
 std::tm localTimeNow() {
-    std::time_t now = std::time(nullptr);
+    return localTime(std::time(nullptr));
+}
+
+std::tm localTime(std::time_t when) {
     std::tm parts{};
-    ::localtime_s(&parts, &now);
+    ::localtime_s(&parts, &when);
     return parts;
 }
 

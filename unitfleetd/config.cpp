@@ -141,6 +141,9 @@ void readBackup(ObjectReader& r, Config& c) {
             else
                 c.backup.hour = h, c.backup.minute = m;
         }
+        b.seconds("every", c.backup.everySeconds, 1, 7 * 86400);
+        if (!at.empty() && b.object().contains("every"))
+            b.fault("every", "and daily_at exclude each other: give one");
         b.seconds("jitter", c.backup.jitterSeconds, 0, 6 * 3600);
     });
 }

@@ -24,7 +24,9 @@ struct ListenAddress {
 struct BackupSchedule {
     bool enabled = true;
     int hour = 2, minute = 0;     // local time of the daily run
+    double everySeconds = 0;      // above 0: a run this often instead, the first this long after start
     double jitterSeconds = 1800;  // each day's run starts up to this much later
+    bool operator==(const BackupSchedule&) const = default;
 };
 
 struct Config {

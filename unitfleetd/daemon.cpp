@@ -3,7 +3,6 @@
 
 #include <ctime>
 
-#include "platform/console.h"
 #include "platform/file_stamp.h"
 #include "platform/signal_wait.h"
 #include "unitfleet/unit_work.h"
@@ -192,6 +191,11 @@ std::vector<std::string> Daemon::reload() {
     kept->tlsCertificate = old.tlsCertificate;
     kept->tlsKey = old.tlsKey;
     kept->stateFolder = old.stateFolder;
+    // A new backup schedule is planned afresh at the next tick.
+    if (!(kept->backup == old.backup)) {
+        nextBackup_ = std::chrono::steady_clock::time_point::max();
+        backupSlot_ = 0;
+    }
     config_ = std::move(kept);
     inventory_ = std::move(inventory);
     detail_.listings.setFolder(config_->storeFolder);
@@ -224,7 +228,7 @@ void Daemon::startSchedules() {
     nextPoll_ = std::chrono::steady_clock::now();
     nextBackup_ = std::chrono::steady_clock::time_point::max();
     if (config_->backup.enabled)
-        nextBackup_ = nextDailyBackup();
+        planBackup(false);
     // One tick a second looks at both schedules, so a reload's new interval
     // counts from the next tick.
     server_.every(std::chrono::milliseconds(1000), [this] { tick(); });
@@ -241,18 +245,29 @@ void Daemon::tick() {
     // A reload may turn the backup on, or off (then it waits, and runs only
     // if turned on again).
     if (config_->backup.enabled && nextBackup_ == std::chrono::steady_clock::time_point::max())
-        nextBackup_ = nextDailyBackup();
+        planBackup(false);
     if (config_->backup.enabled && now >= nextBackup_)
         scheduledBackup();
 }
 
-// The next daily backup, its jitter drawn anew.
-std::chrono::steady_clock::time_point Daemon::nextDailyBackup() const {
-    double wait =
-        secondsUntilDaily(platform::localTimeNow(), config_->backup.hour, config_->backup.minute) +
-        drawJitter(config_->backup.jitterSeconds);
-    return std::chrono::steady_clock::now() +
-           std::chrono::milliseconds(static_cast<long long>(wait * 1000));
+// The next scheduled backup, its jitter drawn anew: `every` seconds from
+// now, or the next day's daily_at. After a run (`ran`) that is the day after
+// the run's own, however late its jitter or its waiting for busy units made
+// it start.
+void Daemon::planBackup(bool ran) {
+    const BackupSchedule& b = config_->backup;
+    double wait = b.everySeconds;
+    if (b.everySeconds <= 0) {
+        std::time_t now = std::time(nullptr);
+        if (ran && backupSlot_ != 0)
+            backupSlot_ = followingDailyRun(backupSlot_, b.hour, b.minute);
+        if (!ran || backupSlot_ <= now)
+            backupSlot_ = nextDailyRun(now, b.hour, b.minute);
+        wait = std::difftime(backupSlot_, now);
+    }
+    wait += drawJitter(b.jitterSeconds);
+    nextBackup_ = std::chrono::steady_clock::now() +
+                  std::chrono::milliseconds(static_cast<long long>(wait * 1000));
 }
 
 bool Daemon::pollNow() {
@@ -267,7 +282,7 @@ std::optional<JobRecord> Daemon::scheduledBackup() {
     auto now = std::chrono::steady_clock::now();
     nlohmann::json event = {{"kind", "backup"}};
     if (job) {
-        nextBackup_ = nextDailyBackup();
+        planBackup(true);
         event.update({{"state", "started"}, {"job", job->id}, {"message", ""}});
         say("unitfleetd: scheduled backup started as job " + std::to_string(job->id));
     } else if (refusal.status == 409) {
@@ -277,7 +292,7 @@ std::optional<JobRecord> Daemon::scheduledBackup() {
         event.update({{"state", "skipped"}, {"job", nullptr}, {"message", refusal.message}});
         say("unitfleetd: scheduled backup skipped, tried again in a minute: " + refusal.message);
     } else {
-        nextBackup_ = nextDailyBackup();
+        planBackup(true);
         event.update({{"state", "refused"}, {"job", nullptr}, {"message", refusal.message}});
         say("unitfleetd: scheduled backup refused: " + refusal.message);
     }

@@ -81,7 +81,7 @@ class Daemon {
     void tick();
     AskSettings askSettings() const;
     void noteLastBackups();
-    std::chrono::steady_clock::time_point nextDailyBackup() const;
+    void planBackup(bool ran);
     // Counts every unit's drift from its baseline again, in the background.
     void refreshDrift();
     // Counts again when the store's HEAD has moved since the last count.
@@ -111,6 +111,7 @@ class Daemon {
     std::unique_ptr<Prober> prober_;
     bool scheduled_ = false;
     std::chrono::steady_clock::time_point nextPoll_{}, nextBackup_{};
+    std::time_t backupSlot_ = 0;  // the daily_at the next backup is for
 };
 
 }  // namespace unitfleetd

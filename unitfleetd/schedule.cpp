@@ -3,14 +3,31 @@
 
 #include <random>
 
-namespace unitfleetd {
+#include "platform/console.h"
 
-double secondsUntilDaily(const std::tm& now, int hour, int minute) {
-    constexpr double kDay = 86400;
-    double at = hour * 3600.0 + minute * 60.0;
-    double current = now.tm_hour * 3600.0 + now.tm_min * 60.0 + now.tm_sec;
-    double wait = at - current;
-    return wait > 0 ? wait : wait + kDay;
+namespace unitfleetd {
+namespace {
+
+// HH:MM:00 local time, `days` calendar days after the day of `day`.
+std::time_t atOnDay(std::time_t day, int days, int hour, int minute) {
+    std::tm at = platform::localTime(day);
+    at.tm_mday += days;  // mktime carries it into the month and year
+    at.tm_hour = hour;
+    at.tm_min = minute;
+    at.tm_sec = 0;
+    at.tm_isdst = -1;  // as the zone's rules have it on that day
+    return std::mktime(&at);
+}
+
+}  // namespace
+
+std::time_t nextDailyRun(std::time_t now, int hour, int minute) {
+    std::time_t today = atOnDay(now, 0, hour, minute);
+    return today > now ? today : atOnDay(now, 1, hour, minute);
+}
+
+std::time_t followingDailyRun(std::time_t run, int hour, int minute) {
+    return atOnDay(run, 1, hour, minute);
 }
 
 double drawJitter(double most) {

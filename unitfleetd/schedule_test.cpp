@@ -3,34 +3,63 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+#include <string>
+
 namespace unitfleetd {
 namespace {
 
+// The daily run in a zone with summer time (Central Europe's rules, written
+// out so that no zone database is needed), put back after each test.
+class Schedule : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (const char* tz = std::getenv("TZ"))
+            saved_ = tz;
+        ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+        ::tzset();
+    }
+    void TearDown() override {
+        if (saved_)
+            ::setenv("TZ", saved_->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+    std::optional<std::string> saved_;
+};
+
 struct DailyCase {
-    int hour, minute, second;  // now
-    int atHour, atMinute;      // the run
+    const char* what;
+    std::time_t now;  // seconds since 1970, UTC
+    int hour, minute;
     double wait;
 };
 
-TEST(Schedule, SecondsUntilTheDailyRun) {
+TEST_F(Schedule, NextDailyRunCountsCalendarDays) {
     const DailyCase cases[] = {
-        {1, 0, 0, 2, 0, 3600},     // later today
-        {2, 0, 0, 2, 0, 86400},    // now: tomorrow's
-        {2, 0, 1, 2, 0, 86399},    // just missed
-        {23, 59, 59, 0, 0, 1},     // over midnight
-        {0, 0, 0, 23, 59, 86340},  // the day's last minute
-        {14, 30, 15, 14, 31, 45},  // within the minute
+        {"later today", 1781526615 /* 2026-06-15 14:30:15 CEST */, 14, 31, 45},
+        {"now: tomorrow's", 1781526600 /* 14:30:00 */, 14, 30, 86400},
+        {"just missed", 1781526601, 14, 30, 86399},
+        {"over the new year", 1798757999 /* 2026-12-31 23:59:59 CET */, 0, 0, 1},
+        {"a spring day of 23 hours", 1774666800 /* 2026-03-28 04:00 CET */, 4, 0, 23 * 3600},
+        {"an autumn day of 25 hours", 1792807200 /* 2026-10-24 04:00 CEST */, 4, 0, 25 * 3600},
+        {"a skipped time runs an hour later", 1774666800, 2, 30, 22.5 * 3600},
     };
-    for (const auto& c : cases) {
-        std::tm now{};
-        now.tm_hour = c.hour, now.tm_min = c.minute, now.tm_sec = c.second;
-        EXPECT_DOUBLE_EQ(secondsUntilDaily(now, c.atHour, c.atMinute), c.wait)
-            << c.hour << ":" << c.minute << ":" << c.second << " to " << c.atHour << ":"
-            << c.atMinute;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(std::difftime(nextDailyRun(c.now, c.hour, c.minute), c.now), c.wait) << c.what;
 }
 
-TEST(Schedule, JitterStaysWithinItsBound) {
+TEST_F(Schedule, TheHourThatComesTwiceRunsOnce) {
+    // 2026-10-25 02:30 comes at 00:30 UTC (summer time) and 01:30 UTC
+    // (winter time): a run at either is followed by the next day's.
+    const std::time_t nextDay = 1792978200;  // 2026-10-26 02:30 CET
+    for (std::time_t run : {std::time_t{1792888200}, std::time_t{1792891800}})
+        EXPECT_EQ(followingDailyRun(run, 2, 30), nextDay) << run;
+}
+
+TEST(Jitter, StaysWithinItsBound) {
     EXPECT_EQ(drawJitter(0), 0);
     EXPECT_EQ(drawJitter(-5), 0);
     for (int i = 0; i < 1000; ++i) {
