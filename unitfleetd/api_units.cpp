@@ -30,7 +30,7 @@ json unitJson(const FleetStatus& fleet, const InventoryUnit& unit) {
                        {"status_ok", s.statusOk},
                        {"reply_seconds", s.replySeconds},
                        {"unit_id", s.unitId},
-                       {"status_text", s.statusText},
+                       {"status_text", s.statusText ? json(*s.statusText) : json(nullptr)},
                        {"last_backup", s.lastBackup > 0 ? json(s.lastBackup) : json(nullptr)},
                        {"checked", s.checked},
                        {"drift_modes", s.driftModes >= 0 ? json(s.driftModes) : json(nullptr)}};

@@ -27,7 +27,7 @@ struct UnitStatus {
     bool statusOk = false;  // and its UnitStatus said all is well
     double replySeconds = 0;
     std::string unitId;      // as the unit reports it: any bytes
-    std::string statusText;  // likewise
+    std::optional<std::string> statusText;  // likewise; none when it named no UnitStatus
     double lastBackup = 0;   // seconds since the epoch; 0: none yet
     double checked = 0;
     // Modes that differ from the group's baseline; -1: not known.

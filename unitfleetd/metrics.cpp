@@ -118,7 +118,7 @@ std::string renderMetrics(const DaemonCounters& c,
             continue;
         info += "unit_info{unit=\"" + escapeLabel(unitKey(unit)) + "\",unit_id=\"" +
                 escapeLabel(it->second.unitId) + "\",status=\"" +
-                escapeLabel(it->second.statusText) + "\"} 1\n";
+                escapeLabel(it->second.statusText.value_or("")) + "\"} 1\n";
     }
     if (!info.empty()) {
         family(out, "unit_info", "gauge", "What the unit reports as its UnitID and UnitStatus.");

@@ -35,7 +35,8 @@ std::vector<StatusAnswer> askUnits(const std::vector<unitfleet::InventoryUnit>& 
             a.up = state.up;
             a.ok = state.ok;
             a.seconds = state.answer.seconds;
-            a.statusText = state.answer.named ? state.answer.value : std::string();
+            if (state.answer.named)
+                a.statusText = state.answer.value;
             a.reason = unitfleet::statusReason(state);
             // The UnitID is asked once while the unit stays up: it changes
             // only with the unit, and the poll's cost stays one question.
@@ -65,7 +66,7 @@ json eventOf(const StatusAnswer& a, const UnitStatus& s) {
             {"address", a.address},
             {"up", s.up},
             {"status_ok", s.statusOk},
-            {"status_text", s.statusText},
+            {"status_text", s.statusText ? json(*s.statusText) : json(nullptr)},
             {"unit_id", s.unitId},
             {"reply_seconds", s.up ? json(s.replySeconds) : json(nullptr)},
             {"checked", s.checked}};
@@ -116,7 +117,7 @@ std::string probeExposition(const unitfleet::InventoryUnit& unit, const StatusAn
         out += line("unit_reply_seconds", "The unit's reply time.", labels, a.seconds);
         out += line("unit_info", "What the unit reports as its UnitID and UnitStatus.",
                     labels + ",unit_id=\"" + labelValue(a.unitId.value_or("")) + "\",status=\"" +
-                        labelValue(a.statusText) + "\"",
+                        labelValue(a.statusText.value_or("")) + "\"",
                     1);
     }
     out += line("unit_probe_seconds", "How long the probe took.", labels, probeSeconds);

@@ -32,7 +32,7 @@ struct StatusAnswer {
     bool up = false;
     bool ok = false;
     double seconds = 0;
-    std::string statusText;             // the unit's UnitStatus, as it sent it
+    std::optional<std::string> statusText;  // the unit's UnitStatus, as it sent it
     std::optional<std::string> unitId;  // asked only when not known yet
     std::string reason;                 // "UnitStatus OK", "timed out", ...
     double at = 0;                      // seconds since the epoch

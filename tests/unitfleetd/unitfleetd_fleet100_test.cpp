@@ -57,7 +57,8 @@ class Fleet100 : public ::testing::Test {
         support::writeFile(folder + "/unitfleetd.conf",
                            "{\"inventory\": \"units.txt\", \"state\": \"state\", \"listen\": \"" +
                                address +
-                               ":18445\", \"status_interval\": 2, \"backup\": false, "
+                               ":18445\", \"status_interval\": 2, \"backup\": " +
+                               backupSchedule() + ", "
                                "\"baselines\": {\"fleet\": \"fleet.ini\"}, "
                                "\"timeouts\": {\"unit\": 3}}");
         auto r = support::run({UNITFLEETD_BIN, "--config", folder + "/unitfleetd.conf", "token",
@@ -68,6 +69,8 @@ class Fleet100 : public ::testing::Test {
     }
     // unitsim options for all units, ahead of the faults.
     virtual std::vector<std::string> everyUnit() const { return {}; }
+    // The configuration's "backup" value.
+    virtual std::string backupSchedule() const { return "false"; }
     void startDaemon() {
         daemon = std::make_unique<support::Background>(
             std::vector<std::string>{UNITFLEETD_BIN, "--config", folder + "/unitfleetd.conf"});
@@ -175,6 +178,56 @@ TEST_F(Fleet100, PollBackupAndAnApplyThatStopsAtItsCeiling) {
     std::sort(retry.begin(), retry.end());
     EXPECT_EQ(retry, expected);
     EXPECT_EQ(apply["units_reached"], 35);
+}
+
+// The backup every 2 s, as `backup.every` allows: soon after the start.
+class ScheduledFleet100 : public Fleet100 {
+  protected:
+    std::string backupSchedule() const override { return R"({"every": 2, "jitter": 0})"; }
+};
+
+TEST_F(ScheduledFleet100, BackupOnItsScheduleAndTheStatusTheCommandLineSees) {
+    // The scheduled backup: a commit by "schedule" of every unit but the
+    // silent one, and its job in the API.
+    std::string log;
+    for (int i = 0; i < 300 && log.find("schedule|") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(100ms);
+        log = support::run({"/usr/bin/git", "-C", folder + "/state/store", "log",
+                            "--format=%an|%s"})
+                  .out;
+    }
+    EXPECT_EQ(log.rfind("schedule|backup of 100 units: 99 changed, 1 failed\n", 0), 0u) << log;
+    auto jobs = json::parse(api("GET", "/api/v1/jobs")->body);
+    ASSERT_FALSE(jobs["jobs"].empty()) << jobs.dump(1);
+    auto first = jobs["jobs"].back();
+    EXPECT_EQ(first["started_by"], "schedule");
+    EXPECT_EQ(first["kind"], "backup");
+
+    // After two scheduled polls, the command line's status of the same
+    // inventory and the API's units agree unit by unit.
+    for (int i = 0; i < 300; ++i) {
+        if (api("GET", "/metrics")->body.find("unitfleetd_polls_total 2\n") != std::string::npos)
+            break;
+        std::this_thread::sleep_for(100ms);
+    }
+    auto cli = support::run({UNITFLEET_BIN, "status", "--json", "--timeout", "3",
+                             folder + "/units.txt"});
+    EXPECT_EQ(cli.status, 1) << cli.err;  // the silent unit is down
+    std::map<std::string, json> seen;
+    json asked = json::parse(cli.out);
+    for (const auto& u : asked["units"]) seen[u["name"]] = u;
+    auto served = json::parse(api("GET", "/api/v1/units?per_page=100")->body)["units"];
+    ASSERT_EQ(served.size(), static_cast<std::size_t>(kUnits));
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kUnits)) << cli.out;
+    for (const auto& u : served) {
+        const json& c = seen[u["name"].get<std::string>()];
+        const json& s = u["status"];
+        ASSERT_TRUE(s.is_object()) << u.dump();
+        EXPECT_EQ(s["up"], c["up"]) << u.dump() << " against " << c.dump();
+        EXPECT_EQ(s["status_ok"], c["status_ok"]) << u["name"];
+        EXPECT_EQ(s["status_text"], c["status"]) << u["name"];
+        EXPECT_EQ(u["state"], c["up"].get<bool>() ? "up" : "down") << u["name"];
+    }
 }
 
 // Every unit answers late, so a backup of the fleet lasts long enough to
