@@ -135,12 +135,22 @@ void addJobRoutes(Router& router, ApiContext& c) {
                });
     router.add("GET", "/api/v1/events", Role::Viewer,
                [&c](std::shared_ptr<Call> call, Reply reply) {
+                   // Everything, or one topic: a job's progress, the status
+                   // changes or the schedule's runs.
                    std::string topic;
-                   if (auto it = call->request.query.find("job"); it != call->request.query.end()) {
+                   const auto& query = call->request.query;
+                   if (auto it = query.find("job"); it != query.end()) {
                        auto id = jobId(it->second);
                        if (!id)
                            return reply(errorAnswer(400, "job must be a job id"));
                        topic = "job/" + std::to_string(*id);
+                   }
+                   if (auto it = query.find("topic"); it != query.end()) {
+                       if (!topic.empty())
+                           return reply(errorAnswer(400, "give job or topic, not both"));
+                       if (it->second != "status" && it->second != "schedule")
+                           return reply(errorAnswer(400, "topic must be status or schedule"));
+                       topic = it->second;
                    }
                    HttpResponse r;
                    r.contentType = "text/event-stream";

@@ -216,6 +216,18 @@ TEST_F(Api, ProgressComesAsServerSentEvents) {
     EXPECT_NE(text.find("event: job\ndata: {\"job\":1,\"message\":\"\",\"state\":\"done\"}"),
               std::string::npos)
         << text;
+
+    // One topic at a time, or one job's; anything else is refused.
+    for (auto [query, status] : {std::pair{"?topic=status", 200}, {"?topic=schedule", 200},
+                                 {"?job=1", 200}, {"?topic=jobs", 400}, {"?topic=", 400},
+                                 {"?job=1&topic=status", 400}, {"?job=x", 400}}) {
+        Connection c;
+        ASSERT_TRUE(c.open(address, port, error)) << error;
+        c.send(std::string("GET /api/v1/events") + query +
+               " HTTP/1.1\r\nHost: x\r\nAuthorization: Bearer " + token + "\r\n\r\n");
+        auto& answer = c.readUntil(status == 200 ? "event: hello" : "\r\n\r\n", 5s);
+        EXPECT_EQ(answer.rfind("HTTP/1.1 " + std::to_string(status), 0), 0u) << query << answer;
+    }
 }
 
 TEST_F(Api, AdminsManageUsersAndEveryChangeIsAudited) {
