@@ -136,6 +136,8 @@ echo "== the README's commands for installed packages"
 "$source_dir/packaging/tests/readme_commands.sh" "$source_dir/README.md" ||
     fail "a README command block fails against the installed programs"
 getent passwd _unitfleetd >/dev/null || fail "unitsuite-fleetd made no _unitfleetd user"
+runuser -u _unitfleetd -- sh -c ': >/etc/unitsuite/baselines/.written && rm /etc/unitsuite/baselines/.written' ||
+    fail "the daemon's user cannot write /etc/unitsuite/baselines"
 if command -v systemd-analyze >/dev/null; then
     systemd-analyze verify /lib/systemd/system/unitfleetd.service ||
         fail "systemd-analyze verify rejects unitfleetd.service"
@@ -158,6 +160,7 @@ apt purge "${packages[@]}"
 left=$(while read -r path; do [ -f "$path" ] && echo "$path"; done <<<"$installed" || true)
 [ -z "$left" ] || fail "files left after removal: $left"
 [ ! -e /var/lib/unitfleetd ] || fail "the purge left /var/lib/unitfleetd"
+[ ! -e /etc/unitsuite/baselines ] || fail "the purge left /etc/unitsuite/baselines"
 
 if [ $failures -ne 0 ]; then
     echo "$failures package checks failed" >&2
