@@ -8,8 +8,9 @@ function(suite_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   # The tests' own code is compiled without optimisation: it runs once per
-  # test, and -O2 would triple its compile time (a third of a build's). The
-  # code under test keeps the build's optimisation in its own libraries.
+  # test, test files are most of a build, and -O2 takes up to three times as
+  # long on them. The code under test keeps the build's optimisation in its
+  # own libraries.
   # -fPIC as Qt asks it of its users: every test then shares the flags of
   # the precompiled header.
   target_compile_options(${name} PRIVATE -O0 -fPIC)
