@@ -60,18 +60,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string dir = support::makeTempDir("unitfleetd-cycle");
-    std::string range = platform::dotted(kFirst) + "-" +
-                        platform::dotted(kFirst + static_cast<platform::Ipv4>(units) - 1);
-    support::Background sim({UNITSIM_BIN, "--address", range, "--delay", "5"});
-    if (!sim.waitForOutput("listening", 120s)) {
-        std::fprintf(stderr, "unitfleetd_cycle: unitsim did not start: %s\n",
-                     sim.stop().err.c_str());
+    auto sim =
+        unitsim_bench::startUnits("unitfleetd_cycle", UNITSIM_BIN, kFirst, units, {"--delay", "5"});
+    if (!sim)
         return 1;
-    }
-    std::string text;
-    for (int i = 0; i < units; ++i)
-        text += platform::dotted(kFirst + static_cast<platform::Ipv4>(i)) + " u" +
-                std::to_string(i) + "\n";
+    std::string text = unitsim_bench::inventoryOf(kFirst, units);
     support::writeFile(dir + "/all.txt", text);
     unitfleet::Inventory inventory = unitfleet::parseInventory(text, "all.txt");
 
@@ -98,7 +91,7 @@ int main(int argc, char** argv) {
     double ratio = median(daemon) / median(cli);
     std::printf("median: command line %.2f s, daemon %.2f s: %.2fx (target <= 1.2x)%s\n",
                 median(cli), median(daemon), ratio, ok ? "" : "; some units did not answer");
-    sim.stop();
+    sim->stop();
     std::filesystem::remove_all(dir);
     return ok ? 0 : 1;
 }

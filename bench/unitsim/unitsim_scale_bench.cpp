@@ -50,17 +50,11 @@ int main(int argc, char** argv) {
 
     constexpr int kUnits = 10000;
     std::string dir = support::makeTempDir("unitsim-scale-bench");
-    support::Background sim({UNITSIM_BIN, "--address", rangeOf(kUnits), "--delay", "5"});
-    if (!sim.waitForOutput("units listening", 60s)) {
-        std::fprintf(stderr, "unitsim_scale_bench: unitsim did not start: %s\n",
-                     sim.stop().err.c_str());
+    auto sim = unitsim_bench::startUnits("unitsim_scale_bench", UNITSIM_BIN, kFirst, kUnits,
+                                         {"--delay", "5"});
+    if (!sim)
         return 1;
-    }
-    std::string inventory;
-    for (int i = 0; i < kUnits; ++i)
-        inventory +=
-            platform::dotted(kFirst + static_cast<platform::Ipv4>(i)) + " u" + std::to_string(i) + "\n";
-    support::writeFile(dir + "/all.txt", inventory);
+    support::writeFile(dir + "/all.txt", unitsim_bench::inventoryOf(kFirst, kUnits));
     std::printf("unitfleet backup of %d units of one unitsim, replies delayed by 5 ms\n", kUnits);
     bool ok = true;
     for (int round = 1; round <= rounds; ++round) {
@@ -81,7 +75,7 @@ int main(int argc, char** argv) {
             seconds[0] / seconds[1]);
     }
     std::printf("unitsim while serving them: %ld KiB resident\n",
-                unitsim_bench::residentKiB(sim.pid()));
+                unitsim_bench::residentKiB(sim->pid()));
     if (!ok)
         std::printf("some backups failed (exit status not 0)\n");
     std::filesystem::remove_all(dir);
